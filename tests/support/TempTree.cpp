@@ -1,0 +1,121 @@
+#include "tests/support/TempTree.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/FileSystem.h"
+#include "platform/NativeName.h"
+
+namespace fs = std::filesystem;
+
+namespace marlowin::testing {
+namespace {
+
+// Names may hold any bytes on POSIX, so paths go through our own mapping, not the
+// library's UTF-8 conversion (which rejects the escapes of non-UTF-8 bytes).
+fs::path ToFsPath(const std::u16string& path) {
+#ifdef _WIN32
+  return fs::path(std::wstring(path.begin(), path.end()));
+#else
+  return fs::path(sys::ToNativeName(path));
+#endif
+}
+
+std::u16string FromFsPath(const fs::path& path) {
+#ifdef _WIN32
+  const std::wstring wide = path.native();
+  return std::u16string(wide.begin(), wide.end());
+#else
+  return sys::FromNativeName(path.native());
+#endif
+}
+
+}  // namespace
+
+std::u16string U16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+TempTree::TempTree() {
+  static std::atomic<unsigned> counter{0};
+  std::random_device random;
+  const fs::path base = fs::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path candidate =
+        base / ("marlowin-test-" + std::to_string(random()) + "-" + std::to_string(counter++));
+    if (fs::create_directory(candidate)) {
+      // The canonical form, so that paths formed by the program compare equal to ours.
+      root_ = FromFsPath(fs::canonical(candidate));
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempTree::~TempTree() {
+  std::error_code ignored;
+  fs::remove_all(ToFsPath(root_), ignored);
+}
+
+std::u16string TempTree::Path(std::u16string_view relative) const {
+  std::u16string path = root_;
+  if (relative.empty()) return path;
+  path.push_back(sys::kPathSeparator);
+  for (char16_t c : relative) path.push_back(c == u'/' ? sys::kPathSeparator : c);
+  return path;
+}
+
+void TempTree::MakeFolder(std::u16string_view relative) const {
+  fs::create_directories(ToFsPath(Path(relative)));
+}
+
+void TempTree::WriteFile(std::u16string_view relative, std::string_view content) const {
+  const fs::path path = ToFsPath(Path(relative));
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string TempTree::ReadFile(std::u16string_view relative) const {
+  std::ifstream in(ToFsPath(Path(relative)), std::ios::binary);
+  if (!in) return "<missing>";
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+bool TempTree::Exists(std::u16string_view relative) const {
+  std::error_code ignored;
+  return fs::exists(fs::symlink_status(ToFsPath(Path(relative)), ignored));
+}
+
+std::string TempTree::Dump() const { return Dump(u""); }
+
+std::string TempTree::Dump(std::u16string_view relative) const {
+  const fs::path top = ToFsPath(Path(relative));
+  std::vector<std::string> lines;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(top)) {
+    std::u16string name = FromFsPath(fs::relative(entry.path(), top));
+    std::replace(name.begin(), name.end(), sys::kPathSeparator, u'/');
+    std::string line = sys::ToDisplay(name);
+    if (entry.is_directory()) {
+      line += "/";
+    } else {
+      std::ifstream in(entry.path(), std::ios::binary);
+      std::ostringstream content;
+      content << in.rdbuf();
+      line += " = " + content.str();
+    }
+    lines.push_back(line);
+  }
+  std::sort(lines.begin(), lines.end());
+  std::string dump;
+  for (const std::string& line : lines) dump += line + "\n";
+  return dump;
+}
+
+}  // namespace marlowin::testing
