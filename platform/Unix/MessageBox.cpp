@@ -1,0 +1,17 @@
+#include "platform/MessageBox.h"
+
+#include <QMessageBox>
+#include <QString>
+
+namespace marlowin::sys {
+
+void ShowMessage(std::u16string_view caption, std::u16string_view text) {
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf16(caption.data(), static_cast<qsizetype>(caption.size())),
+                  QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok);
+  // Qt has no system-modal box; the nearest is modal for the whole program and on top.
+  box.setWindowModality(Qt::ApplicationModal);
+  box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  box.exec();
+}
+
+}  // namespace marlowin::sys

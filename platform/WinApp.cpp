@@ -1,0 +1,50 @@
+#include "platform/WinApp.h"
+
+#include "platform/ApplicationStart.h"
+
+namespace {
+
+// Set by the first application object; a second one is not the application.
+CWinApp* theApplication = nullptr;
+
+}  // namespace
+
+CWinApp::CWinApp(const char16_t* pszAppName) {
+  if (pszAppName) m_strAppName = pszAppName;
+  if (!theApplication) theApplication = this;
+}
+
+CWinApp::~CWinApp() {
+  if (theApplication == this) theApplication = nullptr;
+}
+
+BOOL CWinApp::InitInstance() { return TRUE; }
+
+int CWinApp::ExitInstance() { return m_nExitCode; }
+
+void CWinApp::SetRegistryKey(std::u16string_view key) {
+  m_strRegistryKey = key;
+  m_strProfileName = m_strAppName;
+}
+
+CWinApp* AfxGetApp() { return theApplication; }
+
+namespace marlowin::sys {
+
+int StartApplication(const std::u16string& programName) {
+  CWinApp* app = AfxGetApp();
+  if (!app) return 1;  // a program without its application object has nothing to run
+  if (app->m_strAppName.empty()) app->m_strAppName = programName;
+  if (!app->InitInstance()) return app->ExitInstance();
+  return app->Run();
+}
+
+std::u16string ProgramName(std::u16string path) {
+  const std::size_t slash = path.find_last_of(u"\\/");
+  if (slash != std::u16string::npos) path.erase(0, slash + 1);
+  const std::size_t dot = path.rfind(u'.');
+  if (dot != std::u16string::npos && dot != 0) path.erase(dot);
+  return path;
+}
+
+}  // namespace marlowin::sys
