@@ -1,0 +1,139 @@
+#include "collector/NamingRules.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/NativeName.h"
+#include "tests/support/TempTree.h"
+
+namespace marlowin {
+namespace {
+
+using testing::U16;
+
+struct FolderCase {
+  const char* name;
+  FolderVerdict::Kind verdict;
+  const char* first;
+  const char* second;
+  const char* last;
+  const char* adlName;
+  const char* intNameFor02;
+};
+
+TEST(NamingRules, ClassifiesSourceFolderNames) {
+  const FolderCase cases[] = {
+      {"ab_cd_ef", FolderVerdict::Handle, "ab", "cd", "ef", "ab_cd_adl_ef", "ab_cd_int_ef__m02"},
+      {"ab_cd_ef_gh", FolderVerdict::Handle, "ab", "cd", "gh", "ab_cd_adl_gh", "ab_cd_int_gh__m02"},
+      {"_ab_cd_ef_", FolderVerdict::Handle, "ab", "cd", "ef", "ab_cd_adl_ef", "ab_cd_int_ef__m02"},
+      {"ab_cd_x_ef", FolderVerdict::Handle, "ab", "cd", "ef", "ab_cd_adl_ef", "ab_cd_int_ef__m02"},
+      {"AB_cd_ADL_ef", FolderVerdict::Handle, "AB", "cd", "ef", "AB_cd_adl_ef", "AB_cd_int_ef__m02"},
+      {"ab_cd_adl_ef_", FolderVerdict::Handle, "ab", "cd", "ef", "ab_cd_adl_ef", "ab_cd_int_ef__m02"},
+      {"ab_cd_adl_ef", FolderVerdict::Skip, "ab", "cd", "ef", "ab_cd_adl_ef", nullptr},
+      {"ab__cd_ef", FolderVerdict::Skip, "ab", "cd", "ef", "ab_cd_adl_ef", nullptr},
+      {"ab_cd_int_ef__m02", FolderVerdict::Skip, "ab", "cd", "m02", "ab_cd_adl_m02", nullptr},
+  };
+  for (const FolderCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const FolderVerdict verdict = ClassifyFolderName(U16(c.name));
+    EXPECT_EQ(verdict.kind, c.verdict);
+    EXPECT_EQ(verdict.tokens.first, U16(c.first));
+    EXPECT_EQ(verdict.tokens.second, U16(c.second));
+    EXPECT_EQ(verdict.tokens.last, U16(c.last));
+    EXPECT_EQ(MakeAdlFolderName(verdict.tokens), U16(c.adlName));
+    if (c.intNameFor02) {
+      EXPECT_EQ(MakeIntFolderName(verdict.tokens, u"02"), U16(c.intNameFor02));
+    }
+  }
+}
+
+TEST(NamingRules, FewTokensSkipAndUnderscoresOnlyEndThePass) {
+  EXPECT_EQ(ClassifyFolderName(u"abcd").kind, FolderVerdict::Skip);
+  EXPECT_EQ(ClassifyFolderName(u"ab_cd").kind, FolderVerdict::Skip);
+  EXPECT_EQ(ClassifyFolderName(u"__ab__").kind, FolderVerdict::Skip);
+  EXPECT_EQ(ClassifyFolderName(u"_").kind, FolderVerdict::EndPass);
+  EXPECT_EQ(ClassifyFolderName(u"__").kind, FolderVerdict::EndPass);
+  EXPECT_EQ(ClassifyFolderName(u"___").kind, FolderVerdict::EndPass);
+  EXPECT_EQ(ClassifyFolderName(u"").kind, FolderVerdict::EndPass);
+  // Comparisons are exact: another letter case of the adl name is a source folder.
+  EXPECT_EQ(ClassifyFolderName(u"ab_cd_ADL_ef").kind, FolderVerdict::Handle);
+}
+
+struct ClipCase {
+  const char* fileName;
+  bool isClip;
+  const char* baseName;
+  bool hires;
+  const char* adlName;
+  const char* clipNumber;  // nullptr: none
+  bool intCopy;
+  const char* intName;
+};
+
+TEST(NamingRules, DerivesClipNames) {
+  const ClipCase cases[] = {
+      {"v02.mp4", true, "v02", false, "v02_hires.mp4", "02", true, "v02_hires.mp4"},
+      {"v02_hires.mp4", true, "v02_hires", true, "v02_hires.mp4", "02", true, "v02_hires.mp4"},
+      {"v01.mp4", true, "v01", false, "v01_hires.mp4", "01", false, nullptr},
+      {"v01_hires.mp4", true, "v01_hires", true, "v01_hires.mp4", "01", false, nullptr},
+      {"v02_HIRES.mp4", true, "v02_HIRES", true, "v02_HIRES.mp4", nullptr, false, nullptr},
+      {"V02.mp4", true, "V02", false, "V02_hires.mp4", nullptr, false, nullptr},
+      {"v2.mp4", true, "v2", false, "v2_hires.mp4", nullptr, false, nullptr},
+      {"v123.mp4", true, "v123", false, "v123_hires.mp4", nullptr, false, nullptr},
+      {"v02_hires_hires.mp4", true, "v02_hires_hires", true, "v02_hires_hires.mp4", nullptr, false,
+       nullptr},
+      {"intro.mp4", true, "intro", false, "intro_hires.mp4", nullptr, false, nullptr},
+      {"a.b.mp4", true, "a.b", false, "a.b_hires.mp4", nullptr, false, nullptr},
+      {".mp4", true, "", false, "_hires.mp4", nullptr, false, nullptr},
+      {"v02.MP4", false, "v02", false, nullptr, nullptr, false, nullptr},
+      {"v02.mp4x", false, "v02", false, nullptr, nullptr, false, nullptr},
+  };
+  for (const ClipCase& c : cases) {
+    SCOPED_TRACE(c.fileName);
+    const std::u16string fileName = U16(c.fileName);
+    const auto parts = SplitClipName(fileName);
+    ASSERT_TRUE(parts.has_value());
+    EXPECT_EQ(parts->baseName, U16(c.baseName));
+    EXPECT_EQ(IsClipName(parts->extension), c.isClip);
+    if (!c.isClip) continue;
+    EXPECT_EQ(HasHiresMark(fileName), c.hires);
+    EXPECT_EQ(MakeAdlClipName(fileName, parts->baseName, parts->extension), U16(c.adlName));
+    const auto number = ReadClipNumber(parts->baseName);
+    EXPECT_EQ(number.has_value(), c.clipNumber != nullptr);
+    if (number) {
+      EXPECT_EQ(*number, U16(c.clipNumber));
+    }
+    EXPECT_EQ(number && NeedsIntCopy(*number), c.intCopy);
+    if (c.intName) {
+      EXPECT_EQ(MakeIntClipName(parts->baseName, parts->extension), U16(c.intName));
+    }
+  }
+  EXPECT_FALSE(SplitClipName(u"nodot").has_value());
+}
+
+TEST(NamingRules, ClipNumberIsExactlyVAndTwoAsciiDigits) {
+  EXPECT_EQ(ReadClipNumber(u"v99"), u"99");
+  EXPECT_EQ(ReadClipNumber(u"v00_hires"), u"00");
+  for (const char16_t* base : {u"v02_hiresx", u"xv02", u"v02 ", u"v0a", u"v", u"v02_Hires",
+                               u"v\u0661\u0662", u"v02\n", u"v02_hires\n"}) {
+    EXPECT_FALSE(ReadClipNumber(base).has_value()) << sys::ToDisplay(base);
+  }
+}
+
+TEST(NamingRules, HiresMarkFoldsOnlyAsciiLetters) {
+  EXPECT_TRUE(HasHiresMark(u"clip_HiReS_take.mp4"));
+  EXPECT_FALSE(HasHiresMark(u"v02hires.mp4"));
+  // U+0130 (dotted capital I) is no ASCII letter and is not folded to "i".
+  EXPECT_FALSE(HasHiresMark(u"v02_h\u0130res.mp4"));
+}
+
+TEST(NamingRules, IntAndCleanupNamesAgreeForNumberedClips) {
+  EXPECT_EQ(MakeCleanupClipName(u"07"), u"v07_hires.mp4");
+  EXPECT_EQ(MakeCleanupClipName(u""), u"v_hires.mp4");
+  EXPECT_EQ(MakeIntClipName(u"v07_hires", u".mp4"), MakeCleanupClipName(u"07"));
+  // Only the first, case-sensitive mark is cut from the int name.
+  EXPECT_EQ(MakeIntClipName(u"a_hires_b_hires", u".mp4"), u"a_hires.mp4");
+  EXPECT_EQ(MakeIntClipName(u"a_HIRES", u".mp4"), u"a_HIRES_hires.mp4");
+}
+
+}  // namespace
+}  // namespace marlowin
