@@ -36,8 +36,8 @@ std::u16string FormatFolderName(const FolderTokens& t, std::u16string_view infix
   return name;
 }
 
-// The ECMAScript engine works on wchar_t; the pattern only accepts ASCII, so widening each
-// UTF-16 code unit keeps the match exact (lone surrogates simply fail to match).
+// The ECMAScript engine works on wchar_t (32 bits on POSIX): names reach it as ASCII only,
+// so widening each code unit keeps the match exact.
 const std::wregex& ClipNumberPattern() {
   static const std::wregex pattern(L"^v(\\d{2})(?:_hires)?$", std::regex::ECMAScript);
   return pattern;
@@ -110,6 +110,11 @@ std::u16string MakeIntClipName(std::u16string_view baseName, std::u16string_view
 }
 
 std::optional<std::u16string> ReadClipNumber(std::u16string_view baseName) {
+  // Only ASCII digits count, whatever the C library's wide digit class holds, so that a
+  // name gets the same clip number on every platform.
+  for (char16_t c : baseName) {
+    if (c > 0x7F) return std::nullopt;
+  }
   const std::wstring wide(baseName.begin(), baseName.end());
   std::wsmatch match;
   if (!std::regex_match(wide, match, ClipNumberPattern())) return std::nullopt;

@@ -141,7 +141,7 @@ TEST_F(CollectClipsTest, ClipOneAfterClipZeroLeavesTheZeroIntCopy) {
 }
 
 TEST_F(CollectClipsTest, TwoClipsWithOneNumberShareTheirCopiesAndKeepTheirNames) {
-  AddClips(u"ab_cd_ef", {u"v02.mp4", u"v02_hires.mp4", u"v02.MP4", u"notes.txt", u"README"});
+  AddClips(u"ab_cd_ef", {u"v02.mp4", u"v02_hires.mp4", u"v03.MP4", u"notes.txt", u"README"});
   const CollectionSummary summary = Pass();
   EXPECT_EQ(tree.Dump(u"D"),
             "ab_cd_adl_ef/\n"
@@ -150,15 +150,15 @@ TEST_F(CollectClipsTest, TwoClipsWithOneNumberShareTheirCopiesAndKeepTheirNames)
   EXPECT_EQ(tree.Dump(u"S/ab_cd_ef/MP4 HIGH RES"),
             "README = ab_cd_ef/README\n"
             "notes.txt = ab_cd_ef/notes.txt\n"
-            "v02.MP4 = ab_cd_ef/v02.MP4\n"
             "v02.mp4 = ab_cd_ef/v02.mp4\n"
-            "v02_hires.mp4 = ab_cd_ef/v02_hires.mp4\n");
+            "v02_hires.mp4 = ab_cd_ef/v02_hires.mp4\n"
+            "v03.MP4 = ab_cd_ef/v03.MP4\n");
   EXPECT_EQ(summary.clipsSeen, 2u);
 }
 
 TEST_F(CollectClipsTest, UnderscoreFolderEndsThePassAndFilesAndOddNamesAreSkipped) {
   AddClips(u"AB_cd_ef", {u"v02.mp4"});       // listed before "_"
-  AddClips(u"ab_cd_ef", {u"v02.mp4"});       // listed after it: never reached
+  AddClips(u"zz_cd_ef", {u"v02.mp4"});       // listed after it: never reached
   AddClips(u"AA_cd", {u"v02.mp4"});          // two tokens
   AddClips(u"AA__bb_cc", {u"v02.mp4"});      // two underscores in a row
   AddClips(u"AA_bb_adl_cc", {u"v02.mp4"});   // an adl folder
@@ -169,7 +169,7 @@ TEST_F(CollectClipsTest, UnderscoreFolderEndsThePassAndFilesAndOddNamesAreSkippe
             "AB_cd_adl_ef/\n"
             "AB_cd_adl_ef/video/\n"
             "AB_cd_adl_ef/video/v02_hires.mp4 = AB_cd_ef/v02.mp4\n");
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4"));
+  EXPECT_TRUE(tree.Exists(u"S/zz_cd_ef/MP4 HIGH RES/v02.mp4"));
   EXPECT_TRUE(tree.Exists(u"S/AA_cd/MP4 HIGH RES/v02.mp4"));
   EXPECT_TRUE(tree.Exists(u"S/AA_bb_adl_cc/MP4 HIGH RES/v02.mp4"));
 }
