@@ -1,0 +1,36 @@
+# Runs marlowin-collect on a copy of the bundled sample shoot and compares the resulting
+# tree, name by name, with the expected one. Called by CTest with -D settings:
+# PROGRAM, EMULATOR (empty for a native program), SAMPLE, WORK, EXPECTED, WINDOWS_PATHS.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK}/D)
+file(COPY ${SAMPLE}/ DESTINATION ${WORK}/S)
+
+set(start ${WORK}/S)
+set(destination ${WORK}/D)
+if(WINDOWS_PATHS)
+  # Wine shows the host's root folder as drive Z:.
+  string(REPLACE "/" "\\" start "Z:${start}")
+  string(REPLACE "/" "\\" destination "Z:${destination}")
+endif()
+
+execute_process(COMMAND ${EMULATOR} ${PROGRAM} ${start} ${destination}
+                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT status EQUAL 0 OR NOT out STREQUAL "video copy complete\n")
+  message(FATAL_ERROR "marlowin-collect: status ${status}, output '${out}', errors '${err}'")
+endif()
+
+file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE ${WORK} ${WORK}/*)
+list(SORT entries)
+list(JOIN entries "\n" actual)
+file(READ ${EXPECTED} expected)
+string(STRIP "${expected}" expected)
+if(NOT actual STREQUAL expected)
+  message(FATAL_ERROR "tree after the pass:\n${actual}\n\nexpected:\n${expected}")
+endif()
+
+file(READ "${WORK}/D/ab_cd_int_ef__m02/video/v02_hires.mp4" copy)
+file(READ "${SAMPLE}/ab_cd_ef/MP4 HIGH RES/v02.mp4" original)
+if(NOT copy STREQUAL original)
+  message(FATAL_ERROR "the int copy of v02 differs from the clip")
+endif()
+file(REMOVE_RECURSE ${WORK})
