@@ -8,6 +8,10 @@
 #include "tests/support/RecordingFileSystem.h"
 #include "tests/support/TempTree.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace marlowin {
 namespace {
 
@@ -271,6 +275,34 @@ TEST_F(CollectClipsTest, NonAsciiNamesAreCopiedAndRenamed) {
   EXPECT_TRUE(tree.Exists(u"D/caf\u00e9_\u00df_int_\u65e5\u672c__m02/video/v02_hires.mp4"));
   EXPECT_TRUE(tree.Exists(u"S/caf\u00e9_\u00df_\u65e5\u672c/MP4 HIGH RES/\u00e4\U0001F3AC_hires.mp4"));
 }
+
+#ifndef _WIN32
+TEST_F(CollectClipsTest, FifoNamedAsAClipIsAFailedCopyAndDoesNotBlock) {
+  AddClips(u"ab_cd_ef", {u"v02.mp4", u"v04.mp4"});
+  ASSERT_EQ(::mkfifo(sys::ToNativeName(tree.Path(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4")).c_str(), 0644), 0);
+  const CollectionSummary summary = Pass();
+  EXPECT_EQ(summary.clipsSeen, 3u);
+  EXPECT_EQ(summary.clipsNotCopied, 1u);
+  EXPECT_EQ(DescribeOutcome(summary), u"video copy incomplete: 1 of 3 clips could not be copied");
+  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4"));
+  EXPECT_TRUE(tree.Exists(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"));
+  EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m04"));
+}
+
+TEST_F(CollectClipsTest, NamesThatAreNotUtf8GoThroughThePass) {
+  // The bytes 0xE9 (Latin-1 e-acute) and 0xFF, as an old camera or card reader may write them.
+  const std::u16string shot = u"caf\xDCE9_night_\xDCFF";
+  AddClips(shot, {u"v02.mp4", u"v03.mp4", u"take\xDCE9.mp4"});
+  Pass();
+  const std::string destination = sys::ToNativeName(tree.Path(u"D"));
+  const std::string source = sys::ToNativeName(tree.Path(u"S"));
+  struct stat st {};
+  EXPECT_EQ(::stat((destination + "/caf\xe9_night_adl_\xff/video/take\xe9_hires.mp4").c_str(), &st), 0);
+  EXPECT_EQ(::stat((destination + "/caf\xe9_night_int_\xff__m02/video/v02_hires.mp4").c_str(), &st), 0);
+  EXPECT_EQ(::stat((source + "/caf\xe9_night_\xff/MP4 HIGH RES/take\xe9_hires.mp4").c_str(), &st), 0);
+  EXPECT_EQ(::stat((source + "/caf\xe9_night_\xff/MP4 HIGH RES/v02_hires.mp4").c_str(), &st), 0);
+}
+#endif
 
 }  // namespace
 }  // namespace marlowin
