@@ -50,4 +50,8 @@ class FileSystem {
 // The operating system's file system.
 FileSystem& RealFileSystem();
 
+// For implementations: ends a listing, sorted as ListFolder promises, or empty and false
+// when it was cut short.
+bool FinishListing(bool complete, std::vector<FolderEntry>& entries);
+
 }  // namespace marlowin::sys

@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -114,14 +113,7 @@ class UnixFileSystem final : public FileSystem {
     }
     const bool complete = errno == 0;
     ::closedir(dir);
-    if (!complete) {
-      entries.clear();
-      return false;
-    }
-    // The same order on every platform and every run: UTF-16 code units, ascending.
-    std::sort(entries.begin(), entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
-    return true;
+    return FinishListing(complete, entries);
   }
 
   bool Exists(const std::u16string& path) override {

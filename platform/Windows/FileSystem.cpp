@@ -1,7 +1,6 @@
 // The file system on Windows, through the kernel's wide-character file operations.
 #include <windows.h>
 
-#include <algorithm>
 #include <atomic>
 #include <string>
 
@@ -93,14 +92,7 @@ class WindowsFileSystem final : public FileSystem {
     } while (::FindNextFileW(find, &data));
     const bool complete = ::GetLastError() == ERROR_NO_MORE_FILES;
     ::FindClose(find);
-    if (!complete) {
-      entries.clear();
-      return false;
-    }
-    // The same order on every platform and every run: UTF-16 code units, ascending.
-    std::sort(entries.begin(), entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
-    return true;
+    return FinishListing(complete, entries);
   }
 
   bool Exists(const std::u16string& path) override {
