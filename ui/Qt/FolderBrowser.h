@@ -1,0 +1,55 @@
+#pragma once
+
+// The Qt folder browser: the prompt above a tree of folders only, an optional status line,
+// OK and Cancel. It reports being up, each selection change and the confirmation through
+// the browse callback, as the Windows shell does.
+#include <QDialog>
+#include <QString>
+
+#include <optional>
+
+#include "ui/DirShell.h"
+
+class QDialogButtonBox;
+class QFileSystemModel;
+class QLabel;
+class QModelIndex;
+class QSortFilterProxyModel;
+class QTreeView;
+
+namespace marlowin::ui::qt {
+
+class FolderBrowser final : public QDialog {
+ public:
+  // rootPath empty roots the tree at the top of the file system.
+  FolderBrowser(const QString& rootPath, const QString& prompt, bool withStatus,
+                DirBrowseCallback callback, std::intptr_t userData);
+  ~FolderBrowser() override;
+
+  // Runs the dialog; the confirmed folder's path, an empty path for a confirmed item that
+  // has none, or nothing when the user cancels.
+  std::optional<QString> Run();
+
+  // The requests of the callback.
+  void SelectPath(const QString& path);
+  void SetStatusText(const QString& text);
+  void EnableOk(bool enable);
+
+  static FolderBrowser* FromWindow(DirWindow* window);
+  DirWindow* Window();
+
+ private:
+  QString PathOf(const QModelIndex& index) const;
+  void ReportSelection(const QModelIndex& current);
+
+  DirBrowseCallback callback_;
+  std::intptr_t userData_;
+  QFileSystemModel* model_;
+  QSortFilterProxyModel* rootOnly_;
+  QTreeView* tree_;
+  QString rootWithSlash_;  // empty without a root folder
+  QLabel* status_ = nullptr;
+  QDialogButtonBox* buttons_;
+};
+
+}  // namespace marlowin::ui::qt
