@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+#include "collector/CollectClips.h"
+#include "platform/WinApp.h"
+
+// The application. Its start-up is the program's whole run: two folder choices, one
+// collection pass, one message; it never enters a message loop.
+class CMarlowinApp : public CWinApp {
+ public:
+  CMarlowinApp();
+
+  // Asks for the starting folder and the destination folder, checks that each can be found,
+  // collects the clips and tells the outcome in exactly one message. Always FALSE.
+  BOOL InitInstance() override;
+
+  // One collection pass from the starting folder into the destination folder.
+  marlowin::CollectionSummary CollectClips(std::u16string startingFolder,
+                                           std::u16string destinationFolder);
+};
