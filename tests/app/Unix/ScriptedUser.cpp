@@ -4,7 +4,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QAbstractProxyModel>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileSystemModel>
+#include <QPushButton>
+#include <QTreeView>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -32,11 +37,50 @@ void ReadAndDismiss(ScriptedUser& user, QMessageBox& box) {
   box.button(QMessageBox::Ok)->click();
 }
 
+// The folder browser the user is picking a folder in, and the folder; a folder made just
+// before the dialog opened may take the tree a moment to show.
+QDialog* pendingBrowser = nullptr;
+QString pendingFolder;
+
+void ClickButton(QDialog& browser, QDialogButtonBox::StandardButton which) {
+  if (auto* buttons = browser.findChild<QDialogButtonBox*>()) {
+    if (QPushButton* button = buttons->button(which)) button->click();
+  }
+}
+
+// Clicks the folder in the tree, then OK; false while the tree cannot show it yet.
+bool SelectAndConfirm(QDialog& browser, const QString& folder) {
+  auto* tree = browser.findChild<QTreeView*>();
+  if (!tree) return false;
+  auto* proxy = qobject_cast<QAbstractProxyModel*>(tree->model());
+  auto* files = qobject_cast<QFileSystemModel*>(proxy ? proxy->sourceModel() : tree->model());
+  if (!files) return false;
+  QModelIndex index = files->index(folder);
+  if (proxy) index = proxy->mapFromSource(index);
+  if (!index.isValid()) return false;
+  tree->scrollTo(index);
+  tree->setCurrentIndex(index);
+  ClickButton(browser, QDialogButtonBox::Ok);
+  return true;
+}
+
 void AnswerFolderBrowser(ScriptedUser& user, QWidget& window) {
+  auto* browser = qobject_cast<QDialog*>(&window);
+  if (!browser) return;
+  if (browser == pendingBrowser) {
+    if (SelectAndConfirm(*browser, pendingFolder)) pendingBrowser = nullptr;
+    return;
+  }
   user.SawBrowser(Text(window.windowTitle()));
   const ScriptedUser::Answer answer = user.NextAnswer();
-  if (auto* dialog = qobject_cast<QDialog*>(&window)) {
-    if (answer.cancel) dialog->reject();
+  if (answer.cancel) {
+    ClickButton(*browser, QDialogButtonBox::Cancel);
+    return;
+  }
+  const QString folder = QString::fromUtf16(answer.folder.data(), static_cast<qsizetype>(answer.folder.size()));
+  if (!SelectAndConfirm(*browser, folder)) {
+    pendingBrowser = browser;
+    pendingFolder = folder;
   }
 }
 
