@@ -55,6 +55,9 @@ TEST(RunWithRealWindows, TwoChosenFoldersAreCollectedAndOneMessageSaysSo) {
   EXPECT_EQ(RunProgram(), 0);
 
   EXPECT_EQ(user.BrowserCaptions(), kBothCaptions);
+  ASSERT_EQ(user.BrowserSelections().size(), 2u);
+  EXPECT_NE(user.BrowserSelections()[1], u"shoot") << "the second browser opened at the first choice";
+  EXPECT_EQ(user.BrowserSelections()[0], user.BrowserSelections()[1]);
   ExpectOneMessage(user, u"video copy complete");
   EXPECT_EQ(tree.Dump(),
             "collected/\n"

@@ -31,8 +31,10 @@ class ScriptedUser {
   void WillChoose(std::u16string folder);
   void WillCancel();
 
-  // The captions of the folder browsers in the order they opened.
+  // The captions of the folder browsers in the order they opened, and the name of the item
+  // each had selected when the user first looked at it.
   const std::vector<std::u16string>& BrowserCaptions() const { return browserCaptions_; }
+  const std::vector<std::u16string>& BrowserSelections() const { return browserSelections_; }
   const std::vector<SeenMessage>& Messages() const { return messages_; }
 
   // Used by the platform's part.
@@ -41,7 +43,10 @@ class ScriptedUser {
     std::u16string folder;
   };
   Answer NextAnswer();
-  void SawBrowser(std::u16string caption) { browserCaptions_.push_back(std::move(caption)); }
+  void SawBrowser(std::u16string caption, std::u16string selected) {
+    browserCaptions_.push_back(std::move(caption));
+    browserSelections_.push_back(std::move(selected));
+  }
   void SawMessage(SeenMessage message) { messages_.push_back(std::move(message)); }
 
  private:
@@ -50,6 +55,7 @@ class ScriptedUser {
   std::vector<Answer> answers_;
   std::size_t nextAnswer_ = 0;
   std::vector<std::u16string> browserCaptions_;
+  std::vector<std::u16string> browserSelections_;
   std::vector<SeenMessage> messages_;
 };
 

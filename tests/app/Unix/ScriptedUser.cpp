@@ -71,7 +71,9 @@ void AnswerFolderBrowser(ScriptedUser& user, QWidget& window) {
     if (SelectAndConfirm(*browser, pendingFolder)) pendingBrowser = nullptr;
     return;
   }
-  user.SawBrowser(Text(window.windowTitle()));
+  auto* tree = browser->findChild<QTreeView*>();
+  user.SawBrowser(Text(window.windowTitle()),
+                  tree ? Text(tree->currentIndex().data().toString()) : std::u16string());
   const ScriptedUser::Answer answer = user.NextAnswer();
   if (answer.cancel) {
     ClickButton(*browser, QDialogButtonBox::Cancel);

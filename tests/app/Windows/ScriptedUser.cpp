@@ -111,7 +111,7 @@ void AnswerFolderBrowser(ScriptedUser& user, HWND browser) {
     SelectAndConfirm(browser);
     return;
   }
-  user.SawBrowser(WindowText(browser));
+  user.SawBrowser(WindowText(browser), SelectedItemText(browser));
   const ScriptedUser::Answer answer = user.NextAnswer();
   if (answer.cancel) {
     PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
