@@ -83,6 +83,15 @@ FolderBrowser::FolderBrowser(const QString& rootPath, const QString& prompt, boo
 
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { ReportSelection(current); });
+  // Folders are listed in the background; the rows they add above the selection would push
+  // it out of sight, so it is brought back into view until the user moves it.
+  const auto bringBack = [this] {
+    if (keepSelectionInView_ && tree_->currentIndex().isValid()) tree_->scrollTo(tree_->currentIndex());
+  };
+  connect(model_, &QFileSystemModel::directoryLoaded, this, bringBack);
+  connect(rootOnly_, &QAbstractItemModel::layoutChanged, this, bringBack);
+  connect(rootOnly_, &QAbstractItemModel::rowsInserted, this, bringBack);
+  connect(tree_, &QTreeView::pressed, this, [this] { keepSelectionInView_ = false; });
 }
 
 FolderBrowser::~FolderBrowser() = default;
@@ -109,6 +118,7 @@ void FolderBrowser::SelectPath(const QString& path) {
   for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) tree_->expand(up);
   tree_->setCurrentIndex(index);
   tree_->scrollTo(index);
+  keepSelectionInView_ = true;
 }
 
 void FolderBrowser::SetStatusText(const QString& text) {

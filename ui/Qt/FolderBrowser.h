@@ -49,6 +49,7 @@ class FolderBrowser final : public QDialog {
   QTreeView* tree_;
   QString rootWithSlash_;  // empty without a root folder
   QLabel* status_ = nullptr;
+  bool keepSelectionInView_ = false;
   QDialogButtonBox* buttons_;
 };
 
