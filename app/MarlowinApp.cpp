@@ -13,7 +13,6 @@ constexpr std::u16string_view kMessageCaption = u"Marlowin";
 constexpr std::u16string_view kSettingsStore = u"Local AppWizard-Generated Applications";
 constexpr std::u16string_view kStartingFolderCaption = u"Browse to the starting folder:";
 constexpr std::u16string_view kDestinationFolderCaption = u"Select copy to folder:";
-constexpr std::u16string_view kCopyComplete = u"video copy complete";
 constexpr std::u16string_view kStartingFolderMissing = u"starting path not accessible";
 constexpr std::u16string_view kDestinationFolderMissing = u"copy to path not accessible";
 
@@ -32,7 +31,7 @@ BOOL CMarlowinApp::InitInstance() {
   // first choice.
   CDirDialog dialog;
   // A cancelled choice is no failure: the user decided not to copy anything.
-  std::u16string outcome(kCopyComplete);
+  std::u16string outcome(marlowin::kVideoCopyComplete);
 
   dialog.m_strCaption = kStartingFolderCaption;
   if (dialog.Browse()) {

@@ -125,7 +125,7 @@ CollectionSummary CollectClips(sys::FileSystem& fs, std::u16string startingFolde
 }
 
 std::u16string DescribeOutcome(const CollectionSummary& summary) {
-  if (summary.clipsNotCopied == 0) return u"video copy complete";
+  if (summary.clipsNotCopied == 0) return std::u16string(kVideoCopyComplete);
   auto number = [](std::size_t n) {
     const std::string digits = std::to_string(n);
     return std::u16string(digits.begin(), digits.end());

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "platform/FileSystem.h"
 
@@ -17,6 +18,8 @@ struct CollectionSummary {
 // One collection pass from the starting folder into the destination folder.
 CollectionSummary CollectClips(sys::FileSystem& fs, std::u16string startingFolder,
                                std::u16string destinationFolder);
+
+inline constexpr std::u16string_view kVideoCopyComplete = u"video copy complete";
 
 // The one line that tells a person how the pass went: "video copy complete", or
 // "video copy incomplete: N of M clips could not be copied".

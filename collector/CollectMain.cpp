@@ -8,20 +8,28 @@
 
 #ifdef _WIN32
 #include "platform/WideString.h"
+#else
+#include "platform/NativeName.h"
+#endif
 
-int wmain(int argc, wchar_t** argv) {
+namespace {
+
+template <typename Char, typename ToName>
+int Run(int argc, Char** argv, ToName toName) {
   std::vector<std::u16string> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(marlowin::sys::FromWide(argv[i]));
+  for (int i = 1; i < argc; ++i) arguments.push_back(toName(argv[i]));
   return marlowin::RunCollectCommand(arguments, marlowin::sys::RealFileSystem(), std::cout,
                                      std::cerr);
 }
-#else
-#include "platform/NativeName.h"
 
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  return Run(argc, argv, [](const wchar_t* a) { return marlowin::sys::FromWide(a); });
+}
+#else
 int main(int argc, char** argv) {
-  std::vector<std::u16string> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(marlowin::sys::FromNativeName(argv[i]));
-  return marlowin::RunCollectCommand(arguments, marlowin::sys::RealFileSystem(), std::cout,
-                                     std::cerr);
+  return Run(argc, argv, [](const char* a) { return marlowin::sys::FromNativeName(a); });
 }
 #endif

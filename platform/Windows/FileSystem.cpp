@@ -31,13 +31,17 @@ struct FileIdentity {
   bool valid = false;
 };
 
-FileIdentity IdentityOf(const std::u16string& path) {
+FileIdentity IdentityOf(HANDLE file) {
   FileIdentity identity;
+  identity.valid = file != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(file, &identity.info);
+  return identity;
+}
+
+FileIdentity IdentityOf(const std::u16string& path) {
   Handle file(::CreateFileW(AsWide(path), FILE_READ_ATTRIBUTES,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  identity.valid = file.Valid() && ::GetFileInformationByHandle(file.Get(), &identity.info);
-  return identity;
+  return IdentityOf(file.Get());
 }
 
 bool SameFile(const FileIdentity& a, const FileIdentity& b) {
@@ -117,14 +121,15 @@ class WindowsFileSystem final : public FileSystem {
   }
 
   bool CopyReplacing(const std::u16string& from, const std::u16string& to) override {
+    FileIdentity sourceIdentity;
     {
       // Only regular files on disk are copied: no folders, devices or pipes.
       Handle source(::CreateFileW(AsWide(from), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!source.Valid() || ::GetFileType(source.Get()) != FILE_TYPE_DISK) return false;
+      sourceIdentity = IdentityOf(source.Get());
     }
-    const FileIdentity sourceIdentity = IdentityOf(from);
     const FileIdentity targetIdentity = IdentityOf(to);
     if (SameFile(sourceIdentity, targetIdentity)) return true;  // reached through a link
     if (targetIdentity.valid &&

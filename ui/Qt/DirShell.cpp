@@ -77,11 +77,10 @@ class QtDirShell final : public DirShell {
     item->hasPath = !chosen->isEmpty();
     if (item->hasPath) item->path = qt::FromQtPath(*chosen);
     if (info.displayName) {
-      const std::u16string name = qt::FromQtPath(QFileInfo(*chosen).fileName().isEmpty()
-                                                     ? *chosen
-                                                     : QFileInfo(*chosen).fileName());
-      const std::size_t length = std::min(name.size(), static_cast<std::size_t>(kDirPathCapacity - 1));
-      CopyToBuffer(std::u16string_view(name).substr(0, length), info.displayName);
+      // The shell's display name is the folder's own name; the top folder's is its path.
+      const QString fileName = QFileInfo(*chosen).fileName();
+      const std::u16string name = qt::FromQtPath(fileName.isEmpty() ? *chosen : fileName);
+      CopyToBuffer(std::u16string_view(name).substr(0, kDirPathCapacity - 1), info.displayName);
     }
     info.image = 0;  // no system image list here
     return AsList(item);

@@ -4,7 +4,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
-static_assert(sizeof(wchar_t) == 2, "Windows wide characters are UTF-16 code units");
+#include "platform/WideString.h"
+
 static_assert(MAX_PATH == marlowin::ui::kDirPathCapacity);
 static_assert(BIF_RETURNONLYFSDIRS == marlowin::ui::kBifReturnOnlyFsDirs);
 static_assert(BIF_STATUSTEXT == marlowin::ui::kBifStatusText);
@@ -20,8 +21,7 @@ static_assert(SWP_SHOWWINDOW == marlowin::ui::kSwpShowWindow);
 namespace marlowin::ui {
 namespace {
 
-wchar_t* Wide(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
-const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+using sys::AsWide;
 HWND Handle(DirWindow* window) { return reinterpret_cast<HWND>(window); }
 IMalloc* Malloc(DirAllocator* allocator) { return reinterpret_cast<IMalloc*>(allocator); }
 IShellFolder* Folder(DirFolder* folder) { return reinterpret_cast<IShellFolder*>(folder); }
@@ -61,7 +61,7 @@ class WindowsDirShell final : public DirShell {
   DirResult ParseName(DirFolder* desktop, char16_t* path, DirItemList*& item) override {
     PIDLIST_RELATIVE pidl = nullptr;
     const HRESULT result =
-        Folder(desktop)->ParseDisplayName(nullptr, nullptr, Wide(path), nullptr, &pidl, nullptr);
+        Folder(desktop)->ParseDisplayName(nullptr, nullptr, AsWide(path), nullptr, &pidl, nullptr);
     item = reinterpret_cast<DirItemList*>(pidl);
     return result;
   }
@@ -71,8 +71,8 @@ class WindowsDirShell final : public DirShell {
     BROWSEINFOW description{};
     description.hwndOwner = Handle(info.owner);
     description.pidlRoot = Pidl(static_cast<const DirItemList*>(info.root));
-    description.pszDisplayName = Wide(info.displayName);
-    description.lpszTitle = Wide(info.title);
+    description.pszDisplayName = AsWide(info.displayName);
+    description.lpszTitle = AsWide(info.title);
     description.ulFlags = info.flags;
     description.lpfn = info.callback ? &RouteCallback : nullptr;
     description.lParam = reinterpret_cast<LPARAM>(&route);
@@ -83,7 +83,7 @@ class WindowsDirShell final : public DirShell {
   }
 
   BOOL PathFromItem(const DirItemList* item, char16_t* path) override {
-    return SHGetPathFromIDListW(Pidl(item), Wide(path));
+    return SHGetPathFromIDListW(Pidl(item), AsWide(path));
   }
 
   void FreeItem(DirAllocator* allocator, DirItemList* item) override {
@@ -100,7 +100,7 @@ class WindowsDirShell final : public DirShell {
   }
 
   BOOL SetCaption(DirWindow* window, const char16_t* text) override {
-    return SetWindowTextW(Handle(window), Wide(text));
+    return SetWindowTextW(Handle(window), AsWide(text));
   }
 
   BOOL ReadClientRect(DirWindow* window, DirRect& rect) override {
