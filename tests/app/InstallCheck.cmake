@@ -1,8 +1,6 @@
 # cmake -DBUILD=... -DPREFIX=... -DFILES="a;b" -P InstallCheck.cmake
-# Installs the build into a fresh prefix and checks that the program's files are there.
 file(REMOVE_RECURSE ${PREFIX})
-execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
-                RESULT_VARIABLE result OUTPUT_QUIET)
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX} RESULT_VARIABLE result OUTPUT_QUIET)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
@@ -11,4 +9,3 @@ foreach(file IN LISTS FILES)
     message(FATAL_ERROR "not installed: ${file}")
   endif()
 endforeach()
-message(STATUS "installed: ${FILES}")

@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-// The widgets under test need Qt's application object for the whole run.
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  QApplication app(argc, argv);  // for the whole run of the widgets under test
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

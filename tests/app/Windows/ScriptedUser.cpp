@@ -1,30 +1,29 @@
-// The scripted user on Windows: a CBT hook on this thread sees every window that is about to
-// be activated, reads it, and posts the user's answer to it, which the window's own modal
-// loop then handles as if a person had pressed the button.
+// A CBT hook sees each dialog as it is activated; a timer on the dialog, dispatched by the
+// dialog's own modal loop once its controls are filled in, reads it and posts the answer.
 #include "tests/app/ScriptedUser.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
-#include <chrono>
 #include <map>
 #include <set>
 
 #include "platform/WideString.h"
-#include "tests/app/Watchdog.h"
 
 namespace marlowin::testing {
 namespace {
 
-constexpr int kMessageTextId = 0xFFFF;  // the static control that holds a message box's text
+constexpr int kMessageTextId = 0xFFFF;
+constexpr UINT kSetSelection = WM_USER + 103;  // BFFM_SETSELECTIONW
 
 ScriptedUser* activeUser = nullptr;
+std::set<HWND> seen;
+std::map<HWND, std::pair<std::u16string, int>> choosing;  // the folder, tries left
 
 std::u16string WindowText(HWND window) {
-  const int length = GetWindowTextLengthW(window);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const int copied = GetWindowTextW(window, text.data(), length + 1);
-  return sys::FromWide(std::wstring_view(text.data(), static_cast<std::size_t>(copied)));
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return sys::FromWide(text);
 }
 
 std::wstring ClassName(HWND window) {
@@ -33,123 +32,69 @@ std::wstring ClassName(HWND window) {
   return name;
 }
 
-bool HasIconControl(HWND box) {
+void Close(HWND window, UINT_PTR timer, int button) {
+  KillTimer(window, timer);
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+}
+
+void ReadMessageBox(HWND box) {
+  SeenMessage message{WindowText(box), WindowText(GetDlgItem(box, kMessageTextId))};
+  std::set<int> buttons;
   for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    if (ClassName(child) == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-        SendMessageW(child, STM_GETICON, 0, 0) != 0) {
-      return true;
-    }
+    if (ClassName(child) == L"Button" && IsWindowVisible(child)) buttons.insert(GetDlgCtrlID(child));
+    if (ClassName(child) == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+      message.errorIcon = SendMessageW(child, STM_GETICON, 0, 0) != 0;
   }
-  return false;
+  message.onlyOk = buttons == std::set<int>{IDOK};
+  message.onTop = (GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+  message.blocksProgram = message.onTop;  // an ownerless box is system-modal by being topmost
+  message.ownerless = GetWindow(box, GW_OWNER) == nullptr;
+  activeUser->messages.push_back(std::move(message));
 }
 
-// The visible push buttons of a message box, by their command identifiers.
-std::set<int> VisibleButtons(HWND box) {
-  std::set<int> ids;
-  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    if (ClassName(child) == L"Button" && IsWindowVisible(child)) ids.insert(GetDlgCtrlID(child));
-  }
-  return ids;
-}
-
-void ReadAndDismiss(ScriptedUser& user, HWND box) {
-  SeenMessage seen;
-  seen.caption = WindowText(box);
-  seen.text = WindowText(GetDlgItem(box, kMessageTextId));
-  seen.errorIcon = HasIconControl(box);
-  seen.onlyOk = VisibleButtons(box) == std::set<int>{IDOK};
-  seen.onTop = (GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-  // A box without owner disables nothing; it is system-modal by its topmost style.
-  seen.blocksProgram = seen.onTop;
-  seen.ownerless = GetWindow(box, GW_OWNER) == nullptr;
-  user.SawMessage(std::move(seen));
-  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-}
-
-// The text of the tree item the browser has selected.
 std::u16string SelectedItemText(HWND browser) {
   const HWND tree = FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr);
-  const auto selected = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
   wchar_t text[MAX_PATH] = {};
   TVITEMW item{};
   item.mask = TVIF_TEXT;
-  item.hItem = selected;
+  item.hItem = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
   item.pszText = text;
   item.cchTextMax = MAX_PATH;
-  if (!selected || !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return {};
+  if (!item.hItem || !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return {};
   return sys::FromWide(text);
 }
 
-void CALLBACK LookAtWaitingWindows(HWND, UINT, UINT_PTR timer, DWORD);
-std::set<HWND> waiting;
-
-// A browser that is still selecting is looked at again shortly; a folder made just before the
-// dialog opened may not be in the shell's tree at the first try.
-struct PendingChoice {
-  std::u16string folder;
-  int triesLeft = 50;
-};
-std::map<HWND, PendingChoice> pendingChoices;
-
-void SelectAndConfirm(HWND browser) {
-  PendingChoice& choice = pendingChoices[browser];
-  // Selecting the folder in the tree is what a person's click does; then OK.
-  constexpr UINT kSetSelection = WM_USER + 103;  // BFFM_SETSELECTIONW, wParam TRUE: lParam is a path
-  SendMessageW(browser, kSetSelection, TRUE, reinterpret_cast<LPARAM>(sys::AsWide(choice.folder)));
-  const std::u16string name = choice.folder.substr(choice.folder.find_last_of(u"\\/") + 1);
-  if (SelectedItemText(browser) != name && --choice.triesLeft > 0) {
-    waiting.insert(browser);
-    SetTimer(nullptr, 0, 100, LookAtWaitingWindows);
-    return;
+void CALLBACK Look(HWND window, UINT, UINT_PTR timer, DWORD) {
+  if (!activeUser) return;
+  if (GetDlgItem(window, kMessageTextId)) {
+    ReadMessageBox(window);
+    return Close(window, timer, IDOK);
   }
-  pendingChoices.erase(browser);
-  PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-}
-
-void AnswerFolderBrowser(ScriptedUser& user, HWND browser) {
-  if (pendingChoices.count(browser)) {
-    SelectAndConfirm(browser);
-    return;
+  auto choice = choosing.find(window);
+  if (choice == choosing.end()) {
+    activeUser->captions.push_back(WindowText(window));
+    activeUser->selections.push_back(SelectedItemText(window));
+    if (activeUser->choices.empty()) return Close(window, timer, IDCANCEL);
+    choice = choosing.emplace(window, std::pair(activeUser->choices.front(), 50)).first;
+    activeUser->choices.pop_front();
+    SetTimer(window, timer, 100, Look);
   }
-  user.SawBrowser(WindowText(browser), SelectedItemText(browser));
-  const ScriptedUser::Answer answer = user.NextAnswer();
-  if (answer.cancel) {
-    PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    return;
-  }
-  pendingChoices[browser].folder = answer.folder;
-  SelectAndConfirm(browser);
-}
-
-std::set<HWND> answered;
-
-// A dialog is activated before it has filled in its controls; the user looks at it once the
-// dialog's own loop runs, from a thread timer that that loop dispatches.
-void CALLBACK LookAtWaitingWindows(HWND, UINT, UINT_PTR timer, DWORD) {
-  KillTimer(nullptr, timer);
-  const std::set<HWND> windows = std::move(waiting);
-  waiting.clear();
-  for (HWND window : windows) {
-    if (!activeUser || !IsWindow(window)) continue;
-    if (GetDlgItem(window, kMessageTextId)) {
-      ReadAndDismiss(*activeUser, window);
-    } else {
-      AnswerFolderBrowser(*activeUser, window);
-    }
+  // What a person's click in the tree does; the shell may not show a new folder at once.
+  const std::u16string& folder = choice->second.first;
+  SendMessageW(window, kSetSelection, TRUE, reinterpret_cast<LPARAM>(sys::AsWide(folder)));
+  if (SelectedItemText(window) == folder.substr(folder.find_last_of(u"\\/") + 1) || --choice->second.second == 0) {
+    choosing.erase(choice);
+    Close(window, timer, IDOK);
   }
 }
 
 LRESULT CALLBACK Watch(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE && activeUser) {
-    const HWND window = reinterpret_cast<HWND>(wParam);
-    if (ClassName(window) == L"#32770" && answered.insert(window).second) {
-      waiting.insert(window);
-      SetTimer(nullptr, 0, 20, LookAtWaitingWindows);
-    }
+  const auto window = reinterpret_cast<HWND>(wParam);
+  if (code == HCBT_ACTIVATE && activeUser && ClassName(window) == L"#32770" && seen.insert(window).second) {
+    SetTimer(window, 1, 20, Look);
   } else if (code == HCBT_DESTROYWND) {
-    answered.erase(reinterpret_cast<HWND>(wParam));
-    waiting.erase(reinterpret_cast<HWND>(wParam));
-    pendingChoices.erase(reinterpret_cast<HWND>(wParam));
+    seen.erase(window);
+    choosing.erase(window);
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -157,19 +102,12 @@ LRESULT CALLBACK Watch(int code, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 struct ScriptedUser::Platform {
-  HHOOK hook = nullptr;
-  Watchdog watchdog{std::chrono::seconds(120)};
+  HHOOK hook = SetWindowsHookExW(WH_CBT, Watch, nullptr, GetCurrentThreadId());
+  ~Platform() { UnhookWindowsHookEx(hook); }
 };
 
-ScriptedUser::ScriptedUser() : platform_(new Platform) {
-  activeUser = this;
-  platform_->hook = SetWindowsHookExW(WH_CBT, Watch, nullptr, GetCurrentThreadId());
-}
+ScriptedUser::ScriptedUser() : platform_(std::make_unique<Platform>()) { activeUser = this; }
 
-ScriptedUser::~ScriptedUser() {
-  UnhookWindowsHookEx(platform_->hook);
-  activeUser = nullptr;
-  delete platform_;
-}
+ScriptedUser::~ScriptedUser() { activeUser = nullptr; }
 
 }  // namespace marlowin::testing
