@@ -66,19 +66,6 @@ TEST_F(FileSystemTest, LooksUpExactPathsOnly) {
 #endif
 }
 
-TEST_F(FileSystemTest, FolderOperations) {
-  EXPECT_TRUE(fs.MakeFolder(tree.Path(u"a")));
-  EXPECT_FALSE(fs.MakeFolder(tree.Path(u"a")));       // exists already
-  EXPECT_FALSE(fs.MakeFolder(tree.Path(u"x/y")));     // no parent
-  tree.WriteFile(u"a/file", "x");
-  EXPECT_FALSE(fs.RemoveEmptyFolder(tree.Path(u"a")));  // not empty
-  EXPECT_FALSE(fs.RemoveFile(tree.Path(u"a")));         // a folder is no file
-  EXPECT_TRUE(fs.RemoveFile(tree.Path(u"a/file")));
-  EXPECT_FALSE(fs.RemoveFile(tree.Path(u"a/file")));
-  EXPECT_TRUE(fs.RemoveEmptyFolder(tree.Path(u"a")));
-  EXPECT_EQ(tree.Dump(), "");
-}
-
 TEST_F(FileSystemTest, CopyReplacesTheTargetAndLeavesNoTemporaryFile) {
   tree.WriteFile(u"src.mp4", "new clip");
   tree.WriteFile(u"out/dst.mp4", "old copy, longer than the new one");

@@ -119,21 +119,5 @@ TEST(NamingRules, ClipNumberIsExactlyVAndTwoAsciiDigits) {
   }
 }
 
-TEST(NamingRules, HiresMarkFoldsOnlyAsciiLetters) {
-  EXPECT_TRUE(HasHiresMark(u"clip_HiReS_take.mp4"));
-  EXPECT_FALSE(HasHiresMark(u"v02hires.mp4"));
-  // U+0130 (dotted capital I) is no ASCII letter and is not folded to "i".
-  EXPECT_FALSE(HasHiresMark(u"v02_h\u0130res.mp4"));
-}
-
-TEST(NamingRules, IntAndCleanupNamesAgreeForNumberedClips) {
-  EXPECT_EQ(MakeCleanupClipName(u"07"), u"v07_hires.mp4");
-  EXPECT_EQ(MakeCleanupClipName(u""), u"v_hires.mp4");
-  EXPECT_EQ(MakeIntClipName(u"v07_hires", u".mp4"), MakeCleanupClipName(u"07"));
-  // Only the first, case-sensitive mark is cut from the int name.
-  EXPECT_EQ(MakeIntClipName(u"a_hires_b_hires", u".mp4"), u"a_hires.mp4");
-  EXPECT_EQ(MakeIntClipName(u"a_HIRES", u".mp4"), u"a_HIRES_hires.mp4");
-}
-
 }  // namespace
 }  // namespace marlowin
