@@ -1,0 +1,120 @@
+#pragma once
+
+// What a pass did, told once: the program's message, marlowin-collect's lines and its JSON are
+// all views of this one report.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace marlowin {
+
+inline constexpr std::u16string_view kVideoCopyComplete = u"video copy complete";
+inline constexpr std::u16string_view kStartingFolderMissing = u"starting path not accessible";
+inline constexpr std::u16string_view kDestinationFolderMissing = u"copy to path not accessible";
+
+enum class Outcome {
+  kComplete,                 // every clip seen was collected (or there were none)
+  kIncomplete,               // at least one failure
+  kCancelled,                // the person stopped the pass
+  kStartingFolderMissing,    // not a folder, or it cannot be listed: nothing changed
+  kDestinationFolderMissing, // not a folder: nothing changed
+  kFolderInUse,              // another pass works on one of the folders: nothing changed
+};
+
+// What a problem is about.
+enum class Operation {
+  // failures
+  kListStartingFolder,  // the starting folder cannot be listed
+  kOpenDestination,     // the destination folder is not a usable folder
+  kLockFolder,          // another pass holds a folder
+  kListClipFolder,      // a clip folder exists but cannot be listed
+  kMakeFolder,          // a folder the copies need cannot be made
+  kCopyToAdl,           // the adl copy failed (or could not be proven)
+  kCopyToInt,           // the int copy failed (or could not be proven)
+  kMark,                // the clip could not be given its marked name
+  // warnings
+  kNotAClip,            // a file of a clip folder that is no clip
+  kNoClipFolder,        // a handled shot folder without its clip folder
+  kPassedOver,          // a folder of the starting folder that is not a shot folder
+  kEndedPass,           // the underscores-only folder that ended the pass
+  kNotVisited,          // a folder after it, therefore not visited
+  kReplacedCopy,        // a copy replaced one made earlier in this pass from another clip
+  kKeptName,            // the clip kept its name: its marked name exists
+  kCleanUp,             // the clean-up could not remove what it should
+  kLeftover,            // a temporary of an earlier pass that could not be removed
+};
+
+struct Problem {
+  bool failure = false;   // the clip is not fully collected; else a warning
+  Operation operation = Operation::kNotAClip;
+  std::u16string path;    // what it is about: the clip, the folder
+  std::u16string other;   // the other path where there is one: the copy's target, the new name,
+                          // the clip whose copy was replaced
+  std::error_code reason; // the system's reason, or one of ours; empty when `rule` says it
+  std::u16string rule;    // the naming rule behind a warning ("fewer than three words")
+};
+
+// One clip and what became of it (kept only when asked for, such as for --json).
+struct ClipRecord {
+  std::u16string source;  // its path as listed
+  std::u16string adlCopy;
+  std::u16string intCopy;  // empty when it has none (clip 01, no number, the greatest)
+  std::u16string markedAs; // its new path when it was given its marked name in this pass
+  std::string hash;        // XXH3-128 of its bytes, as `xxhsum -H2` prints it; empty unverified
+  bool collected = false;  // every copy made (and proven, with verification)
+};
+
+struct PassReport {
+  Outcome outcome = Outcome::kComplete;
+  std::u16string startingFolder;
+  std::u16string destinationFolder;
+  bool verified = true;          // copies were proven by reading them back
+  bool dryRun = false;
+
+  std::size_t shotFolders = 0;   // handled shot folders
+  std::size_t clipsSeen = 0;     // clips in the handled clip folders
+  std::size_t clipsCollected = 0;// all of whose copies were made (and proven)
+  std::size_t clipsMarked = 0;   // given their marked name in this pass
+  std::size_t clipsFailed = 0;   // with at least one failure
+  std::size_t copiesWritten = 0; // copies written (not found in place already)
+  std::size_t copiesInPlace = 0; // copies found in place and left as they were
+  std::uint64_t bytesWritten = 0;
+
+  std::vector<Problem> problems;  // in the order they happened
+  std::vector<ClipRecord> clips;  // when asked for
+
+  std::size_t Failures() const;
+  std::size_t Warnings() const { return problems.size() - Failures(); }
+};
+
+// The first line, exactly: "video copy complete", "video copy incomplete: N of M clips could
+// not be copied", "video copy cancelled: N of M clips were collected", "starting path not
+// accessible", "copy to path not accessible", or the folder-in-use line.
+std::u16string OutcomeLine(const PassReport& report);
+
+// The line after it: "60 clips from 10 shot folders copied to D", or, when no clip was
+// found, what a shot folder must look like.
+std::u16string SummaryLine(const PassReport& report);
+
+// One problem as a person reads it: "PATH: REASON".
+std::u16string DescribeProblem(const Problem& problem);
+
+// The problems in the order a person should read them: failures first, each group in the
+// order they happened.
+std::vector<const Problem*> ProblemsInOrder(const PassReport& report);
+
+// The program's one message: the outcome line, the summary and at most `maxProblems` problem
+// lines, then "and N more".
+std::u16string MessageText(const PassReport& report, std::size_t maxProblems = 10);
+
+// The whole report as one JSON object.
+std::string ToJson(const PassReport& report);
+
+// The exit status of marlowin-collect: 0 complete, 1 incomplete, 2 a folder not accessible
+// or in use, 130 cancelled.
+int ExitStatus(const PassReport& report);
+
+}  // namespace marlowin
