@@ -3,8 +3,11 @@
 #include <string_view>
 #include <utility>
 
+#include "collector/CollectClips.h"
+#include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "platform/NativeName.h"
 #include "ui/DirDialog.h"
 
 namespace {
@@ -13,10 +16,16 @@ constexpr std::u16string_view kMessageCaption = u"Marlowin";
 constexpr std::u16string_view kSettingsStore = u"Local AppWizard-Generated Applications";
 constexpr std::u16string_view kStartingFolderCaption = u"Browse to the starting folder:";
 constexpr std::u16string_view kDestinationFolderCaption = u"Select copy to folder:";
-constexpr std::u16string_view kStartingFolderMissing = u"starting path not accessible";
-constexpr std::u16string_view kDestinationFolderMissing = u"copy to path not accessible";
 
-void Tell(std::u16string_view text) { marlowin::sys::ShowMessage(kMessageCaption, text); }
+void Tell(std::u16string_view text, std::u16string_view details = {}) {
+  marlowin::sys::ShowMessage(kMessageCaption, text, details);
+}
+
+// A chosen folder that cannot be found: the message, then the folder and the reason.
+void TellNotFound(std::u16string_view message, const std::u16string& path, std::error_code reason) {
+  Tell(std::u16string(message) + u"\n\n" + path + u": " +
+       marlowin::sys::FromNativeName(marlowin::sys::Describe(reason)));
+}
 
 }  // namespace
 
@@ -30,37 +39,35 @@ BOOL CMarlowinApp::InitInstance() {
   // One dialog for both choices; the second one starts where the shell starts, not at the
   // first choice.
   CDirDialog dialog;
-  // A cancelled choice is no failure: the user decided not to copy anything.
-  std::u16string outcome(marlowin::kVideoCopyComplete);
-
   dialog.m_strCaption = kStartingFolderCaption;
   if (dialog.Browse()) {
     // The exact path is looked up: no pattern, so a name with wildcard characters is taken
     // literally, and a drive's root folder counts as found.
-    marlowin::sys::FileSystem& fileSystem = marlowin::sys::RealFileSystem();
-    if (!fileSystem.Exists(dialog.m_strChosenPath)) {
-      Tell(kStartingFolderMissing);
+    if (const std::error_code error = marlowin::sys::LookUp(dialog.m_strChosenPath)) {
+      TellNotFound(marlowin::kStartingPathNotAccessible, dialog.m_strChosenPath, error);
       return FALSE;
     }
     const std::u16string startingFolder = dialog.m_strChosenPath;
 
     dialog.m_strCaption = kDestinationFolderCaption;
     if (dialog.Browse()) {
-      if (!fileSystem.Exists(dialog.m_strChosenPath)) {
-        Tell(kDestinationFolderMissing);
+      if (const std::error_code error = marlowin::sys::LookUp(dialog.m_strChosenPath)) {
+        TellNotFound(marlowin::kCopyToPathNotAccessible, dialog.m_strChosenPath, error);
         return FALSE;
       }
       const std::u16string destinationFolder = dialog.m_strChosenPath;
-      // Clips that could not be copied are reported, not hidden behind "complete".
-      outcome = marlowin::DescribeOutcome(CollectClips(startingFolder, destinationFolder));
+      // Everything the pass did, failures first; the message box shows the first of them.
+      const marlowin::PassReport report = CollectClips(startingFolder, destinationFolder);
+      Tell(marlowin::MessageText(report), marlowin::DetailsText(report));
+      return FALSE;
     }
   }
-  Tell(outcome);
+  // A cancelled choice is no failure: the user decided not to copy anything.
+  Tell(marlowin::kVideoCopyComplete);
   return FALSE;
 }
 
-marlowin::CollectionSummary CMarlowinApp::CollectClips(std::u16string startingFolder,
-                                                       std::u16string destinationFolder) {
-  return marlowin::CollectClips(marlowin::sys::RealFileSystem(), std::move(startingFolder),
-                                std::move(destinationFolder));
+marlowin::PassReport CMarlowinApp::CollectClips(std::u16string startingFolder, std::u16string destinationFolder) {
+  const auto fileSystem = marlowin::sys::MakeRealFileSystem();
+  return marlowin::CollectClips(*fileSystem, std::move(startingFolder), std::move(destinationFolder));
 }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "collector/CollectClips.h"
+#include "collector/Report.h"
 #include "platform/WinApp.h"
 
 // The application. Its start-up is the program's whole run: two folder choices, one
@@ -15,7 +15,7 @@ class CMarlowinApp : public CWinApp {
   // collects the clips and tells the outcome in exactly one message. Always FALSE.
   BOOL InitInstance() override;
 
-  // One collection pass from the starting folder into the destination folder.
-  marlowin::CollectionSummary CollectClips(std::u16string startingFolder,
-                                           std::u16string destinationFolder);
+  // One collection pass from the starting folder into the destination folder, shown while it
+  // runs, and what it did.
+  marlowin::PassReport CollectClips(std::u16string startingFolder, std::u16string destinationFolder);
 };

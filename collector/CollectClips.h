@@ -1,28 +1,29 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
-#include <string_view>
 
+#include "collector/Progress.h"
+#include "collector/Report.h"
 #include "platform/FileSystem.h"
 
 namespace marlowin {
 
-// What a pass did with the clips of the folders it handled.
-struct CollectionSummary {
-  std::size_t clipsSeen = 0;       // files of handled clip folders with the clip extension
-  std::size_t clipsCopied = 0;     // of those, copied into their adl folder
-  std::size_t clipsNotCopied = 0;  // of those, whose adl copy failed
+struct PassOptions {
+  // Prove every copy by reading it back from the disk before its clip is marked.
+  bool verify = true;
+  // Keep a record of every clip in the report (with its hash), as --json shows it.
+  bool recordClips = false;
+  PassObserver* observer = nullptr;
+  // Copies are put in place and their clips marked in batches of this many bytes or copies,
+  // whichever comes first: one flush of the disk for many copies.
+  std::uint64_t batchBytes = 1ull << 30;
+  std::size_t batchCopies = 256;
 };
 
-// One collection pass from the starting folder into the destination folder.
-CollectionSummary CollectClips(sys::FileSystem& fs, std::u16string startingFolder,
-                               std::u16string destinationFolder);
-
-inline constexpr std::u16string_view kVideoCopyComplete = u"video copy complete";
-
-// The one line that tells a person how the pass went: "video copy complete", or
-// "video copy incomplete: N of M clips could not be copied".
-std::u16string DescribeOutcome(const CollectionSummary& summary);
+// One collection pass from the starting folder into the destination folder, and its report.
+PassReport CollectClips(sys::FileSystem& fs, std::u16string startingFolder,
+                        std::u16string destinationFolder, const PassOptions& options = {});
 
 }  // namespace marlowin

@@ -1,57 +1,116 @@
 #include "collector/CollectCommand.h"
 
 #include "collector/CollectClips.h"
+#include "collector/DryRunFileSystem.h"
 #include "platform/NativeName.h"
 
 namespace marlowin {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: marlowin-collect STARTING_FOLDER DESTINATION_FOLDER\n"
+    "usage: marlowin-collect [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER\n"
     "\n"
     "Collects the clips of every shot folder in STARTING_FOLDER (its \"MP4 HIGH RES\" folder)\n"
-    "into adl and int folders in DESTINATION_FOLDER, and gives each collected source clip\n"
-    "its \"_hires\" name. Prints \"video copy complete\" and exits 0 when every clip was\n"
-    "copied, \"video copy incomplete: N of M clips could not be copied\" and exits 1 when\n"
-    "some were not; exits 2 when a folder cannot be found or the arguments are wrong.\n"
+    "into adl and int folders in DESTINATION_FOLDER, proves every copy by reading it back,\n"
+    "and then gives each collected source clip its \"_hires\" name.\n"
     "\n"
-    "  -h, --help   print this text\n";
+    "Prints the outcome (\"video copy complete\", or \"video copy incomplete: N of M clips\n"
+    "could not be copied\") and a summary on stdout, and each problem on stderr.\n"
+    "\n"
+    "  -n, --dry-run   print every file-system operation the pass would perform, one a line,\n"
+    "                  in order, and change nothing (\"commit\" puts the copies made so far in\n"
+    "                  place once they are on the disk and proven)\n"
+    "      --json      print the whole report as one JSON object on stdout instead\n"
+    "      --no-verify do not read the copies back to prove them (for hardware you trust)\n"
+    "  -q, --quiet     no progress line on the terminal\n"
+    "      --version   print the version\n"
+    "  -h, --help      print this text\n"
+    "\n"
+    "Exit status: 0 complete; 1 incomplete (some clips were not collected: they keep their\n"
+    "names, and running the same command again picks them up); 2 a folder not accessible, a\n"
+    "folder in use by another pass, or wrong arguments; 130 stopped with Ctrl+C.\n";
+
+struct Options {
+  bool dryRun = false;
+  bool json = false;
+  bool verify = true;
+  bool quiet = false;
+  std::vector<std::u16string> folders;
+};
+
+// Asks the pass to stop when Ctrl+C was pressed.
+class StopFlag final : public PassObserver {
+ public:
+  explicit StopFlag(std::atomic<bool>* stop) : stop_(stop) {}
+  void OnProgress(const PassProgress&) override {}
+  bool StopRequested() override { return stop_ && stop_->load(); }
+
+ private:
+  std::atomic<bool>* stop_;
+};
+
+void PrintReport(const PassReport& report, std::ostream& out, std::ostream& err, bool json) {
+  if (json) {
+    out << ToJson(report) << "\n";
+    return;
+  }
+  out << sys::ToDisplay(OutcomeLine(report)) << "\n" << sys::ToDisplay(SummaryLine(report)) << "\n";
+  for (const Problem* problem : ProblemsInOrder(report)) {
+    err << "marlowin-collect: " << sys::ToDisplay(DescribeProblem(*problem)) << "\n";
+  }
+}
 
 }  // namespace
 
 int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSystem& fs,
-                      std::ostream& out, std::ostream& err) {
-  std::vector<std::u16string> folders;
+                      std::ostream& out, std::ostream& err, const CommandConsole& console) {
+  Options options;
   bool optionsEnded = false;
   for (const std::u16string& argument : arguments) {
-    if (!optionsEnded && (argument == u"--help" || argument == u"-h")) {
+    if (optionsEnded || argument.size() < 2 || argument[0] != u'-') {
+      options.folders.push_back(argument);
+    } else if (argument == u"--") {
+      optionsEnded = true;
+    } else if (argument == u"--help" || argument == u"-h") {
       out << kUsage;
       return 0;
-    }
-    if (!optionsEnded && argument == u"--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && argument.size() > 1 && argument[0] == u'-') {
+    } else if (argument == u"--version") {
+      out << "marlowin-collect " << MARLOWIN_VERSION << "\n";
+      return 0;
+    } else if (argument == u"--dry-run" || argument == u"-n") {
+      options.dryRun = true;
+    } else if (argument == u"--json") {
+      options.json = true;
+    } else if (argument == u"--no-verify") {
+      options.verify = false;
+    } else if (argument == u"--quiet" || argument == u"-q") {
+      options.quiet = true;
+    } else {
       err << "marlowin-collect: unknown option " << sys::ToDisplay(argument) << "\n" << kUsage;
       return 2;
-    } else {
-      folders.push_back(argument);
     }
   }
-  if (folders.size() != 2) {
+  if (options.folders.size() != 2) {
     err << kUsage;
     return 2;
   }
-  if (!fs.Exists(folders[0])) {
-    err << "starting path not accessible\n";
-    return 2;
+
+  StopFlag stop(console.stop);
+  PassOptions passOptions;
+  passOptions.verify = options.verify;
+  passOptions.recordClips = options.json;
+  passOptions.observer = &stop;
+  if (options.dryRun) {
+    DryRunFileSystem dryRun(fs, [&out](const std::string& line) { out << line << "\n"; });
+    const PassReport report = CollectClips(dryRun, options.folders[0], options.folders[1], passOptions);
+    for (const Problem* problem : ProblemsInOrder(report)) {
+      err << "marlowin-collect: " << sys::ToDisplay(DescribeProblem(*problem)) << "\n";
+    }
+    return ExitStatus(report);
   }
-  if (!fs.Exists(folders[1])) {
-    err << "copy to path not accessible\n";
-    return 2;
-  }
-  const CollectionSummary summary = CollectClips(fs, folders[0], folders[1]);
-  out << sys::ToDisplay(DescribeOutcome(summary)) << "\n";
-  return summary.clipsNotCopied == 0 ? 0 : 1;
+  const PassReport report = CollectClips(fs, options.folders[0], options.folders[1], passOptions);
+  PrintReport(report, out, err, options.json);
+  return ExitStatus(report);
 }
 
 }  // namespace marlowin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -8,9 +9,17 @@
 
 namespace marlowin {
 
-// marlowin-collect STARTING_FOLDER DESTINATION_FOLDER: one pass, one line, an exit status
-// (0 every clip copied, 1 some could not be, 2 bad arguments or a folder not found).
+// What marlowin-collect knows of where it runs.
+struct CommandConsole {
+  std::atomic<bool>* stop = nullptr;  // set when the person presses Ctrl+C
+  bool stderrIsTerminal = false;      // a progress line is drawn only there
+  int columns = 80;
+};
+
+// marlowin-collect [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER: one pass and its report, as
+// lines (the outcome and a summary on stdout, each problem on stderr) or as JSON. The exit
+// status is ExitStatus of the report, or 2 for wrong arguments.
 int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSystem& fs,
-                      std::ostream& out, std::ostream& err);
+                      std::ostream& out, std::ostream& err, const CommandConsole& console = {});
 
 }  // namespace marlowin

@@ -18,8 +18,8 @@ template <typename Char, typename ToName>
 int Run(int argc, Char** argv, ToName toName) {
   std::vector<std::u16string> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(toName(argv[i]));
-  return marlowin::RunCollectCommand(arguments, marlowin::sys::RealFileSystem(), std::cout,
-                                     std::cerr);
+  const auto fs = marlowin::sys::MakeRealFileSystem();
+  return marlowin::RunCollectCommand(arguments, *fs, std::cout, std::cerr);
 }
 
 }  // namespace

@@ -12,8 +12,8 @@
 namespace marlowin {
 
 inline constexpr std::u16string_view kVideoCopyComplete = u"video copy complete";
-inline constexpr std::u16string_view kStartingFolderMissing = u"starting path not accessible";
-inline constexpr std::u16string_view kDestinationFolderMissing = u"copy to path not accessible";
+inline constexpr std::u16string_view kStartingPathNotAccessible = u"starting path not accessible";
+inline constexpr std::u16string_view kCopyToPathNotAccessible = u"copy to path not accessible";
 
 enum class Outcome {
   kComplete,                 // every clip seen was collected (or there were none)
@@ -42,6 +42,7 @@ enum class Operation {
   kEndedPass,           // the underscores-only folder that ended the pass
   kNotVisited,          // a folder after it, therefore not visited
   kReplacedCopy,        // a copy replaced one made earlier in this pass from another clip
+  kDeletedCopy,         // the clean-up deleted a copy made earlier in this pass for another clip
   kKeptName,            // the clip kept its name: its marked name exists
   kCleanUp,             // the clean-up could not remove what it should
   kLeftover,            // a temporary of an earlier pass that could not be removed
@@ -51,8 +52,8 @@ struct Problem {
   bool failure = false;   // the clip is not fully collected; else a warning
   Operation operation = Operation::kNotAClip;
   std::u16string path;    // what it is about: the clip, the folder
-  std::u16string other;   // the other path where there is one: the copy's target, the new name,
-                          // the clip whose copy was replaced
+  std::u16string target;  // the copy or new name concerned, where there is one
+  std::u16string other;   // the clip whose copy was replaced
   std::error_code reason; // the system's reason, or one of ours; empty when `rule` says it
   std::u16string rule;    // the naming rule behind a warning ("fewer than three words")
 };
@@ -75,7 +76,8 @@ struct PassReport {
   bool dryRun = false;
 
   std::size_t shotFolders = 0;   // handled shot folders
-  std::size_t clipsSeen = 0;     // clips in the handled clip folders
+  std::size_t clipsPlanned = 0;  // clips found before the first copy
+  std::size_t clipsSeen = 0;     // clips in the handled clip folders reached
   std::size_t clipsCollected = 0;// all of whose copies were made (and proven)
   std::size_t clipsMarked = 0;   // given their marked name in this pass
   std::size_t clipsFailed = 0;   // with at least one failure
@@ -109,6 +111,9 @@ std::vector<const Problem*> ProblemsInOrder(const PassReport& report);
 // The program's one message: the outcome line, the summary and at most `maxProblems` problem
 // lines, then "and N more".
 std::u16string MessageText(const PassReport& report, std::size_t maxProblems = 10);
+
+// Every problem, one a line, in ProblemsInOrder: the message's details.
+std::u16string DetailsText(const PassReport& report);
 
 // The whole report as one JSON object.
 std::string ToJson(const PassReport& report);

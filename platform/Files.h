@@ -88,9 +88,9 @@ bool ListsBefore(std::u16string_view a, std::u16string_view b);
 // when a running pass still holds it.
 [[nodiscard]] std::error_code RemoveLeftover(const std::u16string& path);
 
-// Makes the folder's own entries (names given, moved, removed) durable where the platform
-// needs that asked for.
-[[nodiscard]] std::error_code FlushFolder(const std::u16string& folder);
+// Makes the entries of these folders (names given, moved, removed) durable, where the platform
+// needs that asked for: one flush for each volume that can be flushed whole, else each folder.
+[[nodiscard]] std::error_code FlushFolders(const std::vector<std::u16string>& folders);
 
 // Held while a pass works on a folder; released when destroyed or when the process ends,
 // however it ends. A lock on an open handle of the folder itself: no file is written for it.
@@ -126,6 +126,10 @@ class File {
   // writing. While it is open, RemoveLeftover in another process leaves it alone.
   [[nodiscard]] std::error_code CreateTemporary(const std::u16string& folder, std::u16string& path);
 
+  // A new file of exactly this name (an error when one exists), open for writing and held
+  // like a temporary.
+  [[nodiscard]] std::error_code CreateNew(const std::u16string& path);
+
   // Takes over an existing file for writing, held like a temporary.
   [[nodiscard]] std::error_code OpenForWriting(const std::u16string& path);
 
@@ -141,9 +145,11 @@ class File {
   // Waits until the file's data and size are on the disk.
   [[nodiscard]] std::error_code Flush();
 
-  // Waits until everything written to the file's volume is on the disk, this file's data with
-  // it: one flush for many files. Where the platform has no such call, Flush().
-  [[nodiscard]] std::error_code FlushVolume();
+  // Waits until this file's data is on the disk, and with it, where the volume can be flushed
+  // whole (a local disk file system on Linux), everything else written to the volume:
+  // `wholeVolume` then says that other files of the volume need no flush of their own.
+  // Elsewhere it is Flush().
+  [[nodiscard]] std::error_code FlushVolume(bool& wholeVolume);
 
   // Gives the file the source's modification (and access) time and permission bits.
   [[nodiscard]] std::error_code TakeAttributes(const FileStatus& source);

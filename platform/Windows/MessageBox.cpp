@@ -8,7 +8,8 @@
 
 namespace marlowin::sys {
 
-void ShowMessage(std::u16string_view caption, std::u16string_view text) {
+void ShowMessage(std::u16string_view caption, std::u16string_view text, std::u16string_view) {
+  // A message box has no place for details: the text carries the first lines of them.
   constexpr UINT kType = MB_OK | MB_ICONHAND | MB_SYSTEMMODAL;
   static_assert(kType == 4112);
   // MessageBoxW wants terminated strings.

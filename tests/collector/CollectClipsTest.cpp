@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
+
+#include "platform/Errors.h"
 
 #include "tests/support/RecordingFileSystem.h"
 #include "tests/support/TempTree.h"
@@ -21,7 +24,7 @@ using testing::TempTree;
 // A starting folder S and a destination folder D in a fresh temporary tree.
 class CollectClipsTest : public ::testing::Test {
  protected:
-  CollectClipsTest() : recorder(sys::RealFileSystem(), tree.Root()) {
+  CollectClipsTest() : recorder(tree.Root()) {
     tree.MakeFolder(u"S");
     tree.MakeFolder(u"D");
   }
@@ -33,40 +36,56 @@ class CollectClipsTest : public ::testing::Test {
     }
   }
 
-  CollectionSummary Pass() { return CollectClips(recorder, tree.Path(u"S"), tree.Path(u"D")); }
+  PassReport Pass(const PassOptions& options = {}) {
+    return CollectClips(recorder, tree.Path(u"S"), tree.Path(u"D"), options);
+  }
+
+  // The problems of a report as a person reads them, with the tree's root as "<root>".
+  std::vector<std::string> Problems(const PassReport& report) {
+    std::vector<std::string> lines;
+    for (const Problem* problem : ProblemsInOrder(report)) {
+      std::u16string line = DescribeProblem(*problem);
+      for (std::size_t at; (at = line.find(tree.Root())) != std::u16string::npos;) line.replace(at, tree.Root().size(), u"<root>");
+      for (char16_t& c : line) {
+        if (c == sys::kPathSeparator) c = u'/';
+      }
+      lines.push_back((problem->failure ? "failure: " : "warning: ") + sys::ToDisplay(line));
+    }
+    return lines;
+  }
 
   TempTree tree;
   RecordingFileSystem recorder;
 };
 
-TEST_F(CollectClipsTest, WorkedExampleMakesExactlyTheseCallsAndThisTree) {
+TEST_F(CollectClipsTest, WorkedExampleMakesExactlyTheseChangesAndThisTree) {
   AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4"});
-  const CollectionSummary summary = Pass();
+  const PassReport report = Pass();
 
+  // The int copy comes from the adl copy; that of the greatest clip, which the clean-up
+  // deletes, is not written; the clips are marked once their copies are committed.
   const std::string clips = "<root>/S/ab_cd_ef/MP4 HIGH RES/";
   const std::string adl = "<root>/D/ab_cd_adl_ef/video/";
   const std::vector<std::string> expected = {
-      "list <root>/S",
       "mkdir <root>/D/ab_cd_adl_ef",
       "mkdir <root>/D/ab_cd_adl_ef/video",
-      "list " + clips.substr(0, clips.size() - 1),
       "copy " + clips + "v01.mp4 -> " + adl + "v01_hires.mp4",
-      "move " + clips + "v01.mp4 -> " + clips + "v01_hires.mp4",
       "copy " + clips + "v02.mp4 -> " + adl + "v02_hires.mp4",
       "mkdir <root>/D/ab_cd_int_ef__m02",
       "mkdir <root>/D/ab_cd_int_ef__m02/video",
-      "copy " + clips + "v02.mp4 -> <root>/D/ab_cd_int_ef__m02/video/v02_hires.mp4",
-      "move " + clips + "v02.mp4 -> " + clips + "v02_hires.mp4",
+      "copy " + adl + "v02_hires.mp4 -> <root>/D/ab_cd_int_ef__m02/video/v02_hires.mp4",
       "copy " + clips + "v03.mp4 -> " + adl + "v03_hires.mp4",
       "mkdir <root>/D/ab_cd_int_ef__m03",
       "mkdir <root>/D/ab_cd_int_ef__m03/video",
-      "copy " + clips + "v03.mp4 -> <root>/D/ab_cd_int_ef__m03/video/v03_hires.mp4",
-      "move " + clips + "v03.mp4 -> " + clips + "v03_hires.mp4",
       "delete <root>/D/ab_cd_int_ef__m03/video/v03_hires.mp4",
       "rmdir <root>/D/ab_cd_int_ef__m03/video",
       "rmdir <root>/D/ab_cd_int_ef__m03",
+      "commit",
+      "move " + clips + "v01.mp4 -> " + clips + "v01_hires.mp4",
+      "move " + clips + "v02.mp4 -> " + clips + "v02_hires.mp4",
+      "move " + clips + "v03.mp4 -> " + clips + "v03_hires.mp4",
   };
-  EXPECT_EQ(recorder.calls, expected);
+  EXPECT_EQ(recorder.Changes(), expected);
   EXPECT_EQ(tree.Dump(),
             "D/\n"
             "D/ab_cd_adl_ef/\n"
@@ -83,10 +102,12 @@ TEST_F(CollectClipsTest, WorkedExampleMakesExactlyTheseCallsAndThisTree) {
             "S/ab_cd_ef/MP4 HIGH RES/v01_hires.mp4 = ab_cd_ef/v01.mp4\n"
             "S/ab_cd_ef/MP4 HIGH RES/v02_hires.mp4 = ab_cd_ef/v02.mp4\n"
             "S/ab_cd_ef/MP4 HIGH RES/v03_hires.mp4 = ab_cd_ef/v03.mp4\n");
-  EXPECT_EQ(summary.clipsSeen, 3u);
-  EXPECT_EQ(summary.clipsCopied, 3u);
-  EXPECT_EQ(summary.clipsNotCopied, 0u);
-  EXPECT_EQ(DescribeOutcome(summary), u"video copy complete");
+  EXPECT_EQ(report.clipsSeen, 3u);
+  EXPECT_EQ(report.clipsCollected, 3u);
+  EXPECT_EQ(report.clipsMarked, 3u);
+  EXPECT_EQ(report.copiesWritten, 4u);
+  EXPECT_TRUE(report.problems.empty());
+  EXPECT_EQ(OutcomeLine(report), u"video copy complete");
 }
 
 TEST_F(CollectClipsTest, GreatestNumberedClipLosesItsIntCopyAndClipOneGetsNone) {
@@ -134,19 +155,22 @@ TEST_F(CollectClipsTest, GreatestNumberedClipLosesItsIntCopyAndClipOneGetsNone) 
 
 TEST_F(CollectClipsTest, ClipOneAfterClipZeroLeavesTheZeroIntCopy) {
   AddClips(u"ab_cd_ef", {u"v00.mp4", u"v01.mp4"});
-  Pass();
+  const PassReport report = Pass();
   EXPECT_EQ(tree.Dump(u"D/ab_cd_int_ef__m00"), "video/\nvideo/v00_hires.mp4 = ab_cd_ef/v00.mp4\n");
-  const std::vector<std::string> tail(recorder.calls.end() - 3, recorder.calls.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{
-                      "delete <root>/D/ab_cd_int_ef__m00/video/v01_hires.mp4",
-                      "rmdir <root>/D/ab_cd_int_ef__m00/video",
-                      "rmdir <root>/D/ab_cd_int_ef__m00",
-                  }));
+  const std::vector<std::string> changes = recorder.Changes();
+  const auto cleanUp = std::find(changes.begin(), changes.end(), "delete <root>/D/ab_cd_int_ef__m00/video/v01_hires.mp4");
+  ASSERT_NE(cleanUp, changes.end());
+  EXPECT_EQ(std::vector<std::string>(cleanUp + 1, cleanUp + 3),
+            (std::vector<std::string>{"rmdir <root>/D/ab_cd_int_ef__m00/video", "rmdir <root>/D/ab_cd_int_ef__m00"}));
+  // As designed, but a person should know why the folders stay.
+  EXPECT_EQ(report.outcome, Outcome::kComplete);
+  ASSERT_EQ(Problems(report).size(), 2u);
+  EXPECT_EQ(Problems(report)[0].rfind("warning: <root>/D/ab_cd_int_ef__m00/video: not removed: ", 0), 0u);
 }
 
 TEST_F(CollectClipsTest, TwoClipsWithOneNumberShareTheirCopiesAndKeepTheirNames) {
   AddClips(u"ab_cd_ef", {u"v02.mp4", u"v02_hires.mp4", u"v03.MP4", u"notes.txt", u"README"});
-  const CollectionSummary summary = Pass();
+  const PassReport report = Pass();
   EXPECT_EQ(tree.Dump(u"D"),
             "ab_cd_adl_ef/\n"
             "ab_cd_adl_ef/video/\n"
@@ -157,31 +181,53 @@ TEST_F(CollectClipsTest, TwoClipsWithOneNumberShareTheirCopiesAndKeepTheirNames)
             "v02.mp4 = ab_cd_ef/v02.mp4\n"
             "v02_hires.mp4 = ab_cd_ef/v02_hires.mp4\n"
             "v03.MP4 = ab_cd_ef/v03.MP4\n");
-  EXPECT_EQ(summary.clipsSeen, 2u);
+  EXPECT_EQ(report.clipsSeen, 2u);
+  EXPECT_EQ(report.outcome, Outcome::kComplete);
+  const std::string clips = "<root>/S/ab_cd_ef/MP4 HIGH RES/";
+  EXPECT_EQ(Problems(report), (std::vector<std::string>{
+      "warning: " + clips + "notes.txt: not a clip (only names ending in \".mp4\" are clips)",
+      "warning: " + clips + "README: not a clip (only names ending in \".mp4\" are clips)",
+      "warning: " + clips + "v03.MP4: not a clip (only names ending in \".mp4\" are clips)",
+      // v02.mp4 is concluded before v02_hires.mp4's copy replaces its own.
+      "warning: " + clips + "v02.mp4: kept its name, " + clips + "v02_hires.mp4 exists",
+      "warning: " + clips + "v02_hires.mp4: its copy <root>/D/ab_cd_adl_ef/video/v02_hires.mp4 replaced the copy of " +
+          clips + "v02.mp4 made earlier",
+  }));
 }
 
-TEST_F(CollectClipsTest, UnderscoreFolderEndsThePassAndFilesAndOddNamesAreSkipped) {
-  AddClips(u"AB_cd_ef", {u"v02.mp4"});       // listed before "_"
-  AddClips(u"zz_cd_ef", {u"v02.mp4"});       // listed after it: never reached
-  AddClips(u"AA_cd", {u"v02.mp4"});          // two tokens
-  AddClips(u"AA__bb_cc", {u"v02.mp4"});      // two underscores in a row
-  AddClips(u"AA_bb_adl_cc", {u"v02.mp4"});   // an adl folder
+TEST_F(CollectClipsTest, UnderscoreFolderEndsThePassWhereWindowsListsItAndOddNamesAreSkipped) {
+  AddClips(u"AB_cd_ef", {u"v02.mp4"});
+  AddClips(u"zz_cd_ef", {u"v02.mp4"});    // lower case: still listed before "_", as on NTFS
+  AddClips(u"_ab_cd_ef", {u"v02.mp4"});   // listed after it: never reached
+  AddClips(u"AA_cd", {u"v02.mp4"});       // two words
+  AddClips(u"AA__bb_cc", {u"v02.mp4"});   // two underscores in a row
+  AddClips(u"AA_bb_adl_cc", {u"v02.mp4"});  // an adl folder
   tree.WriteFile(u"S/AA_bb_cc.mp4", "a file, not a folder");
   tree.MakeFolder(u"S/_");
-  Pass();
+  const PassReport report = Pass();
   EXPECT_EQ(tree.Dump(u"D"),
             "AB_cd_adl_ef/\n"
             "AB_cd_adl_ef/video/\n"
-            "AB_cd_adl_ef/video/v02_hires.mp4 = AB_cd_ef/v02.mp4\n");
-  EXPECT_TRUE(tree.Exists(u"S/zz_cd_ef/MP4 HIGH RES/v02.mp4"));
+            "AB_cd_adl_ef/video/v02_hires.mp4 = AB_cd_ef/v02.mp4\n"
+            "zz_cd_adl_ef/\n"
+            "zz_cd_adl_ef/video/\n"
+            "zz_cd_adl_ef/video/v02_hires.mp4 = zz_cd_ef/v02.mp4\n");
+  EXPECT_TRUE(tree.Exists(u"S/_ab_cd_ef/MP4 HIGH RES/v02.mp4"));
   EXPECT_TRUE(tree.Exists(u"S/AA_cd/MP4 HIGH RES/v02.mp4"));
   EXPECT_TRUE(tree.Exists(u"S/AA_bb_adl_cc/MP4 HIGH RES/v02.mp4"));
+  EXPECT_EQ(Problems(report), (std::vector<std::string>{
+      "warning: <root>/S/AA_bb_adl_cc: passed over: named as an adl folder",
+      "warning: <root>/S/AA_cd: passed over: fewer than three words",
+      "warning: <root>/S/AA__bb_cc: passed over: two underscores in a row",
+      "warning: <root>/S/_: a name of underscores only ends the pass here",
+      "warning: <root>/S/_ab_cd_ef: not visited, the pass ended before it",
+  }));
 }
 
 TEST_F(CollectClipsTest, FoldersWithTheSameKeyTokensShareTheirAdlAndIntFolders) {
   AddClips(u"ab_cd_ef", {u"v02.mp4", u"v03.mp4"});
   AddClips(u"ab_cd_x_ef", {u"v02.mp4"});
-  Pass();
+  const PassReport report = Pass();
   // The later folder replaces the earlier one's copies, and its clean-up (greatest number 02)
   // deletes the m02 int copy the earlier folder kept.
   EXPECT_EQ(tree.Dump(u"D"),
@@ -189,16 +235,24 @@ TEST_F(CollectClipsTest, FoldersWithTheSameKeyTokensShareTheirAdlAndIntFolders) 
             "ab_cd_adl_ef/video/\n"
             "ab_cd_adl_ef/video/v02_hires.mp4 = ab_cd_x_ef/v02.mp4\n"
             "ab_cd_adl_ef/video/v03_hires.mp4 = ab_cd_ef/v03.mp4\n");
+  EXPECT_EQ(Problems(report), (std::vector<std::string>{
+      "warning: <root>/S/ab_cd_x_ef/MP4 HIGH RES/v02.mp4: its copy <root>/D/ab_cd_adl_ef/video/v02_hires.mp4 "
+      "replaced the copy of <root>/S/ab_cd_ef/MP4 HIGH RES/v02.mp4 made earlier",
+      "warning: <root>/D/ab_cd_int_ef__m02/video/v02_hires.mp4: the copy of <root>/S/ab_cd_ef/MP4 HIGH RES/v02.mp4 "
+      "was deleted again by a later shot's clean-up",
+  }));
 }
 
-TEST_F(CollectClipsTest, SecondPassRenamesNothingAndLeavesTheSameTree) {
+TEST_F(CollectClipsTest, SecondPassRenamesNothingWritesNothingAndLeavesTheSameTree) {
   AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v04_hires.mp4"});
   Pass();
   const std::string afterFirst = tree.Dump();
   recorder.calls.clear();
-  const CollectionSummary second = Pass();
+  const PassReport second = Pass();
   EXPECT_EQ(tree.Dump(), afterFirst);
-  EXPECT_EQ(second.clipsCopied, 4u);
+  EXPECT_EQ(second.clipsCollected, 4u);
+  EXPECT_EQ(second.copiesWritten, 0u);
+  EXPECT_EQ(second.copiesInPlace, 6u);
   for (const std::string& call : recorder.calls) EXPECT_NE(call.rfind("move ", 0), 0u) << call;
 }
 
@@ -215,55 +269,85 @@ TEST_F(CollectClipsTest, DestinationEqualToStartingFolderSkipsWhatThePassMade) {
 TEST_F(CollectClipsTest, DestinationEndingInASeparatorIsUsedAsFormed) {
   AddClips(u"ab_cd_ef", {u"v02.mp4"});
   CollectClips(recorder, tree.Path(u"S"), tree.Path(u"D") + sys::kPathSeparator);
-  EXPECT_EQ(recorder.calls[1], "mkdir <root>/D//ab_cd_adl_ef");
+  EXPECT_EQ(recorder.Changes()[0], "mkdir <root>/D//ab_cd_adl_ef");
   EXPECT_TRUE(tree.Exists(u"D/ab_cd_adl_ef/video/v02_hires.mp4"));
 }
 
-TEST_F(CollectClipsTest, FailedAdlCopyPassesTheClipOverAndIsCounted) {
+TEST_F(CollectClipsTest, FailedAdlCopyPassesTheClipOverAndSaysWhy) {
   AddClips(u"ab_cd_ef", {u"v02.mp4", u"v03.mp4", u"v04.mp4"});
-  recorder.failWhen = [](const std::string& call) {
-    return call.rfind("copy ", 0) == 0 && call.find("v04.mp4 -> <root>/D/ab_cd_adl_ef") != std::string::npos;
+  recorder.fault = [](const std::string& call) {
+    const bool hit = call.rfind("copy ", 0) == 0 && call.find("v04.mp4 -> <root>/D/ab_cd_adl_ef") != std::string::npos;
+    return hit ? std::make_error_code(std::errc::io_error) : std::error_code();
   };
-  const CollectionSummary summary = Pass();
+  const PassReport report = Pass();
   // v04 was never copied, so it keeps its name and 03 is the greatest number.
   EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v04.mp4"));
   EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m04"));
   EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m03"));
   EXPECT_TRUE(tree.Exists(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"));
-  EXPECT_EQ(summary.clipsSeen, 3u);
-  EXPECT_EQ(summary.clipsCopied, 2u);
-  EXPECT_EQ(summary.clipsNotCopied, 1u);
-  EXPECT_EQ(DescribeOutcome(summary), u"video copy incomplete: 1 of 3 clips could not be copied");
+  EXPECT_EQ(report.clipsCollected, 2u);
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 1 of 3 clips could not be copied");
+  ASSERT_EQ(Problems(report).size(), 1u);
+  EXPECT_EQ(Problems(report)[0], "failure: <root>/S/ab_cd_ef/MP4 HIGH RES/v04.mp4: not copied to "
+                                 "<root>/D/ab_cd_adl_ef/video/v04_hires.mp4: " +
+                                     std::make_error_code(std::errc::io_error).message());
+  EXPECT_EQ(ExitStatus(report), 1);
 }
 
-TEST_F(CollectClipsTest, MissingAdlVideoFolderFailsEveryCopyAndRenamesNothing) {
+TEST_F(CollectClipsTest, MissingAdlVideoFolderFailsEveryCopyAndMarksNothing) {
   AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4"});
-  recorder.failWhen = [](const std::string& call) { return call == "mkdir <root>/D/ab_cd_adl_ef/video"; };
-  const CollectionSummary summary = Pass();
+  recorder.fault = [](const std::string& call) {
+    return call == "mkdir <root>/D/ab_cd_adl_ef/video" ? std::make_error_code(std::errc::permission_denied)
+                                                        : std::error_code();
+  };
+  const PassReport report = Pass();
   EXPECT_EQ(tree.Dump(u"D"), "ab_cd_adl_ef/\n");
   EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
   EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4"));
-  EXPECT_EQ(summary.clipsNotCopied, 2u);
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 2 of 2 clips could not be copied");
+  EXPECT_EQ(Problems(report)[0], "failure: <root>/D/ab_cd_adl_ef/video: cannot be made: " +
+                                     std::make_error_code(std::errc::permission_denied).message());
 }
 
-TEST_F(CollectClipsTest, FailedIntCopyStillCountsAndRenames) {
-  AddClips(u"ab_cd_ef", {u"v02.mp4", u"v03.mp4"});
-  recorder.failWhen = [](const std::string& call) {
-    return call.find("-> <root>/D/ab_cd_int_ef__m02/video") != std::string::npos;
+TEST_F(CollectClipsTest, FailedIntCopyLeavesTheClipUnmarkedAndIsAFailure) {
+  AddClips(u"ab_cd_ef", {u"v02.mp4", u"v03.mp4", u"v04.mp4"});
+  recorder.fault = [](const std::string& call) {
+    return call.find("-> <root>/D/ab_cd_int_ef__m02/video") != std::string::npos
+               ? std::make_error_code(std::errc::no_space_on_device)
+               : std::error_code();
   };
-  const CollectionSummary summary = Pass();
+  const PassReport report = Pass();
   EXPECT_EQ(tree.Dump(u"D/ab_cd_int_ef__m02"), "video/\n");
-  EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m03"));
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02_hires.mp4"));
-  EXPECT_EQ(summary.clipsNotCopied, 0u);
+  EXPECT_TRUE(tree.Exists(u"D/ab_cd_int_ef__m03/video/v03_hires.mp4"));
+  EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m04"));
+  // Not fully collected, so not marked: a card is cleared on the mark.
+  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4"));
+  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v03_hires.mp4"));
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 1 of 3 clips could not be copied");
 }
 
-TEST_F(CollectClipsTest, UnlistableStartingFolderChangesNothing) {
-  const CollectionSummary summary =
-      CollectClips(recorder, tree.Path(u"missing"), tree.Path(u"D"));
-  EXPECT_EQ(recorder.calls, std::vector<std::string>{"list <root>/missing"});
-  EXPECT_EQ(summary.clipsSeen, 0u);
-  EXPECT_EQ(tree.Dump(), "D/\nS/\n");
+TEST_F(CollectClipsTest, StartingOrDestinationFolderThatIsNoFolderChangesNothing) {
+  tree.WriteFile(u"file", "not a folder");
+  AddClips(u"ab_cd_ef", {u"v02.mp4"});
+  const std::string before = tree.Dump();
+  PassReport report = CollectClips(recorder, tree.Path(u"missing"), tree.Path(u"D"));
+  EXPECT_EQ(OutcomeLine(report), u"starting path not accessible");
+  report = CollectClips(recorder, tree.Path(u"file"), tree.Path(u"D"));
+  EXPECT_EQ(OutcomeLine(report), u"starting path not accessible");
+  EXPECT_EQ(report.problems.at(0).reason, std::errc::not_a_directory);
+  report = CollectClips(recorder, tree.Path(u"S"), tree.Path(u"file"));
+  EXPECT_EQ(OutcomeLine(report), u"copy to path not accessible");
+  EXPECT_EQ(ExitStatus(report), 2);
+  EXPECT_TRUE(recorder.Changes().empty());
+  EXPECT_EQ(tree.Dump(), before);
+}
+
+TEST_F(CollectClipsTest, NoClipsAtAllIsCompleteAndSaysWhatAShotFolderLooksLike) {
+  tree.MakeFolder(u"S/holiday photos");
+  const PassReport report = Pass();
+  EXPECT_EQ(OutcomeLine(report), u"video copy complete");
+  EXPECT_EQ(SummaryLine(report).rfind(u"No clips were found in " + tree.Path(u"S") + u". A shot folder", 0), 0u);
+  EXPECT_NE(SummaryLine(report).find(u"\"MP4 HIGH RES\""), std::u16string::npos);
 }
 
 TEST_F(CollectClipsTest, NonAsciiNamesAreCopiedAndRenamed) {
@@ -280,10 +364,10 @@ TEST_F(CollectClipsTest, NonAsciiNamesAreCopiedAndRenamed) {
 TEST_F(CollectClipsTest, FifoNamedAsAClipIsAFailedCopyAndDoesNotBlock) {
   AddClips(u"ab_cd_ef", {u"v02.mp4", u"v04.mp4"});
   ASSERT_EQ(::mkfifo(sys::ToNativeName(tree.Path(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4")).c_str(), 0644), 0);
-  const CollectionSummary summary = Pass();
-  EXPECT_EQ(summary.clipsSeen, 3u);
-  EXPECT_EQ(summary.clipsNotCopied, 1u);
-  EXPECT_EQ(DescribeOutcome(summary), u"video copy incomplete: 1 of 3 clips could not be copied");
+  const PassReport report = Pass();
+  EXPECT_EQ(report.clipsSeen, 3u);
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 1 of 3 clips could not be copied");
+  EXPECT_EQ(report.problems.at(0).reason, Errc::kNotARegularFile);
   EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4"));
   EXPECT_TRUE(tree.Exists(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"));
   EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m04"));

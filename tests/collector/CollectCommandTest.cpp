@@ -1,6 +1,7 @@
 #include "collector/CollectCommand.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <sstream>
 
@@ -21,7 +22,7 @@ struct Result {
 
 class CollectCommandTest : public ::testing::Test {
  protected:
-  CollectCommandTest() : recorder(sys::RealFileSystem(), tree.Root()) {
+  CollectCommandTest() : recorder(tree.Root()) {
     for (const char* name : {"v01.mp4", "v02.mp4", "v03.mp4"}) {
       tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/" + testing::U16(name), name);
     }
@@ -33,44 +34,91 @@ class CollectCommandTest : public ::testing::Test {
     const int status = RunCollectCommand(arguments, recorder, out, err);
     return {status, out.str(), err.str()};
   }
+  std::string Native(const char16_t* relative) { return sys::ToDisplay(tree.Path(relative)); }
 
   TempTree tree;
   RecordingFileSystem recorder;
 };
 
-TEST_F(CollectCommandTest, CompletePassPrintsOneLineAndExitsZero) {
+TEST_F(CollectCommandTest, CompletePassPrintsTheOutcomeAndASummaryAndExitsZero) {
   const Result r = Run({tree.Path(u"S"), tree.Path(u"D")});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "video copy complete\n");
+  EXPECT_EQ(r.out, "video copy complete\n3 clips from 1 shot folder copied to " + Native(u"D") +
+                       ", every copy verified.\n");
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(tree.Exists(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"));
 }
 
-TEST_F(CollectCommandTest, ClipsThatCouldNotBeCopiedAreCountedAndExitOne) {
-  recorder.failWhen = [](const std::string& call) {
-    return call.find("v03.mp4 -> <root>/D/ab_cd_adl_ef") != std::string::npos;
+TEST_F(CollectCommandTest, FailuresGoToStderrWithTheirClipAndReason) {
+  recorder.fault = [](const std::string& call) {
+    return call.find("v03.mp4 -> <root>/D/ab_cd_adl_ef") != std::string::npos
+               ? std::make_error_code(std::errc::no_space_on_device)
+               : std::error_code();
   };
-  const Result r = Run({tree.Path(u"S"), tree.Path(u"D")});
+  const Result r = Run({u"--no-verify", tree.Path(u"S"), tree.Path(u"D")});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "video copy incomplete: 1 of 3 clips could not be copied\n");
+  EXPECT_EQ(r.out, "video copy incomplete: 1 of 3 clips could not be copied\n2 clips from 1 shot folder copied to " +
+                       Native(u"D") + ".\n");
+  EXPECT_EQ(r.err, "marlowin-collect: " + Native(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4") + ": not copied to " +
+                       Native(u"D/ab_cd_adl_ef/video/v03_hires.mp4") + ": " +
+                       std::make_error_code(std::errc::no_space_on_device).message() + "\n");
 }
 
-TEST_F(CollectCommandTest, FolderThatCannotBeFoundChangesNothing) {
+TEST_F(CollectCommandTest, JsonIsTheWholeReportWithEachClipsHash) {
+  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/notes.txt", "not a clip");
+  const Result r = Run({u"--json", tree.Path(u"S"), tree.Path(u"D")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  const nlohmann::json report = nlohmann::json::parse(r.out);
+  EXPECT_EQ(report["outcome"], "complete");
+  EXPECT_EQ(report["message"], "video copy complete");
+  EXPECT_EQ(report["counts"]["clipsMarked"], 3);
+  EXPECT_EQ(report["problems"].size(), 1u);
+  EXPECT_EQ(report["problems"][0]["operation"], "not a clip");
+  ASSERT_EQ(report["clips"].size(), 3u);
+  EXPECT_EQ(report["clips"][1]["intCopy"], Native(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"));
+  for (const auto& clip : report["clips"]) {
+    EXPECT_EQ(clip["xxh128"].get<std::string>().size(), 32u);
+    EXPECT_TRUE(clip["collected"].get<bool>());
+  }
+}
+
+TEST_F(CollectCommandTest, DryRunPrintsWhatThePassDoesAndChangesNothing) {
+  const std::string before = tree.Dump();
+  const Result dry = Run({u"-n", tree.Path(u"S"), tree.Path(u"D")});
+  EXPECT_EQ(dry.status, 0);
+  EXPECT_EQ(tree.Dump(), before);
+  EXPECT_TRUE(recorder.Changes().empty());
+  // The real pass then performs exactly these operations.
+  const Result real = Run({tree.Path(u"S"), tree.Path(u"D")});
+  ASSERT_EQ(real.status, 0);
+  std::string performed;
+  for (const std::string& change : recorder.Changes()) performed += change + "\n";
+  std::string printed = dry.out;
+  for (std::size_t at; (at = printed.find(Native(u""))) != std::string::npos;) printed.replace(at, Native(u"").size(), "<root>");
+  EXPECT_EQ(printed, performed);
+}
+
+TEST_F(CollectCommandTest, FolderThatCannotBeFoundChangesNothingAndExitsTwo) {
   Result r = Run({tree.Path(u"nothing"), tree.Path(u"D")});
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "starting path not accessible\n");
+  EXPECT_EQ(r.out, "starting path not accessible\nNothing was changed.\n");
+  EXPECT_EQ(r.err, "marlowin-collect: " + Native(u"nothing") + ": cannot be listed: " +
+                       std::make_error_code(std::errc::no_such_file_or_directory).message() + "\n");
   r = Run({tree.Path(u"S"), tree.Path(u"nothing")});
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "copy to path not accessible\n");
-  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "copy to path not accessible");
   EXPECT_EQ(tree.Dump(u"D"), "");
   EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
 }
 
-TEST_F(CollectCommandTest, HelpAndWrongArguments) {
+TEST_F(CollectCommandTest, HelpVersionAndWrongArguments) {
   Result r = Run({u"--help"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out.rfind("usage: marlowin-collect STARTING_FOLDER DESTINATION_FOLDER\n", 0), 0u);
+  EXPECT_EQ(r.out.rfind("usage: marlowin-collect [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER\n", 0), 0u);
+  EXPECT_NE(r.out.find("Exit status: 0 complete; 1 incomplete"), std::string::npos);
+  r = Run({u"--version"});
+  EXPECT_EQ(r.out.rfind("marlowin-collect ", 0), 0u);
   for (const auto& wrong : std::vector<std::vector<std::u16string>>{
            {}, {tree.Path(u"S")}, {tree.Path(u"S"), tree.Path(u"D"), u"x"}, {u"--fast", u"a", u"b"}}) {
     r = Run(wrong);

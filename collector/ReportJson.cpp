@@ -1,0 +1,109 @@
+// The report as JSON, for scripts: one object with every count, problem and (when kept) clip.
+#include <nlohmann/json.hpp>
+
+#include "collector/Report.h"
+#include "platform/Errors.h"
+#include "platform/NativeName.h"
+
+namespace marlowin {
+namespace {
+
+// In the order written, so that the outcome comes first.
+using json = nlohmann::ordered_json;
+
+std::string Text(std::u16string_view text) { return sys::ToDisplay(text); }
+
+const char* OutcomeName(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kComplete: return "complete";
+    case Outcome::kIncomplete: return "incomplete";
+    case Outcome::kCancelled: return "cancelled";
+    case Outcome::kStartingFolderMissing: return "starting folder not accessible";
+    case Outcome::kDestinationFolderMissing: return "destination folder not accessible";
+    case Outcome::kFolderInUse: return "folder in use";
+  }
+  return "";
+}
+
+const char* OperationName(Operation operation) {
+  switch (operation) {
+    case Operation::kListStartingFolder: return "list starting folder";
+    case Operation::kOpenDestination: return "open destination folder";
+    case Operation::kLockFolder: return "lock folder";
+    case Operation::kListClipFolder: return "list clip folder";
+    case Operation::kMakeFolder: return "make folder";
+    case Operation::kCopyToAdl: return "copy to adl";
+    case Operation::kCopyToInt: return "copy to int";
+    case Operation::kMark: return "mark";
+    case Operation::kNotAClip: return "not a clip";
+    case Operation::kNoClipFolder: return "no clip folder";
+    case Operation::kPassedOver: return "passed over";
+    case Operation::kEndedPass: return "ended pass";
+    case Operation::kNotVisited: return "not visited";
+    case Operation::kReplacedCopy: return "replaced copy";
+    case Operation::kDeletedCopy: return "deleted copy";
+    case Operation::kKeptName: return "kept name";
+    case Operation::kCleanUp: return "clean-up";
+    case Operation::kLeftover: return "leftover";
+  }
+  return "";
+}
+
+json ProblemJson(const Problem& p) {
+  json item = {{"kind", p.failure ? "failure" : "warning"},
+               {"operation", OperationName(p.operation)},
+               {"path", Text(p.path)},
+               {"message", Text(DescribeProblem(p))}};
+  if (!p.target.empty()) item["target"] = Text(p.target);
+  if (!p.other.empty()) item["other"] = Text(p.other);
+  if (!p.rule.empty()) item["rule"] = Text(p.rule);
+  if (p.reason) {
+    item["reason"] = sys::Describe(p.reason);
+    item["code"] = std::string(p.reason.category().name()) + ":" + std::to_string(p.reason.value());
+  }
+  return item;
+}
+
+json ClipJson(const ClipRecord& clip) {
+  json item = {{"source", Text(clip.source)}, {"adlCopy", Text(clip.adlCopy)}, {"collected", clip.collected}};
+  item["intCopy"] = clip.intCopy.empty() ? json() : json(Text(clip.intCopy));
+  item["markedAs"] = clip.markedAs.empty() ? json() : json(Text(clip.markedAs));
+  item["xxh128"] = clip.hash.empty() ? json() : json(clip.hash);
+  return item;
+}
+
+}  // namespace
+
+std::string ToJson(const PassReport& report) {
+  json problems = json::array();
+  for (const Problem* p : ProblemsInOrder(report)) problems.push_back(ProblemJson(*p));
+  json clips = json::array();
+  for (const ClipRecord& clip : report.clips) clips.push_back(ClipJson(clip));
+  const json object = {
+      {"outcome", OutcomeName(report.outcome)},
+      {"message", Text(OutcomeLine(report))},
+      {"summary", Text(SummaryLine(report))},
+      {"startingFolder", Text(report.startingFolder)},
+      {"destinationFolder", Text(report.destinationFolder)},
+      {"verified", report.verified},
+      {"shotFolders", report.shotFolders},
+      {"counts",
+       {{"clipsPlanned", report.clipsPlanned},
+        {"clipsSeen", report.clipsSeen},
+        {"clipsCollected", report.clipsCollected},
+        {"clipsMarked", report.clipsMarked},
+        {"clipsFailed", report.clipsFailed},
+        {"copiesWritten", report.copiesWritten},
+        {"copiesInPlace", report.copiesInPlace},
+        {"bytesWritten", report.bytesWritten},
+        {"failures", report.Failures()},
+        {"warnings", report.Warnings()}}},
+      {"problems", problems},
+      {"clips", clips},
+      {"exitStatus", ExitStatus(report)},
+  };
+  // Names that are not UTF-8 (bytes an old camera wrote) are shown with U+FFFD in their place.
+  return object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace marlowin

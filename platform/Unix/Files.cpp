@@ -1,0 +1,466 @@
+// Files and folders on POSIX (Linux): names are bytes, mapped losslessly to UTF-16.
+#include "platform/Files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <linux/magic.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <set>
+#include <string>
+
+#include "platform/Errors.h"
+#include "platform/NativeName.h"
+
+namespace marlowin::sys {
+namespace {
+
+constexpr std::uint64_t kStep = 64ull << 20;  // the most one kernel copy call moves
+constexpr std::size_t kBufferSize = 4u << 20;
+
+std::error_code Portable(std::errc code) { return std::make_error_code(code); }
+
+int Descriptor(std::intptr_t handle) { return static_cast<int>(handle); }
+
+FileTime TimeOf(const struct timespec& t) {
+  return {static_cast<std::int64_t>(t.tv_sec), static_cast<std::uint32_t>(t.tv_nsec)};
+}
+
+FileStatus StatusOf(const struct stat& st) {
+  FileStatus status;
+  status.type = S_ISREG(st.st_mode) ? FileType::kFile : S_ISDIR(st.st_mode) ? FileType::kFolder : FileType::kOther;
+  status.size = static_cast<std::uint64_t>(st.st_size);
+  status.modified = TimeOf(st.st_mtim);
+  status.accessed = TimeOf(st.st_atim);
+  status.permissions = st.st_mode & 07777;
+  status.volume = static_cast<std::uint64_t>(st.st_dev);
+  status.fileId = static_cast<std::uint64_t>(st.st_ino);
+  return status;
+}
+
+// Holds a file against RemoveLeftover in other processes. File systems without locks (some
+// network and FUSE ones) simply do without.
+void HoldAgainstRemoval(int fd) { (void)::flock(fd, LOCK_EX | LOCK_NB); }
+
+bool LocksUnsupported(int error) {
+  return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
+}
+
+// Local disk file systems, where syncfs() puts every written file of the volume on the disk.
+// Elsewhere (FUSE, network file systems) only fsync() reaches a file's data.
+bool SyncfsCoversFiles(int fd) {
+  struct statfs fs {};
+  if (::fstatfs(fd, &fs) != 0) return false;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case EXT4_SUPER_MAGIC:  // also ext2 and ext3
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::error_code WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return LastError();
+    if (n == 0) return Portable(std::errc::io_error);
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return {};
+}
+
+std::error_code CreateExclusive(const std::string& path, int& fd) {
+  fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return LastError();
+  HoldAgainstRemoval(fd);
+  return {};
+}
+
+std::string RandomTail() {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned seed = std::random_device{}();
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::mt19937 random(seed ^ (static_cast<unsigned>(::getpid()) << 16) ^ counter++);
+  std::string tail;
+  for (int i = 0; i < 12; ++i) tail.push_back(kLetters[random() % (sizeof kLetters - 1)]);
+  return tail;
+}
+
+// Copies from `in` to `out` (both at offset 0) in steps of at most 64 MiB, each followed by a
+// start of write-back and a progress report. The kernel copies where it can. No more than the
+// source's size at the start is copied: a file that keeps growing must not keep the copy going
+// (the caller sees the change).
+std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t)>& progress) {
+  struct stat st {};
+  if (::fstat(in, &st) != 0) return LastError();
+  if (::ioctl(out, FICLONE, in) == 0) {  // shared blocks: nothing to write
+    return progress(static_cast<std::uint64_t>(st.st_size)) ? std::error_code() : Errc::kCancelled;
+  }
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  std::uint64_t done = 0;
+  bool kernel = true;
+  std::string buffer;
+  while (done < size) {
+    const std::uint64_t step = std::min(kStep, size - done);
+    std::uint64_t moved = 0;
+    if (kernel) {
+      const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, step, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        // Not offered between these two files: plain reads and writes, from where it stopped.
+        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+            errno == EBADF) {
+          kernel = false;
+          continue;
+        }
+        return LastError();
+      }
+      moved = static_cast<std::uint64_t>(n);
+    } else {
+      if (buffer.empty()) buffer.resize(kBufferSize);
+      while (moved < step) {
+        const ssize_t n = ::read(in, buffer.data(), std::min<std::uint64_t>(buffer.size(), step - moved));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return LastError();
+        if (n == 0) break;
+        if (const std::error_code error = WriteAll(out, buffer.data(), static_cast<std::size_t>(n))) return error;
+        moved += static_cast<std::uint64_t>(n);
+      }
+    }
+    if (moved == 0) break;  // shorter than it was: the caller sees the change
+    done += moved;
+    (void)::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);  // a hint: the disk starts now
+    if (!progress(done)) return Errc::kCancelled;
+  }
+  return size == 0 && !progress(0) ? std::error_code(Errc::kCancelled) : std::error_code();
+}
+
+class UnixFolderLock final : public FolderLock {
+ public:
+  explicit UnixFolderLock(int fd) : fd_(fd) {}
+  ~UnixFolderLock() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::error_code ListFolder(const std::u16string& folder, std::vector<FolderEntry>& entries) {
+  entries.clear();
+  const std::string native = ToNativeName(folder);
+  DIR* dir = ::opendir(native.c_str());
+  if (!dir) return LastError();
+  std::error_code error;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (!entry) {
+      if (errno != 0) error = LastError();
+      break;
+    }
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    bool isFolder = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat st {};
+      isFolder = ::fstatat(::dirfd(dir), name.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
+    }
+    entries.push_back({FromNativeName(name), isFolder});
+  }
+  ::closedir(dir);
+  if (error) {
+    entries.clear();  // a listing cut short is no listing
+    return error;
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return ListsBefore(a.name, b.name); });
+  return {};
+}
+
+std::error_code GetStatus(const std::u16string& path, FileStatus& status) {
+  struct stat st {};
+  if (path.empty()) return Portable(std::errc::no_such_file_or_directory);
+  if (::stat(ToNativeName(path).c_str(), &st) != 0) return LastError();
+  status = StatusOf(st);
+  return {};
+}
+
+std::error_code LookUp(const std::u16string& path) {
+  struct stat st {};
+  if (path.empty()) return Portable(std::errc::no_such_file_or_directory);
+  if (::lstat(ToNativeName(path).c_str(), &st) != 0) return LastError();
+  return {};
+}
+
+std::error_code MakeFolder(const std::u16string& path) {
+  const std::string native = ToNativeName(path);
+  if (::mkdir(native.c_str(), 0777) == 0) return {};
+  const std::error_code error = LastError();
+  if (error != std::errc::file_exists) return error;
+  struct stat st {};
+  if (::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return error;
+  return Portable(std::errc::not_a_directory);  // a file (or a broken link) is in the way
+}
+
+std::error_code RenameNoReplace(const std::u16string& from, const std::u16string& to) {
+  const std::string source = ToNativeName(from);
+  const std::string target = ToNativeName(to);
+  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return {};
+  const std::error_code error = LastError();
+  if (error != std::errc::invalid_argument && error != std::errc::function_not_supported &&
+      error != std::errc::operation_not_supported) {
+    return error;
+  }
+  // No exclusive rename on this file system (FAT and exFAT, also through FUSE). A hard link
+  // would leave the clip under two names for a moment, and these file systems have none
+  // anyway: look first, then rename in one step. The name is looked up the way the file
+  // system looks it up, so a case-insensitive one finds V02_HIRES.MP4 for v02_hires.mp4.
+  // Only a process that makes that very name in between could be replaced; a running pass
+  // holds the folder against other passes.
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) == 0) return Portable(std::errc::file_exists);
+  if (errno != ENOENT) return LastError();
+  if (::rename(source.c_str(), target.c_str()) != 0) return LastError();
+  return {};
+}
+
+std::error_code MoveReplacing(const std::u16string& from, const std::u16string& to) {
+  if (::rename(ToNativeName(from).c_str(), ToNativeName(to).c_str()) != 0) return LastError();
+  return {};
+}
+
+std::error_code RemoveFile(const std::u16string& path) {
+  if (::unlink(ToNativeName(path).c_str()) != 0) return LastError();
+  return {};
+}
+
+std::error_code RemoveEmptyFolder(const std::u16string& path) {
+  if (::rmdir(ToNativeName(path).c_str()) != 0) {
+    const std::error_code error = LastError();
+    // Some file systems say EEXIST for a folder that is not empty.
+    return error == std::errc::file_exists ? Portable(std::errc::directory_not_empty) : error;
+  }
+  return {};
+}
+
+std::error_code RemoveLeftover(const std::u16string& path) {
+  const std::string native = ToNativeName(path);
+  const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && !LocksUnsupported(errno)) {
+    const bool held = errno == EWOULDBLOCK;
+    const std::error_code error = LastError();
+    ::close(fd);
+    return held ? make_error_code(Errc::kLeftoverInUse) : error;
+  }
+  const std::error_code error = ::unlink(native.c_str()) == 0 ? std::error_code() : LastError();
+  ::close(fd);
+  return error;
+}
+
+std::error_code FlushFolders(const std::vector<std::u16string>& folders) {
+  std::set<std::uint64_t> flushedVolumes;
+  for (const std::u16string& folder : folders) {
+    const int fd = ::open(ToNativeName(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return LastError();
+    struct stat st {};
+    int result = ::fstat(fd, &st);
+    if (result == 0 && !flushedVolumes.contains(st.st_dev)) {
+      if (SyncfsCoversFiles(fd)) {
+        result = ::syncfs(fd);
+        if (result == 0) flushedVolumes.insert(st.st_dev);
+      } else {
+        result = ::fsync(fd);
+        if (result != 0 && errno == EINVAL) result = 0;  // folders that cannot be flushed
+      }
+    }
+    const std::error_code error = result == 0 ? std::error_code() : LastError();
+    ::close(fd);
+    if (error) return error;
+  }
+  return {};
+}
+
+std::error_code LockFolder(const std::u16string& folder, std::unique_ptr<FolderLock>& lock) {
+  const int fd = ::open(ToNativeName(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    if (!LocksUnsupported(error)) {
+      ::close(fd);
+      return error == EWOULDBLOCK ? make_error_code(Errc::kFolderInUse) : SystemError(error);
+    }
+  }
+  lock = std::make_unique<UnixFolderLock>(fd);
+  return {};
+}
+
+File::File(File&& other) noexcept : handle_(other.handle_), uncached_(other.uncached_) {
+  other.handle_ = -1;
+}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    (void)Close();
+    handle_ = other.handle_;
+    uncached_ = other.uncached_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+File::~File() { (void)Close(); }
+
+bool File::IsOpen() const { return handle_ >= 0; }
+
+std::error_code File::OpenForReading(const std::u16string& path) {
+  (void)Close();
+  // O_NONBLOCK: opening a pipe must not wait for a writer. Regular files ignore it.
+  const int fd = ::open(ToNativeName(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const std::error_code error = S_ISREG(st.st_mode) ? LastError() : make_error_code(Errc::kNotARegularFile);
+    ::close(fd);
+    return error;
+  }
+  (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  handle_ = fd;
+  return {};
+}
+
+std::error_code File::OpenFromDisk(const std::u16string& path) {
+  if (const std::error_code error = OpenForReading(path)) return error;
+  // Drops the pages already flushed, so that the reads come from the disk.
+  (void)::posix_fadvise(Descriptor(handle_), 0, 0, POSIX_FADV_DONTNEED);
+  return {};
+}
+
+std::error_code File::CreateTemporary(const std::u16string& folder, std::u16string& path) {
+  (void)Close();
+  std::string name = ToNativeName(folder) + "/" + ToNativeName(kTemporaryPrefix) + "XXXXXX";
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return LastError();
+  HoldAgainstRemoval(fd);
+  handle_ = fd;
+  path = FromNativeName(name);
+  return {};
+}
+
+std::error_code File::CreateNew(const std::u16string& path) {
+  (void)Close();
+  int fd = -1;
+  if (const std::error_code error = CreateExclusive(ToNativeName(path), fd)) return error;
+  handle_ = fd;
+  return {};
+}
+
+std::error_code File::OpenForWriting(const std::u16string& path) {
+  (void)Close();
+  const int fd = ::open(ToNativeName(path).c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  HoldAgainstRemoval(fd);
+  handle_ = fd;
+  return {};
+}
+
+std::error_code File::Status(FileStatus& status) const {
+  struct stat st {};
+  if (::fstat(Descriptor(handle_), &st) != 0) return LastError();
+  status = StatusOf(st);
+  return {};
+}
+
+std::error_code File::Read(void* buffer, std::size_t size, std::size_t& got) {
+  for (;;) {
+    const ssize_t n = ::read(Descriptor(handle_), buffer, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return LastError();
+    got = static_cast<std::size_t>(n);
+    return {};
+  }
+}
+
+std::error_code File::Write(const void* data, std::size_t size) {
+  return WriteAll(Descriptor(handle_), static_cast<const char*>(data), size);
+}
+
+void File::StartWriteback() { (void)::sync_file_range(Descriptor(handle_), 0, 0, SYNC_FILE_RANGE_WRITE); }
+
+std::error_code File::Flush() {
+  if (::fsync(Descriptor(handle_)) != 0) return LastError();
+  return {};
+}
+
+std::error_code File::FlushVolume(bool& wholeVolume) {
+  wholeVolume = SyncfsCoversFiles(Descriptor(handle_));
+  // syncfs() also reports a write-back error of any file on the volume since this file was
+  // opened; the caller then flushes each file to learn whose it was.
+  const int result = wholeVolume ? ::syncfs(Descriptor(handle_)) : ::fsync(Descriptor(handle_));
+  if (result != 0) return LastError();
+  return {};
+}
+
+std::error_code File::TakeAttributes(const FileStatus& source) {
+  // Permission bits where the file system keeps them (memory cards do not).
+  if (::fchmod(Descriptor(handle_), static_cast<mode_t>(source.permissions)) != 0 && errno != EPERM &&
+      errno != EOPNOTSUPP) {
+    return LastError();
+  }
+  const struct timespec times[2] = {
+      {static_cast<time_t>(source.accessed.seconds), static_cast<long>(source.accessed.nanoseconds)},
+      {static_cast<time_t>(source.modified.seconds), static_cast<long>(source.modified.nanoseconds)}};
+  if (::futimens(Descriptor(handle_), times) != 0) return LastError();
+  return {};
+}
+
+std::error_code File::Close() {
+  if (handle_ < 0) return {};
+  const int fd = Descriptor(handle_);
+  handle_ = -1;
+  uncached_ = false;
+  if (::close(fd) != 0) return LastError();
+  return {};
+}
+
+std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
+                              const std::function<bool(std::uint64_t)>& progress, File& target) {
+  File source;
+  if (const std::error_code error = source.OpenForReading(from)) return error;
+  File copy;
+  if (const std::error_code error = copy.CreateNew(to)) return error;
+  const std::error_code error =
+      CopyData(Descriptor(source.NativeHandle()), Descriptor(copy.NativeHandle()), progress);
+  if (error) {
+    (void)copy.Close();
+    ::unlink(ToNativeName(to).c_str());
+    return error;
+  }
+  target = std::move(copy);
+  return {};
+}
+
+std::u16string NewTemporaryPath(const std::u16string& folder) {
+  return folder + kPathSeparator + std::u16string(kTemporaryPrefix) + FromNativeName(RandomTail());
+}
+
+}  // namespace marlowin::sys
