@@ -76,7 +76,9 @@ bool ListsBefore(std::u16string_view a, std::u16string_view b);
 // always under exactly one of the two names, whenever the process stops.
 [[nodiscard]] std::error_code RenameNoReplace(const std::u16string& from, const std::u16string& to);
 
-// Moves a file over the target in one step: readers see the old file or the new one.
+// Moves a file over the target in one step: readers see the old file or the new one. Close a
+// temporary first: on Windows a file held like one (CreateTemporary, OpenForWriting) cannot be
+// moved while it is open (a sharing violation), and a target that is open may not be replaced.
 [[nodiscard]] std::error_code MoveReplacing(const std::u16string& from, const std::u16string& to);
 
 [[nodiscard]] std::error_code RemoveFile(const std::u16string& path);
@@ -93,7 +95,11 @@ bool ListsBefore(std::u16string_view a, std::u16string_view b);
 [[nodiscard]] std::error_code FlushFolders(const std::vector<std::u16string>& folders);
 
 // Held while a pass works on a folder; released when destroyed or when the process ends,
-// however it ends. A lock on an open handle of the folder itself: no file is written for it.
+// however it ends. No file is written for it. On POSIX a lock on an open handle of the folder
+// itself; on Windows a named kernel object for the folder's volume and file id, held beside an
+// open handle of the folder (a sharing mode on the folder that shuts out a second lock also
+// shuts out listings of the folder or renames into it), so it shuts out passes on this computer
+// only.
 class FolderLock {
  public:
   virtual ~FolderLock() = default;

@@ -6,31 +6,52 @@
 
 namespace {
 
-HMODULE LoadProgram(DWORD flags) {
+HMODULE LoadProgram(const wchar_t* fromTest, DWORD flags) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring path(self);
   path.erase(path.find_last_of(L"\\/") + 1);
-  return LoadLibraryExW((path + MARLOWIN_PROGRAM_FROM_TEST).c_str(), nullptr, flags);
+  return LoadLibraryExW((path + fromTest).c_str(), nullptr, flags);
+}
+
+// The program's embedded manifest (resource 1 of type RT_MANIFEST), empty when it has none.
+std::string ManifestOf(const wchar_t* fromTest) {
+  const HMODULE data = LoadProgram(fromTest, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!data) return {};
+  const HRSRC found = FindResourceW(data, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  std::string manifest;
+  if (found) manifest.assign(static_cast<const char*>(LockResource(LoadResource(data, found))), SizeofResource(data, found));
+  FreeLibrary(data);
+  return manifest;
 }
 
 }  // namespace
 
 TEST(Program, IsAGuiProgramWhoseManifestAsksForNoElevationAndIsDpiAndLongPathAware) {
-  const HMODULE image = LoadProgram(DONT_RESOLVE_DLL_REFERENCES);
+  const HMODULE image = LoadProgram(MARLOWIN_PROGRAM_FROM_TEST, DONT_RESOLVE_DLL_REFERENCES);
   ASSERT_NE(image, nullptr);
   const auto* base = reinterpret_cast<const unsigned char*>(image);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
   EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
   FreeLibrary(image);
 
-  const HMODULE data = LoadProgram(LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-  ASSERT_NE(data, nullptr);
-  const HRSRC found = FindResourceW(data, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-  ASSERT_NE(found, nullptr) << "no manifest resource";
-  const std::string manifest(static_cast<const char*>(LockResource(LoadResource(data, found))), SizeofResource(data, found));
+  const std::string manifest = ManifestOf(MARLOWIN_PROGRAM_FROM_TEST);
+  ASSERT_FALSE(manifest.empty()) << "no manifest resource";
   for (const char* part : {"level=\"asInvoker\"", "uiAccess=\"false\"", ">true/pm</dpiAware>", ">PerMonitorV2",
                            ">true</longPathAware>"})
     EXPECT_NE(manifest.find(part), std::string::npos) << part;
-  FreeLibrary(data);
+}
+
+TEST(Program, CollectorIsAConsoleProgramWhoseManifestAsksForNoElevationAndIsLongPathAware) {
+  const HMODULE image = LoadProgram(MARLOWIN_COLLECT_FROM_TEST, DONT_RESOLVE_DLL_REFERENCES);
+  ASSERT_NE(image, nullptr);
+  const auto* base = reinterpret_cast<const unsigned char*>(image);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_CUI);
+  FreeLibrary(image);
+
+  const std::string manifest = ManifestOf(MARLOWIN_COLLECT_FROM_TEST);
+  ASSERT_FALSE(manifest.empty()) << "no manifest resource";
+  for (const char* part : {"level=\"asInvoker\"", ">true</longPathAware>"})
+    EXPECT_NE(manifest.find(part), std::string::npos) << part;
 }
