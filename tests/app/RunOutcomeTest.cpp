@@ -8,6 +8,8 @@
 
 #include "app/MarlowinApp.h"
 #include "tests/app/ScriptedUser.h"
+#include "platform/Files.h"
+#include "platform/NativeName.h"
 #include "tests/support/TempTree.h"
 #include "tests/ui/FakeDirShell.h"
 #include "ui/DirShell.h"
@@ -25,11 +27,12 @@ class RunOutcome : public ::testing::Test {
     tree.MakeFolder(u"collected");
   }
   void Run() { EXPECT_FALSE(CMarlowinApp().InitInstance()); }
+  // The first line of each message shown: the outcome, exactly.
   Texts Shown() const {
     Texts texts;
     for (const auto& message : user.messages) {
       EXPECT_EQ(message.caption, u"Marlowin");
-      texts.push_back(message.text);
+      texts.push_back(message.text.substr(0, message.text.find(u'\n')));
     }
     return texts;
   }
@@ -80,12 +83,33 @@ INSTANTIATE_TEST_SUITE_P(RunOutcome, EveryPath, ::testing::Values(
     Path{"BothFound", {u"shoot", u"collected"}, kComplete, true}),
     [](const auto& param) { return std::string(param.param.name); });
 
-TEST_F(RunOutcome, ClipsThatCouldNotBeCopiedAreCountedNotCalledComplete) {
+TEST_F(RunOutcome, FailuresAreToldWithTheirClipAndReasonNotCalledComplete) {
   tree.WriteFile(u"collected/ab_cd_adl_ef", "a file where the adl folder would go");
   shell.ConfirmPath(tree.Path(u"shoot"));
   shell.ConfirmPath(tree.Path(u"collected"));
   Run();
-  EXPECT_EQ(Shown(), Texts{u"video copy incomplete: 2 of 2 clips could not be copied"});
+  ASSERT_EQ(user.messages.size(), 1u);
+  const std::u16string& text = user.messages[0].text;
+  const std::u16string folder = tree.Path(u"collected") + marlowin::sys::kPathSeparator + u"ab_cd_adl_ef";
+  const std::u16string notFolder = marlowin::sys::FromNativeName(std::make_error_code(std::errc::not_a_directory).message());
+  EXPECT_EQ(text.substr(0, text.find(u"\n")), u"video copy incomplete: 2 of 2 clips could not be copied");
+  EXPECT_NE(text.find(u"\n\n0 clips from 1 shot folder copied to " + tree.Path(u"collected") + u".\n"), std::u16string::npos);
+  EXPECT_NE(text.find(u"\n" + folder + u": cannot be made: " + notFolder + u"\n"), std::u16string::npos) << marlowin::sys::ToDisplay(text);
+  EXPECT_NE(text.find(tree.Path(u"shoot") + marlowin::sys::kPathSeparator + u"ab_cd_ef" + marlowin::sys::kPathSeparator +
+                      u"MP4 HIGH RES" + marlowin::sys::kPathSeparator + u"v01.mp4: not copied to "),
+            std::u16string::npos);
+  EXPECT_TRUE(user.messages[0].errorIcon);
+#ifndef _WIN32
+  EXPECT_NE(user.messages[0].details.find(u"v02.mp4: not copied to "), std::u16string::npos);  // "Show Details..."
+#endif
+  EXPECT_TRUE(tree.Exists(u"shoot/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
+}
+
+TEST_F(RunOutcome, AChosenFolderThatIsGoneIsToldWithItsReason) {
+  shell.ConfirmPath(tree.Path(u"gone"));
+  Run();
+  ASSERT_EQ(user.messages.size(), 1u);
+  EXPECT_EQ(user.messages[0].text.rfind(u"starting path not accessible\n\n" + tree.Path(u"gone") + u": ", 0), 0u);
 }
 
 TEST_F(RunOutcome, ADriveRootIsFoundAsEitherFolder) {

@@ -16,6 +16,7 @@ namespace marlowin::testing {
 struct SeenMessage {
   std::u16string caption, text;
   bool errorIcon = false, onlyOk = false, onTop = false, blocksProgram = false, ownerless = false;
+  std::u16string details = {};  // behind "Show Details..." where the box has them
 };
 
 // A person answering the real windows the code under test opens on this thread: each folder

@@ -15,7 +15,7 @@ endif()
 
 execute_process(COMMAND ${EMULATOR} ${PROGRAM} ${start} ${destination}
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-if(NOT status EQUAL 0 OR NOT out STREQUAL "video copy complete\n")
+if(NOT status EQUAL 0 OR NOT out MATCHES "^video copy complete\n")
   message(FATAL_ERROR "marlowin-collect: status ${status}, output '${out}', errors '${err}'")
 endif()
 

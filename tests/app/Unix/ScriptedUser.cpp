@@ -50,6 +50,7 @@ ScriptedUser::ScriptedUser() : platform_(std::make_unique<Platform>()) {
                           box->standardButtons() == QMessageBox::Ok && box->buttons().size() == 1,
                           box->windowFlags().testFlag(Qt::WindowStaysOnTopHint),
                           box->windowModality() == Qt::ApplicationModal, box->parentWidget() == nullptr});
+      messages.back().details = Text(box->detailedText());
       box->button(QMessageBox::Ok)->click();
       return;
     }
