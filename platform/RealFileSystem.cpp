@@ -15,7 +15,7 @@ namespace marlowin::sys {
 namespace {
 
 constexpr std::size_t kBufferSize = 4u << 20;
-constexpr std::uint64_t kReportEvery = 64ull << 20;  // the most bytes between two progress reports
+constexpr std::uint64_t kReportEvery = 4ull << 20;  // the most bytes between two progress reports
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 std::u16string FolderOf(const std::u16string& path) {

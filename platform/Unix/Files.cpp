@@ -25,7 +25,9 @@
 namespace marlowin::sys {
 namespace {
 
-constexpr std::uint64_t kStep = 64ull << 20;  // the most one kernel copy call moves
+// The most one kernel copy call moves between two progress reports: small enough that a
+// stop is seen within a second even on a slow card, far below where a call could misbehave.
+constexpr std::uint64_t kStep = 8ull << 20;
 constexpr std::size_t kBufferSize = 4u << 20;
 
 std::error_code Portable(std::errc code) { return std::make_error_code(code); }

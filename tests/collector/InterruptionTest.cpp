@@ -1,0 +1,165 @@
+// A pass stopped at any moment, killed or cancelled by the person, and then run again to its
+// end leaves exactly the tree of one clean pass; two passes at once never leave a wrong one.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "collector/CollectClips.h"
+#include "platform/NativeName.h"
+#include "tests/support/Process.h"
+#include "tests/support/RecordingFileSystem.h"
+#include "tests/support/TempTree.h"
+
+namespace marlowin {
+namespace {
+
+using testing::TempTree;
+
+constexpr const char* kKillAt = "MARLOWIN_TEST_KILL_AT";
+constexpr const char* kRoot = "MARLOWIN_TEST_ROOT";
+
+// Two shots, one clip of them larger, so that a copy reports more than once before it ends.
+void MakeShoot(const TempTree& tree) {
+  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4", "one");
+  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4", std::string(5 << 20, 'b'));
+  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4", "three");
+  tree.WriteFile(u"S/gh_ij_kl/MP4 HIGH RES/v02_hires.mp4", "marked already");
+  tree.WriteFile(u"S/gh_ij_kl/MP4 HIGH RES/v04.mp4", "four");
+  tree.MakeFolder(u"D");
+}
+
+std::string CleanTree() {
+  TempTree tree;
+  MakeShoot(tree);
+  const auto fs = sys::MakeRealFileSystem();
+  EXPECT_EQ(CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D")).outcome, Outcome::kComplete);
+  return tree.Dump();
+}
+
+// Counts the steps of a pass (every file-system call and every question whether to stop) and
+// does something at step `at`.
+class StepCounter final : public PassObserver {
+ public:
+  StepCounter(long at, std::function<void()> act) : at_(at), act_(std::move(act)) {}
+  void Step() {
+    if (++steps_ == at_) act_();
+  }
+  void OnProgress(const PassProgress&) override {}
+  bool StopRequested() override {
+    Step();
+    return steps_ >= at_ && stopping_;
+  }
+  bool stopping_ = false;
+  long steps_ = 0;
+
+ private:
+  long at_;
+  std::function<void()> act_;
+};
+
+// In a child process: the pass, killed at the step the parent chose.
+TEST(KilledPassChild, RunsUntilKilled) {
+  const char* at = std::getenv(kKillAt);
+  const char* root = std::getenv(kRoot);
+  if (!at || !root) GTEST_SKIP() << "only run as a child of KilledPass";
+  testing::RecordingFileSystem recorder(sys::FromNativeName(root));
+  StepCounter counter(std::atol(at), [] { testing::KillThisProcess(); });
+  recorder.before = [&](const std::string&) { counter.Step(); };
+  PassOptions options;
+  options.observer = &counter;
+  options.batchCopies = 3;  // several commits in a small pass
+  const std::u16string folder = sys::FromNativeName(root) + sys::kPathSeparator;
+  const PassReport report = CollectClips(recorder, folder + u"S", folder + u"D", options);
+  std::printf("pass ended after %ld steps\n", counter.steps_);
+  EXPECT_NE(report.outcome, Outcome::kCancelled);
+}
+
+TEST(KilledPass, AtEveryStepThenRunAgainGivesTheCleanTreeAndNoTemporary) {
+  const std::string clean = CleanTree();
+  for (long at = 1;; ++at) {
+    TempTree tree;
+    MakeShoot(tree);
+    testing::ChildProgram child(testing::ThisProgram(), {u"--gtest_filter=KilledPassChild.*"},
+                                {{kKillAt, std::to_string(at)}, {kRoot, sys::ToDisplay(tree.Root())}});
+    const testing::ProgramResult result = child.Wait();
+    const bool ended = result.out.find("pass ended after") != std::string::npos;
+    ASSERT_TRUE(ended || result.status != 0) << "step " << at << ": " << result.out << result.err;
+    const auto fs = sys::MakeRealFileSystem();
+    const PassReport rerun = CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"));
+    EXPECT_EQ(rerun.outcome, Outcome::kComplete) << "killed at step " << at;
+    ASSERT_EQ(tree.Dump(), clean) << "killed at step " << at;
+    if (ended) break;
+    ASSERT_LT(at, 500) << "the pass never ended";
+  }
+}
+
+TEST(CancelledPass, AtEveryStepKeepsWhatWasDoneAndARerunCompletes) {
+  const std::string clean = CleanTree();
+  for (long at = 1;; ++at) {
+    TempTree tree;
+    MakeShoot(tree);
+    const auto fs = sys::MakeRealFileSystem();
+    StepCounter counter(at, [] {});
+    counter.stopping_ = true;
+    PassOptions options;
+    options.observer = &counter;
+    options.batchCopies = 3;
+    const PassReport report = CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"), options);
+    const bool finished = report.outcome != Outcome::kCancelled;
+    if (!finished) {
+      EXPECT_EQ(OutcomeLine(report).rfind(u"video copy cancelled: ", 0), 0u);
+      EXPECT_EQ(ExitStatus(report), 130);
+      EXPECT_EQ(report.Failures(), 0u) << "stopped at step " << at;
+      // No temporary, and no clip marked without its copy.
+      const std::string dump = tree.Dump();
+      EXPECT_EQ(dump.find(".marlowin-copy-"), std::string::npos) << "stopped at step " << at;
+      if (tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02_hires.mp4")) {
+        EXPECT_EQ(tree.ReadFile(u"D/ab_cd_adl_ef/video/v02_hires.mp4"), std::string(5 << 20, 'b'));
+        EXPECT_EQ(tree.ReadFile(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"), std::string(5 << 20, 'b'));
+      }
+    }
+    EXPECT_EQ(CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D")).outcome, Outcome::kComplete);
+    ASSERT_EQ(tree.Dump(), clean) << "stopped at step " << at;
+    if (finished) break;
+  }
+}
+
+// marlowin-collect, found beside this test program wherever the build tree is.
+std::u16string CollectProgram() {
+  std::u16string self = testing::ThisProgram();
+  self.erase(self.find_last_of(u"\\/") + 1);
+#ifdef _WIN32
+  return self + u"..\\..\\collector\\marlowin-collect.exe";
+#else
+  return self + u"../../collector/marlowin-collect";
+#endif
+}
+
+TEST(ConcurrentPasses, TwoStartedTogetherLeaveTheCleanTreeAndTrueMessages) {
+  const std::string clean = CleanTree();
+  int refused = 0;
+  for (int round = 0; round < 8; ++round) {
+    TempTree tree;
+    MakeShoot(tree);
+    const std::vector<std::u16string> folders{u"-q", tree.Path(u"S"), tree.Path(u"D")};
+    testing::ChildProgram first(CollectProgram(), folders);
+    testing::ChildProgram second(CollectProgram(), folders);
+    for (testing::ChildProgram* pass : {&first, &second}) {
+      const testing::ProgramResult result = pass->Wait();
+      if (result.status == 2) {
+        ++refused;
+        EXPECT_EQ(result.out.rfind("video copy not started: another pass is using these folders\n", 0), 0u) << result.out;
+      } else {
+        EXPECT_EQ(result.status, 0) << result.out << result.err;
+        EXPECT_EQ(result.out.rfind("video copy complete\n", 0), 0u) << result.out << result.err;
+      }
+    }
+    ASSERT_EQ(tree.Dump(), clean) << "round " << round;
+  }
+  std::printf("%d of 16 passes found the other one running\n", refused);
+}
+
+}  // namespace
+}  // namespace marlowin
