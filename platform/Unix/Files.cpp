@@ -422,16 +422,19 @@ std::error_code File::FlushVolume(bool& wholeVolume) {
   return {};
 }
 
+// Some file systems keep no permission bits or settable times (memory cards through some
+// FUSE drivers): a copy there is still a good copy; a later pass only finds it less often in
+// place.
+bool AttributeNotKept(int error) { return error == EPERM || error == EOPNOTSUPP || error == ENOSYS; }
+
 std::error_code File::TakeAttributes(const FileStatus& source) {
-  // Permission bits where the file system keeps them (memory cards do not).
-  if (::fchmod(Descriptor(handle_), static_cast<mode_t>(source.permissions)) != 0 && errno != EPERM &&
-      errno != EOPNOTSUPP) {
+  if (::fchmod(Descriptor(handle_), static_cast<mode_t>(source.permissions)) != 0 && !AttributeNotKept(errno)) {
     return LastError();
   }
   const struct timespec times[2] = {
       {static_cast<time_t>(source.accessed.seconds), static_cast<long>(source.accessed.nanoseconds)},
       {static_cast<time_t>(source.modified.seconds), static_cast<long>(source.modified.nanoseconds)}};
-  if (::futimens(Descriptor(handle_), times) != 0) return LastError();
+  if (::futimens(Descriptor(handle_), times) != 0 && !AttributeNotKept(errno)) return LastError();
   return {};
 }
 

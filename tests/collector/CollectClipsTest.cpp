@@ -350,6 +350,34 @@ TEST_F(CollectClipsTest, NoClipsAtAllIsCompleteAndSaysWhatAShotFolderLooksLike) 
   EXPECT_NE(SummaryLine(report).find(u"\"MP4 HIGH RES\""), std::u16string::npos);
 }
 
+TEST_F(CollectClipsTest, IntFolderNameTooLongIsAFailureOfItsClip) {
+  // The adl folder name fits in 255 characters; the int folder name, five longer, does not.
+  const std::u16string shot = u"a_b_" + std::u16string(245, u'x');
+  AddClips(shot, {u"v01.mp4", u"v02.mp4", u"v03.mp4"});
+  const PassReport report = Pass();
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 1 of 3 clips could not be copied");
+  ASSERT_FALSE(report.problems.empty());
+  EXPECT_EQ(report.problems[0].operation, Operation::kMakeFolder);
+  EXPECT_EQ(report.problems[0].reason, std::errc::filename_too_long);
+  EXPECT_TRUE(tree.Exists(u"S/" + shot + u"/MP4 HIGH RES/v02.mp4"));
+  EXPECT_TRUE(tree.Exists(u"S/" + shot + u"/MP4 HIGH RES/v01_hires.mp4"));
+}
+
+TEST_F(CollectClipsTest, ClipFolderThatCannotBeListedMakesThePassIncomplete) {
+  AddClips(u"ab_cd_ef", {u"v01.mp4"});
+  AddClips(u"gh_ij_kl", {u"v01.mp4", u"v02.mp4"});
+  recorder.fault = [](const std::string& call) {
+    return call == "list <root>/S/gh_ij_kl/MP4 HIGH RES" ? std::make_error_code(std::errc::io_error)
+                                                          : std::error_code();
+  };
+  const PassReport report = Pass();
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 0 of 1 clips could not be copied");
+  EXPECT_EQ(Problems(report), (std::vector<std::string>{
+      "failure: <root>/S/gh_ij_kl/MP4 HIGH RES: cannot be listed, its clips were not collected: " +
+      std::make_error_code(std::errc::io_error).message()}));
+  EXPECT_TRUE(tree.Exists(u"S/gh_ij_kl/MP4 HIGH RES/v02.mp4"));
+}
+
 TEST_F(CollectClipsTest, NonAsciiNamesAreCopiedAndRenamed) {
   AddClips(u"caf\u00e9_\u00df_\u65e5\u672c", {u"v02.mp4", u"\u00e4\U0001F3AC.mp4", u"v03.mp4"});
   Pass();

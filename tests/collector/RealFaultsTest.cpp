@@ -1,0 +1,173 @@
+// Faults made for real on Linux: a destination that fills up, a card that is read-only, memory
+// cards with FAT32 and exFAT (through their FUSE drivers), a clip folder nobody may read.
+// Mounting needs root; without it (or without the tools) a case says so and is skipped.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "collector/CollectClips.h"
+#include "platform/Errors.h"
+#include "platform/NativeName.h"
+#include "tests/support/TempTree.h"
+
+namespace marlowin {
+namespace {
+
+using testing::TempTree;
+
+int Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+
+bool Have(const char* tool) { return Shell(std::string("command -v ") + tool) == 0; }
+
+std::string Quote(const std::u16string& path) { return "'" + sys::ToNativeName(path) + "'"; }
+
+// A mount for the length of a test, undone however the test ends.
+class Mount {
+ public:
+  explicit Mount(std::u16string point) : point_(std::move(point)) {}
+  ~Mount() {
+    if (mounted_) {
+      Shell("fusermount -u " + Quote(point_) + " || umount -l " + Quote(point_));
+    }
+    if (!loop_.empty()) Shell("losetup -d " + loop_);
+  }
+  bool Run(const std::string& command) {
+    mounted_ = Shell(command) == 0;
+    return mounted_;
+  }
+  std::string loop_;
+
+ private:
+  std::u16string point_;
+  bool mounted_ = false;
+};
+
+class RealFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount file systems (CI runs as root)";
+  }
+  void Clips(const char16_t* shot, std::initializer_list<const char16_t*> names, std::size_t size = 16) {
+    for (const char16_t* name : names) {
+      tree.WriteFile(std::u16string(u"S/") + shot + u"/MP4 HIGH RES/" + name, std::string(size, 'c'));
+    }
+  }
+  PassReport Pass() {
+    const auto fs = sys::MakeRealFileSystem();
+    return CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"));
+  }
+  std::size_t CountFailures(const PassReport& report, std::error_code reason) {
+    std::size_t count = 0;
+    for (const Problem& problem : report.problems) count += problem.failure && problem.reason == reason;
+    return count;
+  }
+  TempTree tree;
+};
+
+TEST_F(RealFaults, DestinationThatFillsUpSaysSoAndLeavesNoTemporary) {
+  Clips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v04.mp4"}, 300 << 10);
+  tree.MakeFolder(u"D");
+  Mount disk(tree.Path(u"D"));
+  ASSERT_TRUE(disk.Run("mount -t tmpfs -o size=1m tmpfs " + Quote(tree.Path(u"D"))));
+  const PassReport report = Pass();
+  EXPECT_EQ(report.outcome, Outcome::kIncomplete);
+  EXPECT_GT(CountFailures(report, std::make_error_code(std::errc::no_space_on_device)), 0u);
+  EXPECT_GT(report.clipsFailed, 0u);
+  EXPECT_EQ(tree.Dump(u"D").find(".marlowin-copy-"), std::string::npos);
+  // A clip is marked only with every copy of it in place.
+  for (const char16_t* clip : {u"v01", u"v02", u"v03", u"v04"}) {
+    const std::u16string name = std::u16string(clip) + u"_hires.mp4";
+    if (tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/" + name)) {
+      EXPECT_EQ(tree.ReadFile(u"D/ab_cd_adl_ef/video/" + name), std::string(300 << 10, 'c'));
+    }
+  }
+}
+
+TEST_F(RealFaults, ReadOnlyCardKeepsEveryNameAndSaysWhy) {
+  Clips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4"});
+  tree.MakeFolder(u"D");
+  Mount card(tree.Path(u"S"));
+  const std::string s = Quote(tree.Path(u"S"));
+  ASSERT_TRUE(card.Run("mount --bind " + s + " " + s + " && mount -o remount,bind,ro " + s));
+  const PassReport report = Pass();
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 2 of 2 clips could not be copied");
+  EXPECT_EQ(CountFailures(report, std::make_error_code(std::errc::read_only_file_system)), 2u);
+  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
+  EXPECT_TRUE(tree.Exists(u"D/ab_cd_adl_ef/video/v02_hires.mp4"));
+  EXPECT_NE(DescribeProblem(report.problems[0]).find(u": copied, but not marked as "), std::u16string::npos);
+}
+
+// A card formatted as cameras do, mounted through its FUSE driver: no exclusive rename, no links.
+void CardPassMarksEveryClipAndNeverReplaces(RealFaults& test, TempTree& tree, Mount& card, const std::string& mount) {
+  ASSERT_TRUE(card.Run(mount)) << "cannot mount: " << mount;
+  for (const char16_t* name : {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v03_hires.mp4"}) {
+    tree.WriteFile(std::u16string(u"card/S/ab_cd_ef/MP4 HIGH RES/") + name, sys::ToDisplay(name));
+  }
+  tree.MakeFolder(u"card/D");
+  const auto fs = sys::MakeRealFileSystem();
+  const PassReport report = CollectClips(*fs, tree.Path(u"card/S"), tree.Path(u"card/D"));
+  EXPECT_EQ(report.outcome, Outcome::kComplete) << sys::ToDisplay(MessageText(report));
+  EXPECT_EQ(tree.Dump(u"card/S"),
+            "ab_cd_ef/\nab_cd_ef/MP4 HIGH RES/\n"
+            "ab_cd_ef/MP4 HIGH RES/v01_hires.mp4 = v01.mp4\n"
+            "ab_cd_ef/MP4 HIGH RES/v02_hires.mp4 = v02.mp4\n"
+            "ab_cd_ef/MP4 HIGH RES/v03.mp4 = v03.mp4\n"  // its marked name exists: kept
+            "ab_cd_ef/MP4 HIGH RES/v03_hires.mp4 = v03_hires.mp4\n");
+  // A rerun finds every copy in place, although the card keeps coarser times, but for the
+  // two clips that share one adl copy: each replaces the other again.
+  const PassReport rerun = CollectClips(*fs, tree.Path(u"card/S"), tree.Path(u"card/D"));
+  EXPECT_EQ(rerun.copiesInPlace, 3u);
+  EXPECT_EQ(rerun.copiesWritten, 2u);
+  EXPECT_EQ(rerun.outcome, Outcome::kComplete);
+  (void)test;
+}
+
+TEST_F(RealFaults, Fat32CardThroughFuse) {
+  if (!Have("fusefat") || !Have("mkfs.vfat") || ::access("/dev/fuse", F_OK) != 0) {
+    GTEST_SKIP() << "needs fusefat, mkfs.vfat (dosfstools) and /dev/fuse";
+  }
+  const std::string image = sys::ToNativeName(tree.Path(u"card.img"));
+  ASSERT_EQ(Shell("truncate -s 64M " + image + " && mkfs.vfat -F 32 " + image), 0);
+  tree.MakeFolder(u"card");
+  Mount card(tree.Path(u"card"));
+  CardPassMarksEveryClipAndNeverReplaces(*this, tree, card, "fusefat -o rw+ " + image + " " + Quote(tree.Path(u"card")));
+}
+
+TEST_F(RealFaults, ExfatCardThroughFuse) {
+  if (!Have("mount.exfat-fuse") || !Have("mkfs.exfat") || !Have("losetup") || ::access("/dev/fuse", F_OK) != 0) {
+    GTEST_SKIP() << "needs exfat-fuse, exfatprogs, losetup and /dev/fuse";
+  }
+  const std::string image = sys::ToNativeName(tree.Path(u"card.img"));
+  ASSERT_EQ(Shell("truncate -s 64M " + image + " && mkfs.exfat " + image), 0);
+  tree.MakeFolder(u"card");
+  Mount card(tree.Path(u"card"));
+  // The FUSE driver wants a block device: the image through a loop device.
+  FILE* loop = ::popen(("losetup -f --show " + image + " 2>/dev/null").c_str(), "r");
+  char device[64] = {};
+  if (loop && std::fgets(device, sizeof device, loop)) card.loop_ = std::string(device).substr(0, std::string(device).find('\n'));
+  if (loop) ::pclose(loop);
+  if (card.loop_.empty()) GTEST_SKIP() << "no loop device can be set up here";
+  CardPassMarksEveryClipAndNeverReplaces(*this, tree, card, "mount.exfat-fuse " + card.loop_ + " " + Quote(tree.Path(u"card")));
+}
+
+TEST(RealFaultsAsUser, ClipFolderNobodyMayReadIsAFailureNamedInTheReport) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder; the fault-injecting case covers it";
+  TempTree tree;
+  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4", "one");
+  tree.WriteFile(u"S/gh_ij_kl/MP4 HIGH RES/v01.mp4", "one");
+  tree.MakeFolder(u"D");
+  const std::string locked = sys::ToNativeName(tree.Path(u"S/gh_ij_kl/MP4 HIGH RES"));
+  ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+  const auto fs = sys::MakeRealFileSystem();
+  const PassReport report = CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"));
+  ::chmod(locked.c_str(), 0755);
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 0 of 1 clips could not be copied");
+  ASSERT_FALSE(report.problems.empty());
+  EXPECT_EQ(report.problems[0].reason, std::errc::permission_denied);
+}
+
+}  // namespace
+}  // namespace marlowin
