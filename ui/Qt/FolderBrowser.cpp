@@ -10,6 +10,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "ui/Qt/DesktopModel.h"
 #include "ui/Qt/FolderItem.h"
 
 namespace marlowin::ui::qt {
@@ -49,9 +50,15 @@ FolderBrowser::FolderBrowser(const QString& rootPath, const QString& prompt, boo
   model_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
   model_->setReadOnly(true);
   model_->setRootPath(rootPath.isEmpty() ? QDir::rootPath() : rootPath);
-  rootOnly_ = new RootOnlyFilter(rootPath, this);
-  rootOnly_->setSourceModel(model_);
-  if (!rootPath.isEmpty()) rootWithSlash_ = WithSlash(rootPath);
+  if (rootPath.isEmpty()) {
+    const QString home = QDir::homePath();
+    view_ = new DesktopModel(model_, DesktopFolders(home, BrowsableVolumes(MountedVolumes(), home)), this);
+  } else {
+    auto* rootOnly = new RootOnlyFilter(rootPath, this);
+    rootOnly->setSourceModel(model_);
+    view_ = rootOnly;
+    rootWithSlash_ = WithSlash(rootPath);
+  }
 
   auto* promptLabel = new QLabel(prompt, this);
   promptLabel->setObjectName(QStringLiteral("prompt"));
@@ -59,9 +66,14 @@ FolderBrowser::FolderBrowser(const QString& rootPath, const QString& prompt, boo
 
   tree_ = new QTreeView(this);
   tree_->setObjectName(QStringLiteral("folderTree"));
-  tree_->setModel(rootOnly_);
-  // Without a root the top item is the file system's own root; with one, the root folder.
-  if (!rootPath.isEmpty()) tree_->setRootIndex(rootOnly_->mapFromSource(model_->index(rootPath).parent()));
+  tree_->setModel(view_);
+  // With a root folder it is the one top item; without, the desktop's top folders are.
+  if (!rootPath.isEmpty()) tree_->setRootIndex(view_->mapFromSource(model_->index(rootPath).parent()));
+  // The home folder opens with the browser, where people keep their footage.
+  if (auto* desktop = dynamic_cast<DesktopModel*>(view_);
+      desktop && !desktop->Tops().empty() && desktop->Tops().front().kind == TopFolder::Kind::kHome) {
+    tree_->expand(view_->index(0, 0));
+  }
   tree_->setHeaderHidden(true);
   for (int column = 1; column < model_->columnCount(); ++column) tree_->hideColumn(column);
   tree_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -89,8 +101,8 @@ FolderBrowser::FolderBrowser(const QString& rootPath, const QString& prompt, boo
     if (keepSelectionInView_ && tree_->currentIndex().isValid()) tree_->scrollTo(tree_->currentIndex());
   };
   connect(model_, &QFileSystemModel::directoryLoaded, this, bringBack);
-  connect(rootOnly_, &QAbstractItemModel::layoutChanged, this, bringBack);
-  connect(rootOnly_, &QAbstractItemModel::rowsInserted, this, bringBack);
+  connect(view_, &QAbstractItemModel::layoutChanged, this, bringBack);
+  connect(view_, &QAbstractItemModel::rowsInserted, this, bringBack);
   connect(tree_, &QTreeView::pressed, this, [this] { keepSelectionInView_ = false; });
 }
 
@@ -102,7 +114,7 @@ std::optional<QString> FolderBrowser::Run() {
   // With nothing chosen by the callback the tree opens on its top item, which is a first
   // selection change, as in the shell's tree.
   if (!tree_->currentIndex().isValid()) {
-    const QModelIndex top = rootOnly_->index(0, 0, tree_->rootIndex());
+    const QModelIndex top = view_->index(0, 0, tree_->rootIndex());
     if (top.isValid()) tree_->setCurrentIndex(top);
   }
   if (exec() != QDialog::Accepted) return std::nullopt;
@@ -113,7 +125,7 @@ void FolderBrowser::SelectPath(const QString& path) {
   if (path.isEmpty()) return;
   const QString wanted = QDir::cleanPath(path);
   if (!rootWithSlash_.isEmpty() && !WithSlash(wanted).startsWith(rootWithSlash_)) return;
-  const QModelIndex index = rootOnly_->mapFromSource(model_->index(wanted));
+  const QModelIndex index = view_->mapFromSource(model_->index(wanted));
   if (!index.isValid()) return;
   for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) tree_->expand(up);
   tree_->setCurrentIndex(index);
@@ -135,7 +147,7 @@ DirWindow* FolderBrowser::Window() { return reinterpret_cast<DirWindow*>(this); 
 
 QString FolderBrowser::PathOf(const QModelIndex& index) const {
   if (!index.isValid()) return QString();
-  return model_->filePath(rootOnly_->mapToSource(index));
+  return model_->filePath(view_->mapToSource(index));
 }
 
 void FolderBrowser::ReportSelection(const QModelIndex& current) {

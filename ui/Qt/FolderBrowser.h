@@ -10,18 +10,19 @@
 
 #include "ui/DirShell.h"
 
+class QAbstractProxyModel;
 class QDialogButtonBox;
 class QFileSystemModel;
 class QLabel;
 class QModelIndex;
-class QSortFilterProxyModel;
 class QTreeView;
 
 namespace marlowin::ui::qt {
 
 class FolderBrowser final : public QDialog {
  public:
-  // rootPath empty roots the tree at the top of the file system.
+  // rootPath empty gives the tree the top level of a desktop: the home folder (open), each
+  // mounted removable or network volume, and the file system's root (DesktopModel.h).
   FolderBrowser(const QString& rootPath, const QString& prompt, bool withStatus,
                 DirBrowseCallback callback, std::intptr_t userData);
   ~FolderBrowser() override;
@@ -45,7 +46,7 @@ class FolderBrowser final : public QDialog {
   DirBrowseCallback callback_;
   std::intptr_t userData_;
   QFileSystemModel* model_;
-  QSortFilterProxyModel* rootOnly_;
+  QAbstractProxyModel* view_;  // the folders as the tree shows them
   QTreeView* tree_;
   QString rootWithSlash_;  // empty without a root folder
   QLabel* status_ = nullptr;

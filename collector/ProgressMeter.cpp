@@ -1,0 +1,167 @@
+#include "collector/ProgressMeter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace marlowin {
+namespace {
+
+using std::chrono::duration;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+// Samples closer together than this are merged, so that a pass reporting thousands of small
+// clips a second keeps the window to a few dozen samples.
+constexpr milliseconds kSampleSpacing{250};
+constexpr seconds kShortestMeasure{1};
+
+std::u16string Number(std::uint64_t n) {
+  const std::string digits = std::to_string(n);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+// "1.2" for a value below 10, else "85": never the locale's decimal comma.
+std::u16string Short(double value) {
+  if (value < 9.95) {
+    const auto tenths = static_cast<std::uint64_t>(std::llround(value * 10));
+    return Number(tenths / 10) + u'.' + Number(tenths % 10);
+  }
+  return Number(static_cast<std::uint64_t>(std::llround(value)));
+}
+
+std::u16string Counted(std::uint64_t n, std::u16string_view one, std::u16string_view many) {
+  return Number(n) + u' ' + std::u16string(n == 1 ? one : many);
+}
+
+}  // namespace
+
+std::u16string FormatBytes(std::uint64_t bytes) {
+  static constexpr const char16_t* kUnits[] = {u"kB", u"MB", u"GB", u"TB", u"PB", u"EB"};
+  if (bytes < 1000) return Number(bytes) + u" B";
+  double value = static_cast<double>(bytes);
+  for (const char16_t* unit : kUnits) {
+    value /= 1000;
+    // The unit whose shown value stays below 1000 (999.6 MB is shown as 1.0 GB).
+    if (value < 999.5) return Short(value) + u' ' + unit;
+  }
+  return Short(value) + u" EB";
+}
+
+std::u16string FormatSpeed(double bytesPerSecond) {
+  const double rounded = std::max(0.0, std::round(bytesPerSecond));
+  return FormatBytes(static_cast<std::uint64_t>(rounded)) + u"/s";
+}
+
+std::u16string FormatTimeLeft(seconds left) {
+  const long long s = std::max<long long>(left.count(), 0);
+  if (s <= 55) {  // in steps of 5 seconds, rounded up
+    const long long fives = std::max<long long>((s + 4) / 5, 1) * 5;
+    return u"about " + Number(static_cast<std::uint64_t>(fives)) + u" seconds left";
+  }
+  const long long minutes = (s + 30) / 60;
+  if (minutes < 60) {
+    return u"about " + Counted(static_cast<std::uint64_t>(minutes), u"minute", u"minutes") + u" left";
+  }
+  if (minutes >= 600) {  // from ten hours on, whole hours
+    return u"about " + Counted(static_cast<std::uint64_t>((minutes + 30) / 60), u"hour", u"hours") + u" left";
+  }
+  // Between one and ten hours: the minutes to the nearest 5.
+  const long long rounded = (minutes + 2) / 5 * 5;
+  std::u16string text = u"about " + Counted(static_cast<std::uint64_t>(rounded / 60), u"hour", u"hours");
+  if (rounded % 60 > 0) text += u' ' + Counted(static_cast<std::uint64_t>(rounded % 60), u"minute", u"minutes");
+  return text + u" left";
+}
+
+std::u16string FileNameOf(std::u16string_view path) {
+  const std::size_t slash = path.find_last_of(u"/\\");
+  return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
+}
+
+ProgressMeter::ProgressMeter(Clock::duration window) : window_(window) {}
+
+void ProgressMeter::Update(const PassProgress& progress, Clock::time_point now) {
+  progress_ = progress;
+  if (progress.stage != PassProgress::Stage::kCopying ||
+      (!samples_.empty() && (progress.bytesDone < samples_.back().bytes || now < samples_.back().when))) {
+    samples_.clear();
+    if (progress.stage != PassProgress::Stage::kCopying) return;
+  }
+  const Sample sample{now, progress.bytesDone};
+  if (samples_.size() >= 2 && now - samples_[samples_.size() - 2].when < kSampleSpacing) {
+    samples_.back() = sample;
+  } else {
+    samples_.push_back(sample);
+  }
+  // Keep one sample at or before the window's start, so that the measure spans the window.
+  while (samples_.size() > 2 && samples_[1].when <= now - window_) samples_.pop_front();
+}
+
+std::optional<double> ProgressMeter::BytesPerSecond() const {
+  if (samples_.size() < 2) return std::nullopt;
+  const auto span = samples_.back().when - samples_.front().when;
+  if (span < kShortestMeasure) return std::nullopt;
+  const double bytes = static_cast<double>(samples_.back().bytes - samples_.front().bytes);
+  return bytes / duration<double>(span).count();
+}
+
+std::optional<seconds> ProgressMeter::TimeLeft() const {
+  if (progress_.stage != PassProgress::Stage::kCopying || progress_.bytesDone >= progress_.bytesTotal)
+    return std::nullopt;
+  const std::optional<double> speed = BytesPerSecond();
+  if (!speed || *speed <= 0) return std::nullopt;
+  const double left = static_cast<double>(progress_.bytesTotal - progress_.bytesDone) / *speed;
+  if (left > 1e7) return std::nullopt;  // months: as good as unknown
+  return seconds(static_cast<long long>(std::ceil(left)));
+}
+
+int ProgressMeter::Percent() const {
+  const bool done = progress_.stage == PassProgress::Stage::kDone;
+  std::uint64_t part = progress_.bytesDone, whole = progress_.bytesTotal;
+  if (whole == 0) {
+    part = progress_.clipsDone;
+    whole = progress_.clipsTotal;
+  }
+  if (whole == 0 || part >= whole) return done || whole > 0 ? 100 : 0;
+  const int percent = static_cast<int>(static_cast<double>(part) / static_cast<double>(whole) * 100);
+  return std::min(percent, 99);
+}
+
+std::u16string ProgressMeter::ClipText() const { return FileNameOf(progress_.currentClip); }
+
+std::u16string ProgressMeter::ClipsText() const {
+  if (progress_.stage == PassProgress::Stage::kPlanning)
+    return Counted(progress_.clipsTotal, u"clip", u"clips") + u" found";
+  return Number(progress_.clipsDone) + u" of " + Counted(progress_.clipsTotal, u"clip", u"clips");
+}
+
+std::u16string ProgressMeter::BytesText() const {
+  if (progress_.stage == PassProgress::Stage::kPlanning) return FormatBytes(progress_.bytesTotal) + u" in all";
+  return FormatBytes(progress_.bytesDone) + u" of " + FormatBytes(progress_.bytesTotal);
+}
+
+std::u16string ProgressMeter::SpeedText() const {
+  if (progress_.stage != PassProgress::Stage::kCopying) return {};
+  const std::optional<double> speed = BytesPerSecond();
+  return speed ? FormatSpeed(*speed) : std::u16string();
+}
+
+std::u16string ProgressMeter::TimeLeftText() const {
+  const std::optional<seconds> left = TimeLeft();
+  return left ? FormatTimeLeft(*left) : std::u16string();
+}
+
+std::u16string ProgressMeter::PercentText() const { return Number(static_cast<std::uint64_t>(Percent())) + u'%'; }
+
+std::u16string ProgressMeter::StageText() const {
+  switch (progress_.stage) {
+    case PassProgress::Stage::kPlanning:
+      return u"Looking for clips";
+    case PassProgress::Stage::kCopying:
+      return u"Copying clips";
+    case PassProgress::Stage::kDone:
+      break;
+  }
+  return u"Done";
+}
+
+}  // namespace marlowin

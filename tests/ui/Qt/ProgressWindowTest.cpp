@@ -1,0 +1,141 @@
+// The Qt progress window with its real widgets, looked at from this thread's event loop while
+// the work runs on the worker thread.
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <stdexcept>
+#include <thread>
+
+#include "ui/ProgressWindow.h"
+
+namespace {
+
+using marlowin::PassObserver;
+using marlowin::PassProgress;
+using marlowin::ui::RunWithProgressWindow;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+QWidget* ProgressWindow() {
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window->windowTitle() == QStringLiteral("Marlowin") && window->isVisible()) return window;
+  }
+  return nullptr;
+}
+
+QString Text(QWidget& window, const char* name) {
+  auto* label = window.findChild<QLabel*>(QString::fromLatin1(name));
+  return label ? label->text() : QStringLiteral("<no %1>").arg(QString::fromLatin1(name));
+}
+
+// A pass of 60 clips, 12 done, copying v02.mp4 at 100 MB/s in steps of 20 ms, until it is
+// told to stop or `length` has passed. Returns when it saw the stop request.
+struct FakePass {
+  Clock::duration length = 60s;
+  std::thread::id thread;
+  Clock::time_point stopSeen{};
+  void operator()(PassObserver& observer) {
+    thread = std::this_thread::get_id();
+    const Clock::time_point start = Clock::now();
+    PassProgress progress;
+    progress.stage = PassProgress::Stage::kCopying;
+    progress.clipsDone = 12;
+    progress.clipsTotal = 60;
+    progress.bytesTotal = 3400ull * 1000 * 1000;
+    progress.currentClip = u"/shoot/ab_cd_ef/MP4 HIGH RES/v02.mp4";
+    while (Clock::now() - start < length) {
+      progress.bytesDone = 1200ull * 1000 * 1000 + 2ull * 1000 * 1000 * ((Clock::now() - start) / 20ms);
+      observer.OnProgress(progress);
+      if (observer.StopRequested()) {
+        stopSeen = Clock::now();
+        std::this_thread::sleep_for(300ms);  // dropping the copy under way
+        return;
+      }
+      std::this_thread::sleep_for(20ms);
+    }
+  }
+};
+
+TEST(QtProgressWindow, ShortWorkShowsNothing) {
+  FakePass pass;
+  pass.length = 300ms;
+  bool everShown = false;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] { everShown = everShown || ProgressWindow(); });
+  look.start(10);
+  const Clock::time_point start = Clock::now();
+  RunWithProgressWindow(std::ref(pass));
+  EXPECT_LT(Clock::now() - start, 900ms);
+  EXPECT_NE(pass.thread, std::this_thread::get_id()) << "the work runs on a worker thread";
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(everShown);
+  EXPECT_EQ(ProgressWindow(), nullptr);
+}
+
+TEST(QtProgressWindow, LongWorkShowsAfterASecondAndCancelStopsItWithinASecond) {
+  FakePass pass;
+  Clock::time_point start = Clock::now(), shown{}, clicked{};
+  QString stopping;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    QWidget* window = ProgressWindow();
+    if (!window) return;
+    if (shown == Clock::time_point{}) shown = Clock::now();
+    if (clicked == Clock::time_point{} && Clock::now() - shown > 1500ms) {
+      // By now the speed is measured: every text is there.
+      EXPECT_EQ(Text(*window, "activity"), QStringLiteral("Copying clips"));
+      EXPECT_EQ(Text(*window, "clip"), QStringLiteral("v02.mp4"));
+      EXPECT_EQ(Text(*window, "clips"), QStringLiteral("12 of 60 clips"));
+      EXPECT_TRUE(Text(*window, "bytes").endsWith(QStringLiteral(" GB of 3.4 GB"))) << Text(*window, "bytes").toStdString();
+      EXPECT_TRUE(Text(*window, "speed").endsWith(QStringLiteral(" MB/s"))) << Text(*window, "speed").toStdString();
+      EXPECT_TRUE(Text(*window, "timeLeft").startsWith(QStringLiteral("about "))) << Text(*window, "timeLeft").toStdString();
+      const int percent = window->findChild<QProgressBar*>(QStringLiteral("bar"))->value();
+      EXPECT_GE(percent, 36);
+      EXPECT_LE(percent, 60);
+      clicked = Clock::now();
+      window->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
+    } else if (clicked != Clock::time_point{} && stopping.isEmpty() && Clock::now() - clicked > 100ms) {
+      stopping = Text(*window, "activity");  // while the work drops its copy
+    }
+  });
+  look.start(20);
+  RunWithProgressWindow(std::ref(pass));
+  ASSERT_NE(shown, Clock::time_point{}) << "the window never showed";
+  EXPECT_GE(shown - start, 900ms);
+  EXPECT_LT(shown - start, 2000ms);
+  ASSERT_NE(clicked, Clock::time_point{});
+  ASSERT_NE(pass.stopSeen, Clock::time_point{}) << "the work was never told to stop";
+  EXPECT_LT(pass.stopSeen - clicked, 1s);
+  EXPECT_EQ(stopping, QStringLiteral("Stopping\u2026"));
+  EXPECT_EQ(ProgressWindow(), nullptr) << "the window is gone when the function returns";
+  EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() ||
+              std::none_of(QApplication::topLevelWidgets().begin(), QApplication::topLevelWidgets().end(),
+                           [](QWidget* w) { return w->windowTitle() == QStringLiteral("Marlowin"); }));
+}
+
+TEST(QtProgressWindow, ClosingTheWindowIsCancelAndAFailureOfTheWorkComesThrough) {
+  FakePass pass;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    if (QWidget* window = ProgressWindow()) window->close();
+  });
+  look.start(50);
+  const auto work = [&](PassObserver& observer) {
+    pass(observer);
+    throw std::runtime_error("disk gone");
+  };
+  EXPECT_THROW(RunWithProgressWindow(work), std::runtime_error);
+  EXPECT_NE(pass.stopSeen, Clock::time_point{});
+  EXPECT_EQ(ProgressWindow(), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,207 @@
+// The shell's progress dialog (under Wine in the build), looked for and answered from another
+// thread while the work runs on the test's thread, as the program runs it.
+#include <windows.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ui/ProgressWindow.h"
+
+namespace {
+
+using marlowin::PassObserver;
+using marlowin::PassProgress;
+using marlowin::ui::RunWithProgressWindow;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[512] = {};
+  const int length = GetWindowTextW(window, text, 512);
+  return std::wstring(text, static_cast<std::size_t>(length));
+}
+
+// The visible top-level window of this process titled "Marlowin".
+HWND FindProgressWindow() {
+  HWND found = nullptr;
+  EnumWindows(
+      [](HWND window, LPARAM result) -> BOOL {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != GetCurrentProcessId() || !IsWindowVisible(window) || TextOf(window) != L"Marlowin")
+          return TRUE;
+        *reinterpret_cast<HWND*>(result) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// The texts of the window's visible children, and its Cancel button.
+std::vector<std::wstring> ChildTexts(HWND window) {
+  std::vector<std::wstring> texts;
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM data) -> BOOL {
+        if (IsWindowVisible(child)) reinterpret_cast<std::vector<std::wstring>*>(data)->push_back(TextOf(child));
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+HWND CancelButton(HWND window) {
+  HWND found = nullptr;
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM result) -> BOOL {
+        wchar_t name[16] = {};
+        GetClassNameW(child, name, 16);
+        if (_wcsicmp(name, L"Button") != 0 || TextOf(child) != L"Cancel") return TRUE;
+        *reinterpret_cast<HWND*>(result) = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+bool AnyContains(const std::vector<std::wstring>& texts, const std::wstring& part) {
+  for (const std::wstring& text : texts) {
+    if (text.find(part) != std::wstring::npos) return true;
+  }
+  return false;
+}
+
+// A pass of 60 clips, 12 done, copying v02.mp4 at 100 MB/s in steps of 20 ms, on this thread,
+// until it is told to stop or `length` has passed.
+struct FakePass {
+  Clock::duration length = 60s;
+  std::atomic<Clock::rep> stopSeen{0};  // since the epoch; 0: never
+  void operator()(PassObserver& observer) {
+    const Clock::time_point start = Clock::now();
+    PassProgress progress;
+    progress.stage = PassProgress::Stage::kCopying;
+    progress.clipsDone = 12;
+    progress.clipsTotal = 60;
+    progress.bytesTotal = 3400ull * 1000 * 1000;
+    progress.currentClip = u"C:\\shoot\\ab_cd_ef\\MP4 HIGH RES\\v02.mp4";
+    while (Clock::now() - start < length) {
+      progress.bytesDone = 1200ull * 1000 * 1000 + 2ull * 1000 * 1000 * ((Clock::now() - start) / 20ms);
+      observer.OnProgress(progress);
+      if (observer.StopRequested()) {
+        stopSeen = Clock::now().time_since_epoch().count();
+        return;
+      }
+      std::this_thread::sleep_for(20ms);
+    }
+  }
+};
+
+// Watches for the window from a thread of its own while the work runs; `answer` is called
+// every 50 ms once the window is up, until it returns true.
+class Watcher {
+ public:
+  explicit Watcher(std::function<bool(HWND)> answer)
+      : answer_(std::move(answer)), thread_([this] { Watch(); }) {}
+  ~Watcher() {
+    done_ = true;
+    thread_.join();
+  }
+  Clock::time_point start = Clock::now();
+  std::atomic<Clock::rep> shown{0};
+
+ private:
+  void Watch() {
+    bool answered = false;
+    while (!done_) {
+      if (HWND window = FindProgressWindow()) {
+        if (shown == 0) shown = Clock::now().time_since_epoch().count();
+        if (!answered) answered = answer_(window);
+      }
+      std::this_thread::sleep_for(50ms);
+    }
+  }
+  std::function<bool(HWND)> answer_;
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+Clock::duration Since(Clock::time_point start, Clock::rep when) {
+  return Clock::time_point(Clock::duration(when)) - start;
+}
+
+class ShellProgressWindow : public ::testing::Test {
+ protected:
+  ShellProgressWindow() : com_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+  ~ShellProgressWindow() override {
+    if (SUCCEEDED(com_)) CoUninitialize();
+  }
+  HRESULT com_;
+};
+
+TEST_F(ShellProgressWindow, ShortWorkShowsNothing) {
+  FakePass pass;
+  pass.length = 300ms;
+  Watcher watcher([](HWND) { return true; });
+  RunWithProgressWindow(std::ref(pass));
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(watcher.shown, 0);
+  EXPECT_EQ(FindProgressWindow(), nullptr);
+}
+
+TEST_F(ShellProgressWindow, LongWorkShowsTheShellsDialogAndItsCancelStopsTheWork) {
+  FakePass pass;
+  std::vector<std::wstring> texts;
+  std::atomic<Clock::rep> clicked{0};
+  Watcher watcher([&](HWND window) {
+    if (Clock::now() - Clock::time_point(Clock::duration(watcher.shown.load())) < 1500ms) return false;
+    texts = ChildTexts(window);
+    const HWND cancel = CancelButton(window);
+    EXPECT_NE(cancel, nullptr) << "no Cancel button";
+    clicked = Clock::now().time_since_epoch().count();
+    if (cancel) {
+      SendMessageW(cancel, BM_CLICK, 0, 0);
+    } else {
+      PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    }
+    return true;
+  });
+  RunWithProgressWindow(std::ref(pass));
+  EXPECT_EQ(FindProgressWindow(), nullptr) << "the window is gone when the function returns";
+  ASSERT_NE(watcher.shown, 0) << "the dialog never showed";
+  EXPECT_GE(Since(watcher.start, watcher.shown), 900ms);
+  EXPECT_LT(Since(watcher.start, watcher.shown), 3000ms);  // Wine loads the shell's dialog slowly
+  EXPECT_TRUE(AnyContains(texts, L"v02.mp4"));
+  EXPECT_TRUE(AnyContains(texts, L"12 of 60 clips"));
+  EXPECT_TRUE(AnyContains(texts, L" GB of 3.4 GB"));
+  EXPECT_TRUE(AnyContains(texts, L" MB/s"));
+  ASSERT_NE(clicked, 0);
+  ASSERT_NE(pass.stopSeen, 0) << "the work was never told to stop";
+  EXPECT_LT(Clock::duration(pass.stopSeen - clicked), 1s);
+}
+
+TEST_F(ShellProgressWindow, ClosingTheDialogStopsTheWorkAndAFailureComesThrough) {
+  FakePass pass;
+  Watcher watcher([](HWND window) {
+    PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return true;
+  });
+  const auto work = [&](PassObserver& observer) {
+    pass(observer);
+    throw std::runtime_error("disk gone");
+  };
+  EXPECT_THROW(RunWithProgressWindow(work), std::runtime_error);
+  EXPECT_NE(pass.stopSeen, 0);
+  EXPECT_EQ(FindProgressWindow(), nullptr);
+}
+
+}  // namespace
