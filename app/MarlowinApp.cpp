@@ -9,6 +9,7 @@
 #include "platform/MessageBox.h"
 #include "platform/NativeName.h"
 #include "ui/DirDialog.h"
+#include "ui/ProgressWindow.h"
 
 namespace {
 
@@ -68,6 +69,14 @@ BOOL CMarlowinApp::InitInstance() {
 }
 
 marlowin::PassReport CMarlowinApp::CollectClips(std::u16string startingFolder, std::u16string destinationFolder) {
-  const auto fileSystem = marlowin::sys::MakeRealFileSystem();
-  return marlowin::CollectClips(*fileSystem, std::move(startingFolder), std::move(destinationFolder));
+  marlowin::PassReport report;
+  // A pass of more than a second shows its progress, with Cancel; the window closes before
+  // the one message box.
+  marlowin::ui::RunWithProgressWindow([&](marlowin::PassObserver& observer) {
+    const auto fileSystem = marlowin::sys::MakeRealFileSystem();
+    marlowin::PassOptions options;
+    options.observer = &observer;
+    report = marlowin::CollectClips(*fileSystem, std::move(startingFolder), std::move(destinationFolder), options);
+  });
+  return report;
 }

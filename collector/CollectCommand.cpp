@@ -1,7 +1,11 @@
 #include "collector/CollectCommand.h"
 
+#include <optional>
+
 #include "collector/CollectClips.h"
 #include "collector/DryRunFileSystem.h"
+#include "collector/TerminalProgress.h"
+#include "platform/Console.h"
 #include "platform/NativeName.h"
 
 namespace marlowin {
@@ -95,11 +99,17 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSys
     return 2;
   }
 
-  StopFlag stop(console.stop);
+  // Ctrl+C stops the pass as Cancel does; on a terminal one line shows how far it is.
+  std::atomic<bool> noStop{false};
+  std::atomic<bool>& stopFlag = console.stop ? *console.stop : noStop;
+  StopFlag stop(&stopFlag);
+  std::optional<TerminalProgress> progressLine;
+  if (console.stderrIsTerminal && !options.quiet && !options.dryRun) progressLine.emplace(err, console.columns, stopFlag);
   PassOptions passOptions;
   passOptions.verify = options.verify;
   passOptions.recordClips = options.json;
-  passOptions.observer = &stop;
+  passOptions.observer = progressLine ? static_cast<PassObserver*>(&*progressLine) : &stop;
+  const sys::KeepAwake awake;  // a long copy must not be cut by sleep
   if (options.dryRun) {
     DryRunFileSystem dryRun(fs, [&out](const std::string& line) { out << line << "\n"; });
     const PassReport report = CollectClips(dryRun, options.folders[0], options.folders[1], passOptions);
@@ -109,6 +119,7 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSys
     return ExitStatus(report);
   }
   const PassReport report = CollectClips(fs, options.folders[0], options.folders[1], passOptions);
+  if (progressLine) progressLine->Finish();
   PrintReport(report, out, err, options.json);
   return ExitStatus(report);
 }

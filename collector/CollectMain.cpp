@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "collector/CollectCommand.h"
+#include "platform/Console.h"
 #include "platform/FileSystem.h"
 
 #ifdef _WIN32
@@ -19,7 +20,14 @@ int Run(int argc, Char** argv, ToName toName) {
   std::vector<std::u16string> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(toName(argv[i]));
   const auto fs = marlowin::sys::MakeRealFileSystem();
-  return marlowin::RunCollectCommand(arguments, *fs, std::cout, std::cerr);
+  static std::atomic<bool> stop{false};
+  marlowin::sys::StopOnInterrupt(stop);
+  marlowin::sys::UseUtf8Output();
+  marlowin::CommandConsole console;
+  console.stop = &stop;
+  console.stderrIsTerminal = marlowin::sys::StderrIsTerminal();
+  console.columns = marlowin::sys::TerminalColumns();
+  return marlowin::RunCollectCommand(arguments, *fs, std::cout, std::cerr, console);
 }
 
 }  // namespace

@@ -18,6 +18,10 @@ int TerminalColumns();
 // (a static or a variable of main); a later call replaces the flag.
 void StopOnInterrupt(std::atomic<bool>& flag);
 
+// Text the program writes to stdout and stderr is UTF-8 (names, reasons): the Windows console
+// is told so; a POSIX terminal needs nothing.
+void UseUtf8Output();
+
 // While one lives, the machine does not go to sleep on its own (Windows); nothing on Linux.
 // Create and destroy it on the same thread.
 class KeepAwake {

@@ -39,6 +39,8 @@ void StopOnInterrupt(std::atomic<bool>& flag) {
   sigaction(SIGTERM, &action, nullptr);
 }
 
+void UseUtf8Output() {}
+
 KeepAwake::KeepAwake() = default;
 KeepAwake::~KeepAwake() = default;
 

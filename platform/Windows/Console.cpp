@@ -53,6 +53,10 @@ void StopOnInterrupt(std::atomic<bool>& flag) {
   if (!installed) installed = SetConsoleCtrlHandler(&OnConsoleEvent, TRUE) != 0;
 }
 
+void UseUtf8Output() {
+  SetConsoleOutputCP(CP_UTF8);
+}
+
 KeepAwake::KeepAwake() : previous_(SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED)) {}
 
 // Back to what the thread asked for before: a lasting request (an outer KeepAwake's) is made

@@ -6,6 +6,13 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "collector/CollectClips.h"
 #include "platform/NativeName.h"
 #include "tests/support/Process.h"
@@ -160,6 +167,80 @@ TEST(ConcurrentPasses, TwoStartedTogetherLeaveTheCleanTreeAndTrueMessages) {
   }
   std::printf("%d of 16 passes found the other one running\n", refused);
 }
+
+#ifndef _WIN32
+
+// marlowin-collect on a pseudo-terminal: what it wrote there, and its exit status. `interrupt`
+// sends SIGINT as soon as the progress line shows, before the pass can have ended.
+std::pair<std::string, int> RunOnTerminal(const std::vector<std::string>& arguments, bool interrupt) {
+  std::vector<std::string> args{sys::ToNativeName(CollectProgram())};
+  args.insert(args.end(), arguments.begin(), arguments.end());
+  int terminal = -1;
+  struct winsize size {};
+  size.ws_col = 100;
+  size.ws_row = 24;
+  const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
+  if (pid == 0) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    std::_Exit(127);
+  }
+  std::string seen;
+  bool sent = false;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+    if (n <= 0) break;  // EIO once the program has ended
+    seen.append(buffer, static_cast<std::size_t>(n));
+    if (interrupt && !sent && seen.find('\r') != std::string::npos) {
+      ::kill(pid, SIGINT);
+      sent = true;
+    }
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(terminal);
+  return {seen, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+TEST(TerminalLine, ShowsProgressOnATerminalOnlyAndCtrlCStopsLikeCancel) {
+  TempTree tree;
+  for (const char16_t* clip : {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v04.mp4"}) {
+    tree.WriteFile(std::u16string(u"S/ab_cd_ef/MP4 HIGH RES/") + clip, std::string(48 << 20, 'c'));
+  }
+  tree.MakeFolder(u"D");
+  const std::string start = sys::ToDisplay(tree.Path(u"S"));
+  const std::string destination = sys::ToDisplay(tree.Path(u"D"));
+
+  // Stopped with Ctrl+C: the cancelled outcome line, status 130, nothing half done.
+  const auto [stopped, stoppedStatus] = RunOnTerminal({start, destination}, true);
+  EXPECT_EQ(stoppedStatus, 130) << stopped;
+  EXPECT_NE(stopped.find("video copy cancelled: "), std::string::npos) << stopped;
+  EXPECT_EQ(tree.Dump().find(".marlowin-copy-"), std::string::npos);
+
+  // To its end: the line was drawn in place (carriage returns, the clip, the percent), and is
+  // gone before the outcome.
+  tree.MakeFolder(u"D2");
+  const auto [shown, status] = RunOnTerminal({start, sys::ToDisplay(tree.Path(u"D2"))}, false);
+  EXPECT_EQ(status, 0) << shown;
+  EXPECT_NE(shown.find("\r"), std::string::npos);
+  EXPECT_NE(shown.find("v0"), std::string::npos);
+  EXPECT_NE(shown.find("%"), std::string::npos);
+  EXPECT_NE(shown.find("video copy complete"), std::string::npos);
+
+  // Not a terminal, or --quiet: no trace of it.
+  testing::ChildProgram piped(CollectProgram(), {tree.Path(u"S"), tree.Path(u"D")});
+  const testing::ProgramResult result = piped.Wait();
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  const auto [quiet, quietStatus] = RunOnTerminal({"-q", start, destination}, false);
+  EXPECT_EQ(quietStatus, 0);
+  EXPECT_EQ(quiet.find("%"), std::string::npos) << quiet;
+}
+
+#endif  // !_WIN32
 
 }  // namespace
 }  // namespace marlowin

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <stdexcept>
 
 #include "platform/WideString.h"
@@ -119,6 +120,9 @@ std::u16string ThisProgram() {
   return sys::FromWide(std::wstring_view(path, n));
 }
 
-void KillThisProcess() { TerminateProcess(GetCurrentProcess(), 137); }
+void KillThisProcess() {
+  TerminateProcess(GetCurrentProcess(), 137);
+  ExitProcess(137);  // not reached: termination does not return to its caller
+}
 
 }  // namespace marlowin::testing
