@@ -1,11 +1,17 @@
 #!/bin/sh
-# Installs, as root on Debian 12, whatever of the build and test tools is missing.
+# Installs, as root on Debian 12, whatever is missing of what Marlowin needs:
+#   install-deps.sh run    to build and run the programs
+#   install-deps.sh test   also to build and run every test and the benchmark (the default)
 set -e
-packages="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev googletest
-  qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
-  g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth imagemagick desktop-file-utils
-  nlohmann-json3-dev libxxhash-dev xxhash time
-  dosfstools fusefat exfatprogs exfat-fuse"
+run="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
+  nlohmann-json3-dev libxxhash-dev"
+test="libgtest-dev libgmock-dev googletest g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
+  imagemagick desktop-file-utils xxhash time python3 dosfstools fusefat exfatprogs exfat-fuse"
+case "${1:-test}" in
+  run) packages="$run" ;;
+  test) packages="$run $test" ;;
+  *) echo "usage: install-deps.sh [run|test]" >&2; exit 2 ;;
+esac
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -3,11 +3,11 @@
 # UndefinedBehaviorSanitizer, and Windows (cross-built, run under Wine on a virtual display).
 set -e
 cd "$(dirname "$0")/.."
-sh scripts/install-deps.sh
+sh scripts/install-deps.sh test
 
 for preset in linux linux-asan windows; do
   echo "== $preset: build"
-  cmake --preset "$preset" >/dev/null
+  cmake --preset "$preset" -DMARLOWIN_BUILD_TESTS=ON >/dev/null
   cmake --build --preset "$preset" -j2
 done
 

@@ -17,9 +17,10 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// A temporary (or a copy taken over for writing) lets others read it, but not delete or rename
-// it: RemoveLeftover of another pass gets a sharing violation while it is open.
-constexpr DWORD kShareTemporary = FILE_SHARE_READ;
+// A temporary (or a copy taken over for writing) lets others read and write it, but not delete
+// or rename it: RemoveLeftover of another pass gets a sharing violation while it is open. What
+// another process may write into it is caught by the proof that reads it back.
+constexpr DWORD kShareTemporary = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 // Closes a handle when the scope ends, unless it was released.
 class Handle {

@@ -208,7 +208,7 @@ std::pair<std::string, int> RunOnTerminal(const std::vector<std::string>& argume
 TEST(TerminalLine, ShowsProgressOnATerminalOnlyAndCtrlCStopsLikeCancel) {
   TempTree tree;
   for (const char16_t* clip : {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v04.mp4"}) {
-    tree.WriteFile(std::u16string(u"S/ab_cd_ef/MP4 HIGH RES/") + clip, std::string(48 << 20, 'c'));
+    tree.WriteFile(std::u16string(u"S/ab_cd_ef/MP4 HIGH RES/") + clip, std::string(16 << 20, 'c'));
   }
   tree.MakeFolder(u"D");
   const std::string start = sys::ToDisplay(tree.Path(u"S"));
