@@ -4,7 +4,7 @@ set -e
 packages="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev googletest
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
   g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth imagemagick desktop-file-utils
-  nlohmann-json3-dev libxxhash-dev"
+  nlohmann-json3-dev libxxhash-dev time"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
