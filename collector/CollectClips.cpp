@@ -119,7 +119,7 @@ class Pass {
       }
       HandleShot(path, std::move(verdict.tokens));
     }
-    if (!cancelled_) Settle();
+    if (!cancelled_) Settle(true);
     return Finish();
   }
 
@@ -316,7 +316,7 @@ class Pass {
 
     ++progress_.clipsDone;
     batch_.push_back(std::move(pending));
-    if (batchCopies_ >= options_.batchCopies || batchBytes_ >= options_.batchBytes) Settle();
+    if (batchCopies_ >= options_.batchCopies || batchBytes_ >= options_.batchBytes) Settle(false);
   }
 
   // One copy of a clip; `staged` gets the target when the copy waits for the commit.
@@ -359,7 +359,7 @@ class Pass {
     const std::u16string key = Folded(target);
     const auto earlier = written_.find(key);
     if (earlier != written_.end() && earlier->second.clip != clip) {
-      if (earlier->second.batch == batchNumber_) Settle();
+      if (earlier->second.batch >= settledBatches_) Settle(true);
       bool replaced = earlier->second.target == target;
       if (!replaced) {
         // Names that differ only in case: the same file on a case-insensitive destination.
@@ -376,25 +376,42 @@ class Pass {
     shotKeys_.push_back(key);
   }
 
-  // Commits the staged copies and marks the clips all of whose copies are proven.
-  void Settle() {
-    if (batch_.empty() && batchCopies_ == 0) return;
+  // Ends the batch: its copies are committed (on the disk, proven, in place) and its clips,
+  // all of whose copies are proven, marked. The commit runs while the next batch is copied,
+  // and the marks follow when it is done; with `wait`, everything is settled before it returns.
+  void Settle(bool wait) {
+    FinishInFlight();
     if (batchCopies_ > 0) {
-      std::vector<sys::CommittedCopy> committed;
-      progress_.currentClip.clear();
-      ByteCounter counter(*this);
-      (void)fs_.Commit(committed, &counter);  // each copy's own outcome is read below
-      counter.Done(batchProofBytes_);
-      // Kept until their clip is concluded: a clip under way may have a copy in this commit.
-      for (sys::CommittedCopy& copy : committed) committed_[copy.target] = std::move(copy);
+      fs_.BeginCommit();
+      inFlight_ = std::move(batch_);
+      inFlightProofBytes_ = batchProofBytes_;
+      committing_ = true;
+    } else {
+      for (PendingClip& clip : batch_) Conclude(clip);
+      settledBatches_ = batchNumber_ + 1;
     }
-    for (PendingClip& clip : batch_) Conclude(clip);
     batch_.clear();
     batchCopies_ = 0;
     batchBytes_ = 0;
     batchProofBytes_ = 0;
     ++batchNumber_;
+    if (wait) FinishInFlight();
     Tell();
+  }
+
+  void FinishInFlight() {
+    if (!committing_) return;
+    std::vector<sys::CommittedCopy> committed;
+    progress_.currentClip.clear();
+    ByteCounter counter(*this);
+    (void)fs_.FinishCommit(committed, &counter);  // each copy's own outcome is read below
+    counter.Done(inFlightProofBytes_);
+    // Kept until their clip is concluded: a clip under way may have a copy in this commit.
+    for (sys::CommittedCopy& copy : committed) committed_[copy.target] = std::move(copy);
+    for (PendingClip& clip : inFlight_) Conclude(clip);
+    inFlight_.clear();
+    committing_ = false;
+    settledBatches_ = batchNumber_;
   }
 
   void Conclude(PendingClip& clip) {
@@ -439,7 +456,7 @@ class Pass {
     if (shot.rememberedIntVideoFolder.empty()) return;
     const std::u16string file = Join(shot.rememberedIntVideoFolder, MakeCleanupClipName(shot.greatestClipNumber));
     // A copy still staged in these folders would keep them: it is committed first.
-    if (StagedIn(shot.rememberedIntFolder)) Settle();
+    if (StagedIn(shot.rememberedIntFolder)) Settle(true);
     const auto earlier = written_.find(Folded(file));
     const std::error_code deleted = fs_.RemoveFile(file);
     // Usually not there: it was not written. Anything else a person should know.
@@ -457,6 +474,13 @@ class Pass {
   bool StagedIn(const std::u16string& folder) const {
     const std::u16string prefix = Folded(folder) + sys::kPathSeparator;
     for (const PendingClip& clip : batch_) {
+      for (const auto* targets : {&clip.adlTargets, &clip.intTargets}) {
+        for (const std::u16string& target : *targets) {
+          if (Folded(target).starts_with(prefix)) return true;
+        }
+      }
+    }
+    for (const PendingClip& clip : inFlight_) {
       for (const auto* targets : {&clip.adlTargets, &clip.intTargets}) {
         for (const std::u16string& target : *targets) {
           if (Folded(target).starts_with(prefix)) return true;
@@ -516,7 +540,9 @@ class Pass {
 
   PassReport Finish() {
     if (cancelled_) {
-      // Copies not yet proven go; their clips keep their names for the next pass.
+      // The batch being committed stops where its copies are not yet proven; those that are
+      // are marked. The copies not yet committed go; their clips keep their names.
+      FinishInFlight();
       fs_.Abandon();
       batch_.clear();
     }
@@ -579,7 +605,11 @@ class Pass {
   std::size_t batchCopies_ = 0;
   std::uint64_t batchBytes_ = 0;
   std::uint64_t batchProofBytes_ = 0;
-  std::size_t batchNumber_ = 0;
+  std::size_t batchNumber_ = 0;      // of the batch being copied
+  std::size_t settledBatches_ = 0;   // the batches before this one are committed and concluded
+  std::vector<PendingClip> inFlight_;  // the clips of the batch being committed
+  std::uint64_t inFlightProofBytes_ = 0;
+  bool committing_ = false;
   std::unordered_map<std::u16string, sys::CommittedCopy> committed_;
   bool cancelled_ = false;
   bool unlistedClipFolder_ = false;

@@ -56,6 +56,20 @@ std::error_code DryRunFileSystem::Commit(std::vector<sys::CommittedCopy>& copies
   return {};
 }
 
+void DryRunFileSystem::BeginCommit() {
+  print_("commit");
+  inFlight_ = std::move(staged_);
+  staged_.clear();
+  sizes_.clear();
+}
+
+std::error_code DryRunFileSystem::FinishCommit(std::vector<sys::CommittedCopy>& copies, sys::ByteObserver*) {
+  copies.clear();
+  for (const std::u16string& target : inFlight_) copies.push_back({target, {}, {}});
+  inFlight_.clear();
+  return {};
+}
+
 std::error_code DryRunFileSystem::RenameNoReplace(const std::u16string& from, const std::u16string& to) {
   print_(OperationLine("move", from, to));
   return {};

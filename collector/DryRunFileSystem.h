@@ -32,9 +32,12 @@ class DryRunFileSystem final : public sys::FileSystem {
   std::error_code Copy(const std::u16string& from, const std::u16string& to, const sys::CopyRequest& request,
                        sys::CopyResult& result) override;
   std::error_code Commit(std::vector<sys::CommittedCopy>& copies, sys::ByteObserver* progress) override;
+  void BeginCommit() override;
+  std::error_code FinishCommit(std::vector<sys::CommittedCopy>& copies, sys::ByteObserver* progress) override;
   void Abandon() override {
     staged_.clear();
     sizes_.clear();
+    inFlight_.clear();
   }
   std::error_code RenameNoReplace(const std::u16string& from, const std::u16string& to) override;
   std::error_code RemoveFile(const std::u16string& path) override;
@@ -45,6 +48,7 @@ class DryRunFileSystem final : public sys::FileSystem {
   sys::FileSystem& real_;
   Print print_;
   std::vector<std::u16string> staged_;
+  std::vector<std::u16string> inFlight_;
   std::vector<std::pair<std::u16string, std::uint64_t>> sizes_;  // of copies staged, by target
 };
 

@@ -70,7 +70,17 @@ class FileSystem {
   [[nodiscard]] virtual std::error_code Commit(std::vector<CommittedCopy>& copies,
                                                ByteObserver* progress) = 0;
 
-  // Drops every staged copy that is not yet committed: their temporaries go.
+  // Commit in two halves, so that the disk flushes and the proofs of one batch overlap the
+  // copies of the next: BeginCommit hands the copies staged so far to a commit of their own
+  // and returns at once (the copies staged after it are a new batch); FinishCommit waits for
+  // it and gives its outcome as Commit does (nothing when none was begun). Only one batch is
+  // committed at a time: BeginCommit first waits for the one before.
+  virtual void BeginCommit() = 0;
+  [[nodiscard]] virtual std::error_code FinishCommit(std::vector<CommittedCopy>& copies,
+                                                     ByteObserver* progress) = 0;
+
+  // Drops every staged copy that is not yet committed: their temporaries go. A batch being
+  // committed is stopped where its copies are not yet proven.
   virtual void Abandon() = 0;
 
   // Gives a file a new name in the same folder, never replacing one (std::errc::file_exists).

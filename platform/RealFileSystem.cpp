@@ -2,8 +2,14 @@
 // place together, once they are on the disk and, with verification, proven by reading them
 // back. Flushing many copies at once lets the disk write while the next ones are copied.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <new>
 #include <set>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -53,6 +59,163 @@ struct Staged {
   std::error_code error;
 };
 
+// An aligned buffer, so that reads past the cache go straight into it.
+class Buffer {
+ public:
+  char* data() {
+    if (!storage_) storage_.reset(new (std::align_val_t(kAlignment)) char[kBufferSize]);
+    return storage_.get();
+  }
+  static constexpr std::size_t size() { return kBufferSize; }
+
+ private:
+  static constexpr std::size_t kAlignment = 4096;
+  struct Free {
+    void operator()(char* p) const { ::operator delete[](p, std::align_val_t(kAlignment)); }
+  };
+  std::unique_ptr<char[], Free> storage_;
+};
+
+// Copies staged together and put in place together: on the disk, proven, moved over their
+// targets, durable. A batch is committed on the pass's thread, or on a thread of its own while
+// the pass copies the next one.
+class Batch {
+ public:
+  std::vector<Staged> copies;
+  // Told the bytes proven so far; a stop makes the copies not yet proven Errc::kCancelled.
+  std::atomic<std::uint64_t> proven{0};
+  std::atomic<bool> stop{false};
+
+  void Commit() {
+    MakeDurable();
+    Prove();
+    PutInPlace();
+  }
+
+  std::error_code Outcomes(std::vector<CommittedCopy>& out) {
+    out.clear();
+    std::error_code first;
+    for (Staged& copy : copies) {
+      if (!first) first = copy.error;
+      out.push_back({copy.target, copy.error, copy.error ? std::string() : ExpectedHash(copy)});
+    }
+    return first;
+  }
+
+  void Abandon() {
+    for (Staged& copy : copies) Discard(copy);
+    copies.clear();
+  }
+
+  static void Discard(Staged& copy) {
+    if (copy.temporary.empty()) return;
+    (void)copy.file.Close();
+    (void)sys::RemoveFile(copy.temporary);  // ours; nothing else can be done if it stays
+    copy.temporary.clear();
+  }
+
+ private:
+  // One flush for each volume that can be flushed whole; each file on the others. When a
+  // volume's flush fails, each of its files is flushed on its own to learn whose data failed.
+  void MakeDurable() {
+    std::set<std::uint64_t> flushed;
+    std::set<std::uint64_t> failed;
+    for (Staged& copy : copies) {
+      if (copy.temporary.empty() || copy.error) continue;
+      FileStatus status;
+      if ((copy.error = copy.file.Status(status))) continue;
+      if (flushed.contains(status.volume)) continue;
+      if (failed.contains(status.volume)) {
+        copy.error = copy.file.Flush();
+        continue;
+      }
+      bool wholeVolume = false;
+      const std::error_code error = copy.file.FlushVolume(wholeVolume);
+      if (!error && wholeVolume) flushed.insert(status.volume);
+      if (error && wholeVolume) {
+        failed.insert(status.volume);
+        copy.error = copy.file.Flush();
+      } else {
+        copy.error = error;
+      }
+    }
+  }
+
+  // The hash each copy must have: that of the bytes read from its clip.
+  std::string ExpectedHash(Staged& copy) {
+    if (copy.copyOf != kNone) return ExpectedHash(copies[copy.copyOf]);
+    if (copy.hash.empty() && copy.verify) {
+      if (const std::error_code error = HashFile(copy.source, false, copy.hash)) {
+        copy.error = error;
+        copy.hash.clear();
+      }
+    }
+    return copy.hash;
+  }
+
+  void Prove() {
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+      Staged& copy = copies[i];
+      if (copy.error || !copy.verify) continue;
+      if (stop) {
+        copy.error = Errc::kCancelled;
+        continue;
+      }
+      const std::u16string& onDisk = copy.temporary.empty() ? copy.target : copy.temporary;
+      std::string actual;
+      if ((copy.error = HashFile(onDisk, true, actual))) continue;
+      const std::string expected = ExpectedHash(copy);
+      if (!copy.error && actual != expected) copy.error = Errc::kCopyDiffers;
+      // A copy found in place that differs from its clip is no copy: it goes.
+      if (copy.error == Errc::kCopyDiffers && copy.temporary.empty()) (void)sys::RemoveFile(copy.target);
+    }
+  }
+
+  std::error_code HashFile(const std::u16string& path, bool fromDisk, std::string& hash) {
+    File file;
+    if (const std::error_code error = fromDisk ? file.OpenFromDisk(path) : file.OpenForReading(path)) return error;
+    ContentHasher hasher;
+    for (;;) {
+      std::size_t got = 0;
+      if (const std::error_code error = file.Read(buffer_.data(), buffer_.size(), got)) return error;
+      if (got == 0) break;
+      hasher.Update(buffer_.data(), got);
+      if (fromDisk) proven += got;
+      if (stop) return Errc::kCancelled;
+    }
+    hash = hasher.Hex();
+    return {};
+  }
+
+  void PutInPlace() {
+    std::vector<std::u16string> folders;
+    for (Staged& copy : copies) {
+      if (copy.temporary.empty()) continue;
+      if (!copy.error) copy.error = copy.file.TakeAttributes(copy.sourceStatus);
+      // Closed before the move: Windows moves no file that is open without shared deletion.
+      const std::error_code closed = copy.file.Close();
+      if (!copy.error) copy.error = closed;
+      if (!copy.error) copy.error = MoveReplacing(copy.temporary, copy.target);
+      if (copy.error) {
+        Discard(copy);
+        continue;
+      }
+      copy.temporary.clear();
+      folders.push_back(FolderOf(copy.target));
+    }
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    // The new names must be on the disk before a clip is marked as collected.
+    if (const std::error_code error = FlushFolders(folders)) {
+      for (Staged& copy : copies) {
+        if (!copy.error) copy.error = error;
+      }
+    }
+  }
+
+  Buffer buffer_;
+};
+
 class RealFileSystem final : public FileSystem {
  public:
   ~RealFileSystem() override { Abandon(); }
@@ -85,8 +248,8 @@ class RealFileSystem final : public FileSystem {
     copy.verify = request.verify;
     // A copy of a copy staged in this batch reads the staged bytes and stands for the same clip.
     const auto earlier = stagedByTarget_.find(from);
-    if (earlier != stagedByTarget_.end() && !staged_[earlier->second].temporary.empty()) {
-      const Staged& original = staged_[earlier->second];
+    if (earlier != stagedByTarget_.end() && !current_.copies[earlier->second].temporary.empty()) {
+      const Staged& original = current_.copies[earlier->second];
       copy.copyOf = earlier->second;
       copy.source = original.temporary;
       copy.sourceStatus = original.sourceStatus;
@@ -122,7 +285,7 @@ class RealFileSystem final : public FileSystem {
       // The kernel's copy: a clone where the volume shares blocks, as for a copy of a copy.
       // The copy it is made from is closed meanwhile: Windows opens no source that another
       // handle writes to.
-      Staged* original = copy.copyOf == kNone ? nullptr : &staged_[copy.copyOf];
+      Staged* original = copy.copyOf == kNone ? nullptr : &current_.copies[copy.copyOf];
       if (original) error = original->file.Close();
       copy.temporary = NewTemporaryPath(folder);
       if (!error) error = CopyToNewFile(copy.source, copy.temporary, progress, copy.file);
@@ -142,38 +305,78 @@ class RealFileSystem final : public FileSystem {
   }
 
   std::error_code Commit(std::vector<CommittedCopy>& copies, ByteObserver* progress) override {
-    copies.clear();
-    MakeDurable();
-    Prove(progress);
-    PutInPlace();
-    std::error_code first;
-    for (Staged& copy : staged_) {
-      if (!first) first = copy.error;
-      copies.push_back({copy.target, copy.error, copy.error ? std::string() : ExpectedHash(copy)});
-    }
-    staged_.clear();
+    BeginCommit();
+    return FinishCommit(copies, progress);
+  }
+
+  void BeginCommit() override {
+    WaitForInFlight();
+    inFlight_ = std::make_unique<Batch>();
+    inFlight_->copies = std::move(current_.copies);
+    current_.copies.clear();
     stagedByTarget_.clear();
-    return first;
+    Batch* batch = inFlight_.get();
+    done_ = false;
+    worker_ = std::thread([this, batch] {
+      batch->Commit();
+      {
+        std::lock_guard lock(mutex_);
+        done_ = true;
+      }
+      finished_.notify_all();
+    });
+  }
+
+  std::error_code FinishCommit(std::vector<CommittedCopy>& copies, ByteObserver* progress) override {
+    copies.clear();
+    if (!inFlight_) return {};
+    // The observer is told on this thread, as the batch is proven on its own.
+    while (!done_.load() && worker_.joinable()) {
+      if (progress && !progress->OnBytes(inFlight_->proven.load())) inFlight_->stop = true;
+      std::unique_lock lock(mutex_);
+      finished_.wait_for(lock, std::chrono::milliseconds(100), [this] { return done_.load(); });
+    }
+    WaitForInFlight(copies);
+    return copies.empty() ? std::error_code() : FirstError(copies);
   }
 
   void Abandon() override {
-    for (Staged& copy : staged_) Discard(copy);
-    staged_.clear();
+    if (inFlight_) {
+      inFlight_->stop = true;
+      std::vector<CommittedCopy> ignored;
+      WaitForInFlight(ignored);
+    }
+    current_.Abandon();
     stagedByTarget_.clear();
   }
 
  private:
-  void Stage(Staged&& copy) {
-    stagedByTarget_[copy.target] = staged_.size();
-    staged_.push_back(std::move(copy));
+  static std::error_code FirstError(const std::vector<CommittedCopy>& copies) {
+    for (const CommittedCopy& copy : copies) {
+      if (copy.error) return copy.error;
+    }
+    return {};
   }
 
-  static void Discard(Staged& copy) {
-    if (copy.temporary.empty()) return;
-    (void)copy.file.Close();
-    (void)sys::RemoveFile(copy.temporary);  // ours; nothing else can be done if it stays
-    copy.temporary.clear();
+  void WaitForInFlight() {
+    std::vector<CommittedCopy> unread;
+    WaitForInFlight(unread);
   }
+
+  void WaitForInFlight(std::vector<CommittedCopy>& copies) {
+    if (!inFlight_) return;
+    if (worker_.joinable()) worker_.join();
+    (void)inFlight_->Outcomes(copies);
+    inFlight_.reset();
+    done_ = false;
+  }
+
+  void Stage(Staged&& copy) {
+    stagedByTarget_[copy.target] = current_.copies.size();
+    current_.copies.push_back(std::move(copy));
+  }
+
+  static void Discard(Staged& copy) { Batch::Discard(copy); }
 
   // Reads the source, hashes and writes what was read, so that the hash is of the very bytes
   // the copy holds.
@@ -183,8 +386,7 @@ class RealFileSystem final : public FileSystem {
     if (const std::error_code error = source.OpenForReading(copy.source)) return error;
     if (const std::error_code error = copy.file.CreateTemporary(folder, copy.temporary)) return error;
     ContentHasher hasher;
-    buffer_.resize(kBufferSize);
-    // No more than the clip's size at the start: one still being written is caught after.
+        // No more than the clip's size at the start: one still being written is caught after.
     const std::uint64_t size = copy.sourceStatus.size;
     std::uint64_t done = 0;
     std::uint64_t reported = 0;
@@ -222,116 +424,14 @@ class RealFileSystem final : public FileSystem {
     return {};
   }
 
-  // One flush for each volume that can be flushed whole; each file on the others. When a
-  // volume's flush fails, each of its files is flushed on its own to learn whose data failed.
-  void MakeDurable() {
-    std::set<std::uint64_t> flushed;
-    std::set<std::uint64_t> failed;
-    for (Staged& copy : staged_) {
-      if (copy.temporary.empty() || copy.error) continue;
-      FileStatus status;
-      if ((copy.error = copy.file.Status(status))) continue;
-      if (flushed.contains(status.volume)) continue;
-      if (failed.contains(status.volume)) {
-        copy.error = copy.file.Flush();
-        continue;
-      }
-      bool wholeVolume = false;
-      const std::error_code error = copy.file.FlushVolume(wholeVolume);
-      if (!error && wholeVolume) flushed.insert(status.volume);
-      if (error && wholeVolume) {
-        failed.insert(status.volume);
-        copy.error = copy.file.Flush();
-      } else {
-        copy.error = error;
-      }
-    }
-  }
-
-  // The hash each copy must have: that of the bytes read from its clip.
-  std::string ExpectedHash(Staged& copy) {
-    if (copy.copyOf != kNone) return ExpectedHash(staged_[copy.copyOf]);
-    if (copy.hash.empty() && copy.verify) {
-      if (const std::error_code error = HashFile(copy.source, false, nullptr, 0, copy.hash)) {
-        copy.error = error;
-        copy.hash.clear();
-      }
-    }
-    return copy.hash;
-  }
-
-  void Prove(ByteObserver* progress) {
-    std::uint64_t done = 0;
-    for (std::size_t i = 0; i < staged_.size(); ++i) {
-      Staged& copy = staged_[i];
-      if (copy.error || !copy.verify) continue;
-      if (progress && !progress->OnBytes(done)) {
-        copy.error = Errc::kCancelled;
-        continue;
-      }
-      const std::u16string& onDisk = copy.temporary.empty() ? copy.target : copy.temporary;
-      std::string actual;
-      if ((copy.error = HashFile(onDisk, true, progress, done, actual))) continue;
-      done += copy.sourceStatus.size;
-      const std::string expected = ExpectedHash(copy);
-      if (!copy.error && actual != expected) copy.error = Errc::kCopyDiffers;
-      // A copy found in place that differs from its clip is no copy: it goes.
-      if (copy.error == Errc::kCopyDiffers && copy.temporary.empty()) (void)sys::RemoveFile(copy.target);
-    }
-  }
-
-  std::error_code HashFile(const std::u16string& path, bool fromDisk, ByteObserver* progress,
-                           std::uint64_t before, std::string& hash) {
-    File file;
-    if (const std::error_code error = fromDisk ? file.OpenFromDisk(path) : file.OpenForReading(path)) return error;
-    ContentHasher hasher;
-    buffer_.resize(kBufferSize);
-    std::uint64_t done = 0;
-    std::uint64_t reported = 0;
-    for (;;) {
-      std::size_t got = 0;
-      if (const std::error_code error = file.Read(buffer_.data(), buffer_.size(), got)) return error;
-      if (got == 0) break;
-      hasher.Update(buffer_.data(), got);
-      done += got;
-      if (done - reported >= kReportEvery) {
-        reported = done;
-        if (!Reports(progress, before + done)) return Errc::kCancelled;
-      }
-    }
-    hash = hasher.Hex();
-    return {};
-  }
-
-  void PutInPlace() {
-    std::vector<std::u16string> folders;
-    for (Staged& copy : staged_) {
-      if (copy.temporary.empty()) continue;
-      if (!copy.error) copy.error = copy.file.TakeAttributes(copy.sourceStatus);
-      // Closed before the move: Windows moves no file that is open without shared deletion.
-      const std::error_code closed = copy.file.Close();
-      if (!copy.error) copy.error = closed;
-      if (!copy.error) copy.error = MoveReplacing(copy.temporary, copy.target);
-      if (copy.error) {
-        Discard(copy);
-        continue;
-      }
-      copy.temporary.clear();
-      folders.push_back(FolderOf(copy.target));
-    }
-    std::sort(folders.begin(), folders.end());
-    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-    // The new names must be on the disk before a clip is marked as collected.
-    if (const std::error_code error = FlushFolders(folders)) {
-      for (Staged& copy : staged_) {
-        if (!copy.error) copy.error = error;
-      }
-    }
-  }
-
-  std::vector<Staged> staged_;
+  Batch current_;
+  std::unique_ptr<Batch> inFlight_;
+  std::thread worker_;
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  std::atomic<bool> done_{false};
   std::unordered_map<std::u16string, std::size_t> stagedByTarget_;
-  std::vector<char> buffer_;
+  Buffer buffer_;
 };
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
+
 #include <cerrno>
 #include <cstdio>
 #include <random>
@@ -93,6 +94,9 @@ std::error_code CreateExclusive(const std::string& path, int& fd) {
   HoldAgainstRemoval(fd);
   return {};
 }
+
+// Direct reads need buffers, sizes and offsets in whole blocks of this many bytes.
+constexpr std::size_t kDirectAlignment = 4096;
 
 std::string RandomTail() {
   static std::atomic<unsigned> counter{0};
@@ -352,8 +356,15 @@ std::error_code File::OpenForReading(const std::u16string& path) {
 
 std::error_code File::OpenFromDisk(const std::u16string& path) {
   if (const std::error_code error = OpenForReading(path)) return error;
-  // Drops the pages already flushed, so that the reads come from the disk.
-  (void)::posix_fadvise(Descriptor(handle_), 0, 0, POSIX_FADV_DONTNEED);
+  // Past the cache where the file system allows it (reads then need aligned buffers, which
+  // Read sees to); elsewhere the pages already flushed are dropped, so that the reads come
+  // from the disk all the same.
+  const int flags = ::fcntl(Descriptor(handle_), F_GETFL);
+  if (flags >= 0 && ::fcntl(Descriptor(handle_), F_SETFL, flags | O_DIRECT) == 0) {
+    uncached_ = true;
+  } else {
+    (void)::posix_fadvise(Descriptor(handle_), 0, 0, POSIX_FADV_DONTNEED);
+  }
   return {};
 }
 
@@ -393,6 +404,13 @@ std::error_code File::Status(FileStatus& status) const {
 }
 
 std::error_code File::Read(void* buffer, std::size_t size, std::size_t& got) {
+  if (uncached_ && (reinterpret_cast<std::uintptr_t>(buffer) % kDirectAlignment != 0 || size % kDirectAlignment != 0)) {
+    // A direct read takes whole blocks into an aligned buffer; for anything else the file is
+    // read through the cache, its flushed pages dropped first.
+    (void)::fcntl(Descriptor(handle_), F_SETFL, ::fcntl(Descriptor(handle_), F_GETFL) & ~O_DIRECT);
+    (void)::posix_fadvise(Descriptor(handle_), 0, 0, POSIX_FADV_DONTNEED);
+    uncached_ = false;
+  }
   for (;;) {
     const ssize_t n = ::read(Descriptor(handle_), buffer, size);
     if (n < 0 && errno == EINTR) continue;

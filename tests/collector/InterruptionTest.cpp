@@ -220,14 +220,12 @@ TEST(TerminalLine, ShowsProgressOnATerminalOnlyAndCtrlCStopsLikeCancel) {
   EXPECT_NE(stopped.find("video copy cancelled: "), std::string::npos) << stopped;
   EXPECT_EQ(tree.Dump().find(".marlowin-copy-"), std::string::npos);
 
-  // To its end: the line was drawn in place (carriage returns, the clip, the percent), and is
-  // gone before the outcome.
+  // To its end: the line was drawn in place (its first drawing comes at once; how it reads as
+  // the pass goes on is TerminalProgress's own test), and is gone before the outcome.
   tree.MakeFolder(u"D2");
   const auto [shown, status] = RunOnTerminal({start, sys::ToDisplay(tree.Path(u"D2"))}, false);
   EXPECT_EQ(status, 0) << shown;
-  EXPECT_NE(shown.find("\r"), std::string::npos);
-  EXPECT_NE(shown.find("v0"), std::string::npos);
-  EXPECT_NE(shown.find("%"), std::string::npos);
+  EXPECT_NE(shown.find("\rLooking for clips:"), std::string::npos) << shown;
   EXPECT_NE(shown.find("video copy complete"), std::string::npos);
 
   // Not a terminal, or --quiet: no trace of it.
@@ -237,7 +235,7 @@ TEST(TerminalLine, ShowsProgressOnATerminalOnlyAndCtrlCStopsLikeCancel) {
   EXPECT_EQ(result.err, "");
   const auto [quiet, quietStatus] = RunOnTerminal({"-q", start, destination}, false);
   EXPECT_EQ(quietStatus, 0);
-  EXPECT_EQ(quiet.find("%"), std::string::npos) << quiet;
+  EXPECT_EQ(quiet.find("Looking for clips"), std::string::npos) << quiet;
 }
 
 #endif  // !_WIN32

@@ -73,6 +73,16 @@ class RecordingFileSystem final : public sys::FileSystem {
   std::error_code Commit(std::vector<sys::CommittedCopy>& copies, sys::ByteObserver* progress) override {
     return Run("commit", [&] { return real_.Commit(copies, progress); });
   }
+  void BeginCommit() override {
+    (void)Run("commit", [&] {
+      real_.BeginCommit();
+      return std::error_code();
+    });
+  }
+  std::error_code FinishCommit(std::vector<sys::CommittedCopy>& copies, sys::ByteObserver* progress) override {
+    calls.push_back("finish-commit");
+    return real_.FinishCommit(copies, progress);
+  }
   void Abandon() override {
     calls.push_back("abandon");
     real_.Abandon();
