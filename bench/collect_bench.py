@@ -318,7 +318,10 @@ def time_main_shoot(args, ws, commands, modes):
     for round_number in range(1, args.rounds + 1):
         for mode in modes:
             progress = f"round {round_number}/{args.rounds} {mode}"
-            for command in commands:
+            # Each round starts with the next command, so that no command always comes first
+            # after the other mode (the first run after a change of mode is often different).
+            shift = (round_number - 1) % len(commands)
+            for command in commands[shift:] + commands[:shift]:
                 prepare(ws, master, cold=(mode == COLD))
                 run = measure(ws, command, expected)
                 record(results, (mode, command.label), run, progress, command.label)

@@ -115,7 +115,7 @@ class Pass {
       if (verdict.kind == FolderVerdict::Skip) {
         Problem& problem = Add(false, Operation::kPassedOver, path);
         problem.rule = SkipRule(entry.name, verdict);
-                continue;
+        continue;
       }
       HandleShot(path, std::move(verdict.tokens));
     }
@@ -161,7 +161,7 @@ class Pass {
     report_.outcome = outcome;
     Problem& problem = Add(true, operation, path);
     problem.reason = reason;
-        return false;
+    return false;
   }
 
   // Reads the listings only, to know the clips, their bytes and the work before the first copy,
@@ -206,7 +206,7 @@ class Pass {
       } else {
         Problem& problem = Add(true, Operation::kListClipFolder, clipFolder);
         problem.reason = error;
-                unlistedClipFolder_ = true;
+        unlistedClipFolder_ = true;
       }
       return error;
     }
@@ -217,7 +217,7 @@ class Pass {
         if (report) {
           Problem& problem = Add(false, Operation::kNotAClip, Join(clipFolder, entry.name));
           problem.rule = u"only names ending in \".mp4\" are clips";
-                  }
+        }
         continue;
       }
       std::optional<std::u16string> number = ReadClipNumber(parts->baseName);
@@ -370,7 +370,7 @@ class Pass {
         Problem& problem = Add(false, Operation::kReplacedCopy, clip);
         problem.target = target;
         problem.other = earlier->second.clip;
-              }
+      }
     }
     written_[key] = {target, clip, batchNumber_, report_.shotFolders};
     shotKeys_.push_back(key);
@@ -442,7 +442,7 @@ class Pass {
     if (error == std::errc::file_exists) {
       Problem& problem = Add(false, Operation::kKeptName, clip.path);
       problem.target = clip.newPath;
-          } else if (error) {
+    } else if (error) {
       --report_.clipsCollected;
       Fail(Operation::kMark, clip.path, clip.newPath, error);
     } else {
@@ -465,7 +465,7 @@ class Pass {
       // A copy made earlier in this pass for another clip (a shot that shares this one's words).
       Problem& problem = Add(false, Operation::kDeletedCopy, file);
       problem.other = earlier->second.clip;
-          }
+    }
     for (const std::u16string* folder : {&shot.rememberedIntVideoFolder, &shot.rememberedIntFolder}) {
       if (const std::error_code error = fs_.RemoveEmptyFolder(*folder)) Warn(Operation::kCleanUp, *folder, error);
     }
@@ -498,7 +498,7 @@ class Pass {
     if (error != std::errc::file_exists) {
       Problem& problem = Add(true, Operation::kMakeFolder, path);
       problem.reason = error;
-            return;
+      return;
     }
     if (!tidy) return;
     std::vector<sys::FolderEntry> entries;
@@ -516,7 +516,7 @@ class Pass {
     Problem& problem = Add(true, operation, clip);
     problem.target = target;
     problem.reason = error;
-        failedClips_.insert(clip);
+    failedClips_.insert(clip);
   }
 
   Problem& Add(bool failure, Operation operation, const std::u16string& path) {
@@ -530,7 +530,7 @@ class Pass {
   void Warn(Operation operation, const std::u16string& path, std::error_code reason = {}) {
     Problem& problem = Add(false, operation, path);
     problem.reason = reason;
-      }
+  }
 
   // Asked between steps; a stop takes effect where the pass can drop its staged copies.
   bool Stopped() {
