@@ -20,4 +20,14 @@ bool ListsBefore(std::u16string_view a, std::u16string_view b) {
   return a < b;  // names equal but for the case of a to z
 }
 
+std::error_code FinishListing(std::error_code error, std::vector<FolderEntry>& entries) {
+  if (error) {
+    entries.clear();  // a listing cut short is no listing
+    return error;
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return ListsBefore(a.name, b.name); });
+  return {};
+}
+
 }  // namespace marlowin::sys

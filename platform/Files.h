@@ -60,6 +60,10 @@ bool ListsBefore(std::u16string_view a, std::u16string_view b);
 // entries) when the folder cannot be listed to its end.
 [[nodiscard]] std::error_code ListFolder(const std::u16string& folder, std::vector<FolderEntry>& entries);
 
+// For the implementations of ListFolder: the entries in ListsBefore order, or none and the
+// error when the listing was cut short.
+[[nodiscard]] std::error_code FinishListing(std::error_code error, std::vector<FolderEntry>& entries);
+
 // What is at a path, following links.
 [[nodiscard]] std::error_code GetStatus(const std::u16string& path, FileStatus& status);
 

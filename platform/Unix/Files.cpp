@@ -193,13 +193,7 @@ std::error_code ListFolder(const std::u16string& folder, std::vector<FolderEntry
     entries.push_back({FromNativeName(name), isFolder});
   }
   ::closedir(dir);
-  if (error) {
-    entries.clear();  // a listing cut short is no listing
-    return error;
-  }
-  std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry& a, const FolderEntry& b) { return ListsBefore(a.name, b.name); });
-  return {};
+  return FinishListing(error, entries);
 }
 
 std::error_code GetStatus(const std::u16string& path, FileStatus& status) {

@@ -190,9 +190,6 @@ class BounceBuffer {
   std::size_t size_ = 0;
 };
 
-// One per thread, kept between reads: reading a clip in steps allocates once.
-thread_local BounceBuffer bounce;
-
 bool IsMultiple(std::uint64_t value, std::size_t unit) { return value % unit == 0; }
 
 // One read at an explicit offset. The rules of FILE_FLAG_NO_BUFFERING are checked here rather than
@@ -223,6 +220,10 @@ std::error_code ReadUncached(HANDLE handle, char* out, std::size_t size, std::si
   if (!::SetFilePointerEx(handle, LARGE_INTEGER{}, &position, FILE_CURRENT)) return LastError();
   const auto start = static_cast<std::uint64_t>(position.QuadPart);
   const std::size_t unit = SectorUnit(handle);
+  // Only for reads the caller did not align (the pass's own are): made when needed. Not kept
+  // per thread: a thread-local object with a destructor is not safe in every Windows runtime at
+  // the end of a thread.
+  BounceBuffer bounce;
   std::error_code error;
   while (got < size && !error) {
     const std::uint64_t here = start + got;
@@ -362,13 +363,7 @@ std::error_code ListFolder(const std::u16string& folder, std::vector<FolderEntry
   } while (::FindNextFileW(find, &data));
   if (::GetLastError() != ERROR_NO_MORE_FILES) error = LastError();
   ::FindClose(find);
-  if (error) {
-    entries.clear();  // a listing cut short is no listing
-    return error;
-  }
-  std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry& a, const FolderEntry& b) { return ListsBefore(a.name, b.name); });
-  return {};
+  return FinishListing(error, entries);
 }
 
 std::error_code GetStatus(const std::u16string& path, FileStatus& status) {
