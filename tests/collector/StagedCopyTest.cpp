@@ -171,21 +171,6 @@ TEST_F(StagedCopy, CopyThatDiffersFromItsSourceIsCaughtAndRemoved) {
 #endif
 }
 
-TEST_F(StagedCopy, ProgressThatSaysStopCancelsAndLeavesNothing) {
-  tree.WriteFile(u"src.mp4", std::string(3 << 20, 'x'));
-  struct Stop final : ByteObserver {
-    bool OnBytes(std::uint64_t) override { return false; }
-  } stop;
-  for (bool verify : {true, false}) {
-    CopyRequest request;
-    request.verify = verify;
-    request.progress = &stop;
-    CopyResult result;
-    EXPECT_EQ(fs->Copy(tree.Path(u"src.mp4"), tree.Path(u"dst.mp4"), request, result), Errc::kCancelled);
-  }
-  EXPECT_EQ(tree.Dump(), "src.mp4 = " + std::string(3 << 20, 'x') + "\n");
-}
-
 #ifndef _WIN32
 
 TEST_F(StagedCopy, CopyKeepsPermissionBitsAndModificationTime) {
@@ -235,18 +220,6 @@ TEST_F(StagedCopy, CopyOntoItselfThroughALinkedFolderLeavesItIntact) {
   EXPECT_TRUE(result.alreadyThere);
   EXPECT_TRUE(Commit().empty());
   EXPECT_EQ(tree.Dump(u"clips"), "v02_hires.mp4 = the only take\n");
-}
-
-TEST_F(StagedCopy, SpecialFilesAreNeverCopiedAndDoNotBlock) {
-  ASSERT_EQ(::mkfifo(ToNativeName(tree.Path(u"v05.mp4")).c_str(), 0644), 0);
-  EXPECT_EQ(Copy(u"v05.mp4", u"v05_hires.mp4"), Errc::kNotARegularFile);
-  CopyRequest request;
-  CopyResult result;
-  EXPECT_EQ(fs->Copy(u"/dev/null", tree.Path(u"null.mp4"), request, result), Errc::kNotARegularFile);
-  EXPECT_TRUE(Commit().empty());
-  std::vector<FolderEntry> entries;
-  ASSERT_FALSE(ListFolder(tree.Root(), entries));
-  EXPECT_EQ(entries.size(), 1u);
 }
 
 TEST_F(StagedCopy, ClipThatChangesWhileItIsCopiedIsNotKept) {
