@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::u16string_view kVideoFolderName = u"video";
 constexpr std::u16string_view kClipFolderName = u"MP4 HIGH RES";
+constexpr std::size_t kNoRecord = static_cast<std::size_t>(-1);  // a clip not kept in the report
 
 std::u16string Join(std::u16string_view folder, std::u16string_view name) {
   std::u16string path;
@@ -59,7 +60,7 @@ struct PendingClip {
   std::vector<std::u16string> adlTargets;  // staged copies, by kind
   std::vector<std::u16string> intTargets;
   bool failed = false;
-  std::size_t record = static_cast<std::size_t>(-1);
+  std::size_t record = kNoRecord;
 };
 
 // The state of one handled shot folder; nothing of it outlives the folder's clean-up.
@@ -206,7 +207,6 @@ class Pass {
       } else {
         Problem& problem = Add(true, Operation::kListClipFolder, clipFolder);
         problem.reason = error;
-        unlistedClipFolder_ = true;
       }
       return error;
     }
@@ -297,7 +297,7 @@ class Pass {
       MakeFolder(shot.currentIntVideoFolder, true);
       // The greatest-numbered clip's int copy is what the clean-up deletes again: not written.
       if (*clip.number != shot.plannedGreatest) {
-        if (pending.record != static_cast<std::size_t>(-1)) report_.clips[pending.record].intCopy = intTarget;
+        if (pending.record != kNoRecord) report_.clips[pending.record].intCopy = intTarget;
         const std::error_code intError = CopyClip(pending, adlTarget, intTarget, !marked, pending.intTargets);
         if (intError == Errc::kCancelled) return;
         if (intError) {
@@ -426,7 +426,7 @@ class Pass {
         } else if (error) {
           Fail(operation, clip.path, target, error);
           clip.failed = true;
-        } else if (operation == Operation::kCopyToAdl && clip.record != static_cast<std::size_t>(-1)) {
+        } else if (operation == Operation::kCopyToAdl && clip.record != kNoRecord) {
           report_.clips[clip.record].hash = found->second.hash;
         }
         if (found != committed_.end()) committed_.erase(found);
@@ -435,20 +435,21 @@ class Pass {
     check(clip.adlTargets, Operation::kCopyToAdl);
     check(clip.intTargets, Operation::kCopyToInt);
     if (clip.failed || stopped) return;
-    ++report_.clipsCollected;
-    if (clip.record != static_cast<std::size_t>(-1)) report_.clips[clip.record].collected = true;
-    if (clip.newPath.empty()) return;
-    const std::error_code error = fs_.RenameNoReplace(clip.path, clip.newPath);
-    if (error == std::errc::file_exists) {
-      Problem& problem = Add(false, Operation::kKeptName, clip.path);
-      problem.target = clip.newPath;
-    } else if (error) {
-      --report_.clipsCollected;
-      Fail(Operation::kMark, clip.path, clip.newPath, error);
-    } else {
-      ++report_.clipsMarked;
-      if (clip.record != static_cast<std::size_t>(-1)) report_.clips[clip.record].markedAs = clip.newPath;
+    if (!clip.newPath.empty()) {
+      const std::error_code error = fs_.RenameNoReplace(clip.path, clip.newPath);
+      if (error == std::errc::file_exists) {
+        Problem& problem = Add(false, Operation::kKeptName, clip.path);
+        problem.target = clip.newPath;
+      } else if (error) {
+        Fail(Operation::kMark, clip.path, clip.newPath, error);
+        return;
+      } else {
+        ++report_.clipsMarked;
+        if (clip.record != kNoRecord) report_.clips[clip.record].markedAs = clip.newPath;
+      }
     }
+    ++report_.clipsCollected;
+    if (clip.record != kNoRecord) report_.clips[clip.record].collected = true;
   }
 
   // The int copy of the greatest-numbered clip goes again, with its two folders when empty.
@@ -473,17 +474,12 @@ class Pass {
 
   bool StagedIn(const std::u16string& folder) const {
     const std::u16string prefix = Folded(folder) + sys::kPathSeparator;
-    for (const PendingClip& clip : batch_) {
-      for (const auto* targets : {&clip.adlTargets, &clip.intTargets}) {
-        for (const std::u16string& target : *targets) {
-          if (Folded(target).starts_with(prefix)) return true;
-        }
-      }
-    }
-    for (const PendingClip& clip : inFlight_) {
-      for (const auto* targets : {&clip.adlTargets, &clip.intTargets}) {
-        for (const std::u16string& target : *targets) {
-          if (Folded(target).starts_with(prefix)) return true;
+    for (const std::vector<PendingClip>* clips : {&batch_, &inFlight_}) {
+      for (const PendingClip& clip : *clips) {
+        for (const auto* targets : {&clip.adlTargets, &clip.intTargets}) {
+          for (const std::u16string& target : *targets) {
+            if (Folded(target).starts_with(prefix)) return true;
+          }
         }
       }
     }
@@ -549,9 +545,7 @@ class Pass {
     report_.clipsFailed = failedClips_.size();
     if (cancelled_) {
       report_.outcome = Outcome::kCancelled;
-    } else if (report_.clipsFailed > 0 || unlistedClipFolder_ ||
-               std::any_of(report_.problems.begin(), report_.problems.end(),
-                           [](const Problem& p) { return p.failure; })) {
+    } else if (report_.Failures() > 0) {  // every failing clip and unlisted clip folder is one
       report_.outcome = Outcome::kIncomplete;
     }
     report_.clipsPlanned = std::max(progress_.clipsTotal, report_.clipsSeen);
@@ -612,7 +606,6 @@ class Pass {
   bool committing_ = false;
   std::unordered_map<std::u16string, sys::CommittedCopy> committed_;
   bool cancelled_ = false;
-  bool unlistedClipFolder_ = false;
 };
 
 }  // namespace

@@ -53,15 +53,19 @@ class StopFlag final : public PassObserver {
   std::atomic<bool>* stop_;
 };
 
+void PrintProblems(const PassReport& report, std::ostream& err) {
+  for (const Problem* problem : ProblemsInOrder(report)) {
+    err << "marlowin-collect: " << sys::ToDisplay(DescribeProblem(*problem)) << "\n";
+  }
+}
+
 void PrintReport(const PassReport& report, std::ostream& out, std::ostream& err, bool json) {
   if (json) {
     out << ToJson(report) << "\n";
     return;
   }
   out << sys::ToDisplay(OutcomeLine(report)) << "\n" << sys::ToDisplay(SummaryLine(report)) << "\n";
-  for (const Problem* problem : ProblemsInOrder(report)) {
-    err << "marlowin-collect: " << sys::ToDisplay(DescribeProblem(*problem)) << "\n";
-  }
+  PrintProblems(report, err);
 }
 
 }  // namespace
@@ -113,9 +117,7 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSys
   if (options.dryRun) {
     DryRunFileSystem dryRun(fs, [&out](const std::string& line) { out << line << "\n"; });
     const PassReport report = CollectClips(dryRun, options.folders[0], options.folders[1], passOptions);
-    for (const Problem* problem : ProblemsInOrder(report)) {
-      err << "marlowin-collect: " << sys::ToDisplay(DescribeProblem(*problem)) << "\n";
-    }
+    PrintProblems(report, err);
     return ExitStatus(report);
   }
   const PassReport report = CollectClips(fs, options.folders[0], options.folders[1], passOptions);

@@ -47,13 +47,9 @@ std::error_code DryRunFileSystem::Copy(const std::u16string& from, const std::u1
   return {};
 }
 
-std::error_code DryRunFileSystem::Commit(std::vector<sys::CommittedCopy>& copies, sys::ByteObserver*) {
-  print_("commit");
-  copies.clear();
-  for (const std::u16string& target : staged_) copies.push_back({target, {}, {}});
-  staged_.clear();
-  sizes_.clear();
-  return {};
+std::error_code DryRunFileSystem::Commit(std::vector<sys::CommittedCopy>& copies, sys::ByteObserver* progress) {
+  BeginCommit();
+  return FinishCommit(copies, progress);
 }
 
 void DryRunFileSystem::BeginCommit() {

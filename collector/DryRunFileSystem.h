@@ -24,7 +24,6 @@ class DryRunFileSystem final : public sys::FileSystem {
     return real_.ListFolder(folder, entries);
   }
   std::error_code GetStatus(const std::u16string& path, sys::FileStatus& status) override;
-  std::error_code LookUp(const std::u16string& path) override { return real_.LookUp(path); }
   std::error_code LockFolder(const std::u16string& folder, std::unique_ptr<sys::FolderLock>& lock) override {
     return real_.LockFolder(folder, lock);
   }

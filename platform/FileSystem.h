@@ -49,7 +49,6 @@ class FileSystem {
   [[nodiscard]] virtual std::error_code ListFolder(const std::u16string& folder,
                                                    std::vector<FolderEntry>& entries) = 0;
   [[nodiscard]] virtual std::error_code GetStatus(const std::u16string& path, FileStatus& status) = 0;
-  [[nodiscard]] virtual std::error_code LookUp(const std::u16string& path) = 0;
   [[nodiscard]] virtual std::error_code LockFolder(const std::u16string& folder,
                                                    std::unique_ptr<FolderLock>& lock) = 0;
   [[nodiscard]] virtual std::error_code MakeFolder(const std::u16string& path) = 0;

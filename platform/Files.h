@@ -171,7 +171,7 @@ class File {
 
  private:
   std::intptr_t handle_ = -1;  // a descriptor, or a HANDLE
-  bool uncached_ = false;      // opened past the cache: reads need aligned buffers (Windows)
+  bool uncached_ = false;      // opened past the cache: reads need aligned buffers
 };
 
 // Copies a whole file into a new file `to`, which must not exist, in the kernel where it can

@@ -224,7 +224,6 @@ class RealFileSystem final : public FileSystem {
   std::error_code GetStatus(const std::u16string& path, FileStatus& status) override {
     return sys::GetStatus(path, status);
   }
-  std::error_code LookUp(const std::u16string& path) override { return sys::LookUp(path); }
   std::error_code LockFolder(const std::u16string& folder, std::unique_ptr<FolderLock>& lock) override {
     return sys::LockFolder(folder, lock);
   }
@@ -295,7 +294,7 @@ class RealFileSystem final : public FileSystem {
     }
     if (!error) error = CheckUnchanged(copy);
     if (error) {
-      Discard(copy);
+      Batch::Discard(copy);
       return error;
     }
     Stage(std::move(copy));
@@ -370,8 +369,6 @@ class RealFileSystem final : public FileSystem {
     current_.copies.push_back(std::move(copy));
   }
 
-  static void Discard(Staged& copy) { Batch::Discard(copy); }
-
   // Reads the source, hashes and writes what was read, so that the hash is of the very bytes
   // the copy holds.
   std::error_code CopyHashing(Staged& copy, const std::u16string& folder,
@@ -406,9 +403,9 @@ class RealFileSystem final : public FileSystem {
 
   // A clip still being written (a camera, a copy into the card) must not count as copied.
   static std::error_code CheckUnchanged(Staged& copy) {
+    if (copy.copyOf != kNone) return {};  // a staged copy is ours and does not change
     FileStatus written;
     if (const std::error_code error = copy.file.Status(written)) return error;
-    if (copy.copyOf != kNone) return {};  // a staged copy is ours and does not change
     FileStatus now;
     if (const std::error_code error = sys::GetStatus(copy.source, now)) return error;
     if (now.size != copy.sourceStatus.size || !(now.modified == copy.sourceStatus.modified) ||

@@ -5,13 +5,18 @@
 
 namespace marlowin::sys {
 
+namespace {
+
+QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
 void ShowMessage(std::u16string_view caption, std::u16string_view text, std::u16string_view details) {
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf16(caption.data(), static_cast<qsizetype>(caption.size())),
-                  QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok);
+  QMessageBox box(QMessageBox::Critical, Q(caption), Q(text), QMessageBox::Ok);
   // Qt has no system-modal box; the nearest is modal for the whole program and on top.
   box.setWindowModality(Qt::ApplicationModal);
   box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-  if (!details.empty()) box.setDetailedText(QString::fromUtf16(details.data(), static_cast<qsizetype>(details.size())));
+  if (!details.empty()) box.setDetailedText(Q(details));
   box.exec();
 }
 

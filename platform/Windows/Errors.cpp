@@ -5,6 +5,8 @@
 #include <string>
 
 #include "platform/Errors.h"
+#include "platform/NativeName.h"
+#include "platform/WideString.h"
 
 namespace marlowin::sys {
 namespace {
@@ -67,12 +69,7 @@ class WindowsCategory final : public std::error_category {
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
         reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string utf8;
-    if (length > 0) {
-      const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-      utf8.resize(static_cast<std::size_t>(size));
-      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), size, nullptr, nullptr);
-    }
+    std::string utf8 = length > 0 ? ToDisplay(FromWide(std::wstring_view(text, length))) : std::string();
     if (text) LocalFree(text);
     if (utf8.empty()) utf8 = "Windows error " + std::to_string(code);
     return utf8;

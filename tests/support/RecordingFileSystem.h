@@ -57,9 +57,6 @@ class RecordingFileSystem final : public sys::FileSystem {
   std::error_code GetStatus(const std::u16string& path, sys::FileStatus& status) override {
     return Run(Line("status", path), [&] { return real_.GetStatus(path, status); });
   }
-  std::error_code LookUp(const std::u16string& path) override {
-    return Run(Line("lookup", path), [&] { return real_.LookUp(path); });
-  }
   std::error_code LockFolder(const std::u16string& folder, std::unique_ptr<sys::FolderLock>& lock) override {
     return Run(Line("lock", folder), [&] { return real_.LockFolder(folder, lock); });
   }

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/ui/FakePass.h"
 #include "ui/ProgressWindow.h"
 
 namespace {
@@ -81,29 +82,9 @@ bool AnyContains(const std::vector<std::wstring>& texts, const std::wstring& par
   return false;
 }
 
-// A pass of 60 clips, 12 done, copying v02.mp4 at 100 MB/s in steps of 20 ms, on this thread,
-// until it is told to stop or `length` has passed.
-struct FakePass {
-  Clock::duration length = 60s;
-  std::atomic<Clock::rep> stopSeen{0};  // since the epoch; 0: never
-  void operator()(PassObserver& observer) {
-    const Clock::time_point start = Clock::now();
-    PassProgress progress;
-    progress.stage = PassProgress::Stage::kCopying;
-    progress.clipsDone = 12;
-    progress.clipsTotal = 60;
-    progress.bytesTotal = 3400ull * 1000 * 1000;
-    progress.currentClip = u"C:\\shoot\\ab_cd_ef\\MP4 HIGH RES\\v02.mp4";
-    while (Clock::now() - start < length) {
-      progress.bytesDone = 1200ull * 1000 * 1000 + 2ull * 1000 * 1000 * ((Clock::now() - start) / 20ms);
-      observer.OnProgress(progress);
-      if (observer.StopRequested()) {
-        stopSeen = Clock::now().time_since_epoch().count();
-        return;
-      }
-      std::this_thread::sleep_for(20ms);
-    }
-  }
+// The work, on this thread, with a Windows path.
+struct FakePass : marlowin::testing::FakePass {
+  FakePass() { clip = u"C:\\shoot\\ab_cd_ef\\MP4 HIGH RES\\v02.mp4"; }
 };
 
 // Watches for the window from a thread of its own while the work runs; `answer` is called
