@@ -73,7 +73,6 @@ struct PassReport {
   std::u16string startingFolder;
   std::u16string destinationFolder;
   bool verified = true;          // copies were proven by reading them back
-  bool dryRun = false;
 
   std::size_t shotFolders = 0;   // handled shot folders
   std::size_t clipsPlanned = 0;  // clips found before the first copy

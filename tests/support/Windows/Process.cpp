@@ -4,6 +4,7 @@
 
 #include <cwchar>
 #include <stdexcept>
+#include <string>
 
 #include "platform/WideString.h"
 
@@ -89,11 +90,19 @@ ChildProgram::ChildProgram(const std::u16string& program, const std::vector<std:
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = out;
   startup.hStdError = err;
-  const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                                      block.data(), nullptr, &startup, &state_->process);
+  // Wine now and then refuses a start while it is still tearing down a process it killed: a
+  // few tries, then the reason.
+  BOOL started = FALSE;
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+    if (attempt > 0) Sleep(200);
+    started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                             block.data(), nullptr, &startup, &state_->process);
+    if (!started) error = GetLastError();
+  }
   CloseHandle(out);
   CloseHandle(err);
-  if (!started) throw std::runtime_error("CreateProcessW failed");
+  if (!started) throw std::runtime_error("CreateProcessW failed: error " + std::to_string(error));
 }
 
 ChildProgram::~ChildProgram() {
