@@ -6,7 +6,7 @@
 #include "collector/CollectClips.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 #include "platform/NativeName.h"
 #include "ui/DirDialog.h"
 #include "ui/ProgressWindow.h"

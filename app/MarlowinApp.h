@@ -3,7 +3,7 @@
 #include <string>
 
 #include "collector/Report.h"
-#include "platform/WinApp.h"
+#include "framework/WinApp.h"
 
 // The application. Its start-up is the program's whole run: two folder choices, one
 // collection pass, one message; it never enters a message loop.

@@ -28,7 +28,7 @@ from dataclasses import dataclass
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
 SHELL_PASS = os.path.join(HERE, "collect.sh")
-DEFAULT_BINARY = os.path.join(REPO, "build", "linux", "collector", "marlowin-collect")
+DEFAULT_BINARY = os.path.join(REPO, "build", "linux", "cli", "marlowin-collect")
 GNU_TIME = "/usr/bin/time"
 DROP_CACHES = "/proc/sys/vm/drop_caches"
 CLIP_FOLDER = "MP4 HIGH RES"
@@ -572,7 +572,7 @@ def parse_arguments(argv):
     parser = argparse.ArgumentParser(
         description="Times marlowin-collect against a floor and a coreutils script (bench/README.md).")
     parser.add_argument("--binary", default=DEFAULT_BINARY,
-                        help="the marlowin-collect to time (default: build/linux/collector/marlowin-collect)")
+                        help="the marlowin-collect to time (default: build/linux/cli/marlowin-collect)")
     parser.add_argument("--work", default="/var/tmp/marlowin-bench",
                         help="folder on the disk to measure (default: /var/tmp/marlowin-bench)")
     parser.add_argument("--allow-tmpfs", action="store_true", help="run even when --work is on tmpfs")

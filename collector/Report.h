@@ -114,9 +114,6 @@ std::u16string MessageText(const PassReport& report, std::size_t maxProblems = 1
 // Every problem, one a line, in ProblemsInOrder: the message's details.
 std::u16string DetailsText(const PassReport& report);
 
-// The whole report as one JSON object.
-std::string ToJson(const PassReport& report);
-
 // The exit status of marlowin-collect: 0 complete, 1 incomplete, 2 a folder not accessible
 // or in use, 130 cancelled.
 int ExitStatus(const PassReport& report);

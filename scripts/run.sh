@@ -21,6 +21,6 @@ show() { (cd "$work" && find shoot collected | LC_ALL=C sort | sed 's/^/  /'); }
 echo "No display: collecting the sample shoot headless in $work"
 echo "Before:"
 show
-build/linux/collector/marlowin-collect "$work/shoot" "$work/collected"
+build/linux/cli/marlowin-collect "$work/shoot" "$work/collected"
 echo "After:"
 show

@@ -16,7 +16,7 @@ for preset in linux linux-asan; do
   echo "== $preset: tests"
   ctest --preset "$preset" -j2 || status=1
 done
-python3 bench/collect_bench.py --smoke --allow-tmpfs --binary build/linux/collector/marlowin-collect || status=1
+python3 bench/collect_bench.py --smoke --allow-tmpfs --binary build/linux/cli/marlowin-collect || status=1
 echo "== windows: tests (Wine)"
 # The Windows dialogs need an X display; the Wine prefix is private to the build folder.
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows || status=1

@@ -1,4 +1,4 @@
-#include "platform/WinApp.h"
+#include "framework/WinApp.h"
 
 #include <gtest/gtest.h>
 

@@ -138,9 +138,9 @@ std::u16string CollectProgram() {
   std::u16string self = testing::ThisProgram();
   self.erase(self.find_last_of(u"\\/") + 1);
 #ifdef _WIN32
-  return self + u"..\\..\\collector\\marlowin-collect.exe";
+  return self + u"..\\..\\cli\\marlowin-collect.exe";
 #else
-  return self + u"../../collector/marlowin-collect";
+  return self + u"../../cli/marlowin-collect";
 #endif
 }
 

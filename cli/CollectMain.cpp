@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "collector/CollectCommand.h"
+#include "cli/CollectCommand.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
 

@@ -1,6 +1,6 @@
-#include "platform/WinApp.h"
+#include "framework/WinApp.h"
 
-#include "platform/ApplicationStart.h"
+#include "framework/ApplicationStart.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "collector/CollectCommand.h"
+#include "cli/CollectCommand.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

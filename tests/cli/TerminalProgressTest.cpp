@@ -1,4 +1,4 @@
-#include "collector/TerminalProgress.h"
+#include "cli/TerminalProgress.h"
 
 #include <gtest/gtest.h>
 

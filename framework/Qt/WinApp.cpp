@@ -1,5 +1,5 @@
 // The framework on Linux: Qt's application object and event loop.
-#include "platform/WinApp.h"
+#include "framework/WinApp.h"
 
 #include <QApplication>
 #include <QMetaObject>
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/ApplicationStart.h"
+#include "framework/ApplicationStart.h"
 #include "platform/NativeName.h"
 
 namespace {

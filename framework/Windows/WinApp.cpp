@@ -1,12 +1,12 @@
 // The framework on Windows: a GUI process with its thread's message loop.
-#include "platform/WinApp.h"
+#include "framework/WinApp.h"
 
 #include <windows.h>
 #include <objbase.h>
 
 #include <vector>
 
-#include "platform/ApplicationStart.h"
+#include "framework/ApplicationStart.h"
 #include "platform/WideString.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The report as JSON, for scripts: one object with every count, problem and (when kept) clip.
 #include <nlohmann/json.hpp>
 
-#include "collector/Report.h"
+#include "cli/ReportJson.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
 

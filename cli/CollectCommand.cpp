@@ -1,10 +1,11 @@
-#include "collector/CollectCommand.h"
+#include "cli/CollectCommand.h"
 
 #include <optional>
 
+#include "cli/ReportJson.h"
+#include "cli/TerminalProgress.h"
 #include "collector/CollectClips.h"
 #include "collector/DryRunFileSystem.h"
-#include "collector/TerminalProgress.h"
 #include "platform/Console.h"
 #include "platform/NativeName.h"
 

@@ -1,4 +1,4 @@
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 
 #include <windows.h>
 

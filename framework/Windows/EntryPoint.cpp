@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/WinApp.h"
+#include "framework/WinApp.h"
 
 // The entry point of a GUI-subsystem program: the framework runs the one application object.
 // The program reads no command line.
