@@ -5,7 +5,7 @@
 #include "cli/ReportJson.h"
 #include "cli/TerminalProgress.h"
 #include "collector/CollectClips.h"
-#include "collector/DryRunFileSystem.h"
+#include "collector/PlanLines.h"
 #include "platform/Console.h"
 #include "platform/NativeName.h"
 
@@ -116,8 +116,13 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSys
   passOptions.observer = progressLine ? static_cast<PassObserver*>(&*progressLine) : &stop;
   const sys::KeepAwake awake;  // a long copy must not be cut by sleep
   if (options.dryRun) {
-    DryRunFileSystem dryRun(fs, [&out](const std::string& line) { out << line << "\n"; });
-    const PassReport report = CollectClips(dryRun, options.folders[0], options.folders[1], passOptions);
+    // The plan, one operation a line, and what the plan knows on stderr; nothing is changed.
+    passOptions.dryRun = true;
+    passOptions.onPlan = [&out](const Plan& plan) { PrintPlan(plan, [&out](const std::string& line) { out << line << "\n"; }); };
+    const PassReport report = CollectClips(fs, options.folders[0], options.folders[1], passOptions);
+    if (report.outcome != Outcome::kComplete && report.outcome != Outcome::kIncomplete) {
+      out << sys::ToDisplay(OutcomeLine(report)) << "\n";
+    }
     PrintProblems(report, err);
     return ExitStatus(report);
   }

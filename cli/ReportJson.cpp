@@ -21,6 +21,7 @@ const char* OutcomeName(Outcome outcome) {
     case Outcome::kStartingFolderMissing: return "starting folder not accessible";
     case Outcome::kDestinationFolderMissing: return "destination folder not accessible";
     case Outcome::kFolderInUse: return "folder in use";
+    case Outcome::kNoRoom: return "no room";
   }
   return "";
 }
@@ -35,6 +36,9 @@ const char* OperationName(Operation operation) {
     case Operation::kCopyToAdl: return "copy to adl";
     case Operation::kCopyToInt: return "copy to int";
     case Operation::kMark: return "mark";
+    case Operation::kCopyIsClip: return "copy is the clip";
+    case Operation::kReplacedLink: return "replaced link";
+    case Operation::kCleanUpMoved: return "clean-up moved";
     case Operation::kNotAClip: return "not a clip";
     case Operation::kNoClipFolder: return "no clip folder";
     case Operation::kPassedOver: return "passed over";
@@ -96,6 +100,8 @@ std::string ToJson(const PassReport& report) {
         {"copiesWritten", report.copiesWritten},
         {"copiesInPlace", report.copiesInPlace},
         {"bytesWritten", report.bytesWritten},
+        {"roomNeeded", report.roomNeeded},
+        {"roomFree", report.roomFree},
         {"failures", report.Failures()},
         {"warnings", report.Warnings()}}},
       {"problems", problems},

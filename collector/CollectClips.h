@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "collector/Plan.h"
 #include "collector/Progress.h"
 #include "collector/Report.h"
 #include "platform/FileSystem.h"
@@ -20,10 +22,14 @@ struct PassOptions {
   // whichever comes first: one flush of the disk for many copies.
   std::uint64_t batchBytes = 1ull << 30;
   std::size_t batchCopies = 256;
+  // Told the plan once it is built, before anything is done.
+  std::function<void(const Plan&)> onPlan;
+  // Only the plan: nothing is done; the report tells what the plan knows.
+  bool dryRun = false;
 };
 
 // One collection pass from the starting folder into the destination folder, and its report.
-PassReport CollectClips(sys::FileSystem& fs, std::u16string startingFolder,
-                        std::u16string destinationFolder, const PassOptions& options = {});
+PassReport CollectClips(sys::FileSystem& fs, std::u16string startingFolder, std::u16string destinationFolder,
+                        const PassOptions& options = {});
 
 }  // namespace marlowin

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "collector/ProgressMeter.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
 
@@ -43,6 +44,9 @@ std::u16string OutcomeLine(const PassReport& report) {
       return std::u16string(kCopyToPathNotAccessible);
     case Outcome::kFolderInUse:
       return u"video copy not started: another pass is using these folders";
+    case Outcome::kNoRoom:
+      return u"video copy not started: the destination needs " + FormatBytes(report.roomNeeded) + u", " +
+             FormatBytes(report.roomFree) + u" are free";
   }
   return {};
 }
@@ -52,6 +56,7 @@ std::u16string SummaryLine(const PassReport& report) {
     case Outcome::kStartingFolderMissing:
     case Outcome::kDestinationFolderMissing:
     case Outcome::kFolderInUse:
+    case Outcome::kNoRoom:
       return u"Nothing was changed.";
     default:
       break;
@@ -91,6 +96,13 @@ std::u16string DescribeProblem(const Problem& p) {
       return path + u": int copy " + p.target + u" not made: " + Reason(p);
     case Operation::kMark:
       return path + u": copied, but not marked as " + p.target + u": " + Reason(p);
+    case Operation::kCopyIsClip:
+      return path + u": not copied: " + p.target + u" is the clip itself (its folder leads to the clip's own folder)";
+    case Operation::kReplacedLink:
+      return path + u": " + p.target + u" was a link to the clip, not a copy: a real copy takes its place";
+    case Operation::kCleanUpMoved:
+      return path + u": removed by the clean-up, as " + p.other +
+             u", numbered highest, was not copied: running the pass again brings " + p.target + u" back";
     case Operation::kNotAClip:
       return path + u": not a clip (" + p.rule + u")";
     case Operation::kNoClipFolder:

@@ -22,6 +22,7 @@ enum class Outcome {
   kStartingFolderMissing,    // not a folder, or it cannot be listed: nothing changed
   kDestinationFolderMissing, // not a folder: nothing changed
   kFolderInUse,              // another pass works on one of the folders: nothing changed
+  kNoRoom,                   // the copies do not fit on the destination: nothing changed
 };
 
 // What a problem is about.
@@ -35,6 +36,7 @@ enum class Operation {
   kCopyToAdl,           // the adl copy failed (or could not be proven)
   kCopyToInt,           // the int copy failed (or could not be proven)
   kMark,                // the clip could not be given its marked name
+  kCopyIsClip,          // the copy's name leads to the clip itself: its folder is the clip's
   // warnings
   kNotAClip,            // a file of a clip folder that is no clip
   kNoClipFolder,        // a handled shot folder without its clip folder
@@ -46,6 +48,8 @@ enum class Operation {
   kKeptName,            // the clip kept its name: its marked name exists
   kCleanUp,             // the clean-up could not remove what it should
   kLeftover,            // a temporary of an earlier pass that could not be removed
+  kReplacedLink,        // the copy's name was a link to the clip: a real copy takes its place
+  kCleanUpMoved,        // a failed adl copy moved the clean-up onto another clip's int copy
 };
 
 struct Problem {
@@ -83,6 +87,8 @@ struct PassReport {
   std::size_t copiesWritten = 0; // copies written (not found in place already)
   std::size_t copiesInPlace = 0; // copies found in place and left as they were
   std::uint64_t bytesWritten = 0;
+  std::uint64_t roomNeeded = 0;  // kNoRoom: the bytes the destination volume must take
+  std::uint64_t roomFree = 0;    // and those it has free
 
   std::vector<Problem> problems;  // in the order they happened
   std::vector<ClipRecord> clips;  // when asked for

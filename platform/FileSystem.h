@@ -1,8 +1,11 @@
 #pragma once
 
-// What the collection pass needs from the file system, as one interface, so that the same pass
-// runs against the real disk, a recording wrapper (tests) or a dry run that changes nothing.
+// The file system as the pass sees it: a few basic calls (list, look up, open, read, write, flush,
+// rename, remove, make a folder, lock), so that the same pass runs against the real disk, a
+// recording wrapper or one that fails any chosen step. Everything built of them (staging copies,
+// proving them, putting them in place) is the pass's own code, above this seam.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -19,78 +22,71 @@ class ByteObserver {
   virtual bool OnBytes(std::uint64_t bytesDone) = 0;
 };
 
-struct CopyRequest {
-  // Hash the bytes as they are read, and prove the copy at Commit by reading it back from the
-  // disk. Off: the kernel's own copy path, and a copy is proven by having been written.
-  bool verify = true;
-  // A target that is already in place (a regular file of the source's size and modification
-  // time) is not written again. With this set and verify on, Commit still proves it by
-  // hashing it and the source: for a clip about to be marked collected.
-  bool proveExisting = false;
-  ByteObserver* progress = nullptr;
-};
+// An open file of a FileSystem. Closed when destroyed.
+class OpenFile {
+ public:
+  virtual ~OpenFile() = default;
 
-struct CopyResult {
-  bool alreadyThere = false;  // the target was in place and was not written
-  std::uint64_t bytes = 0;    // the source's size
-};
-
-// One copy as Commit left it.
-struct CommittedCopy {
-  std::u16string target;
-  std::error_code error;  // why it is not in place; empty when it is
-  std::string hash;       // the source's XXH3-128 as `xxhsum -H2` prints it, when it was hashed
+  // Reads at the file's position; `got` is 0 at the end.
+  [[nodiscard]] virtual std::error_code Read(void* buffer, std::size_t size, std::size_t& got) = 0;
+  [[nodiscard]] virtual std::error_code Write(const void* data, std::size_t size) = 0;
+  [[nodiscard]] virtual std::error_code Status(FileStatus& status) = 0;
+  // Asks for what was written so far to go to the disk now, without waiting for it.
+  virtual void StartWriteback() = 0;
+  // Waits until the file's data and size are on the disk.
+  [[nodiscard]] virtual std::error_code Flush() = 0;
+  // Flush(), and where the volume can be flushed whole, everything else written to it: then
+  // `wholeVolume` says the other files of the volume need no flush of their own.
+  [[nodiscard]] virtual std::error_code FlushVolume(bool& wholeVolume) = 0;
+  // Gives the file the source's modification and access time and permission bits.
+  [[nodiscard]] virtual std::error_code TakeAttributes(const FileStatus& source) = 0;
+  // Closes now: a close error can be the first sign of a failed write.
+  [[nodiscard]] virtual std::error_code Close() = 0;
 };
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
+  // Looking: the entries of a folder (in ListsBefore order), what is at a path (following links,
+  // or the entry itself), the bytes free to this user on the volume of a folder, whether the
+  // folder's file system takes names that differ only in the case of A to Z as one.
   [[nodiscard]] virtual std::error_code ListFolder(const std::u16string& folder,
                                                    std::vector<FolderEntry>& entries) = 0;
   [[nodiscard]] virtual std::error_code GetStatus(const std::u16string& path, FileStatus& status) = 0;
+  [[nodiscard]] virtual std::error_code GetLinkStatus(const std::u16string& path, FileStatus& status) = 0;
+  [[nodiscard]] virtual std::error_code FreeSpace(const std::u16string& folder, std::uint64_t& bytes) = 0;
+  [[nodiscard]] virtual std::error_code FoldsCase(const std::u16string& folder, bool& folds) = 0;
+  // The full path of what is at `path`, links resolved (and on Windows case and short names).
+  [[nodiscard]] virtual std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved) = 0;
   [[nodiscard]] virtual std::error_code LockFolder(const std::u16string& folder,
                                                    std::unique_ptr<FolderLock>& lock) = 0;
+
+  // Files: as sys::File says for each.
+  [[nodiscard]] virtual std::error_code OpenForReading(const std::u16string& path, std::unique_ptr<OpenFile>& file) = 0;
+  [[nodiscard]] virtual std::error_code OpenFromDisk(const std::u16string& path, std::unique_ptr<OpenFile>& file) = 0;
+  [[nodiscard]] virtual std::error_code CreateTemporary(const std::u16string& folder, std::u16string& path,
+                                                        std::unique_ptr<OpenFile>& file) = 0;
+  [[nodiscard]] virtual std::error_code OpenForWriting(const std::u16string& path, std::unique_ptr<OpenFile>& file) = 0;
+  // The kernel's copy of a whole file into a new file `to` (see sys::CopyToNewFile).
+  [[nodiscard]] virtual std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
+                                                      const std::function<bool(std::uint64_t)>& progress,
+                                                      std::unique_ptr<OpenFile>& file) = 0;
+  // A name for a new temporary in the folder (for CopyToNewFile).
+  virtual std::u16string NewTemporaryPath(const std::u16string& folder) = 0;
+
+  // Names.
   [[nodiscard]] virtual std::error_code MakeFolder(const std::u16string& path) = 0;
-
-  // Copies a regular file to the target, replacing a file of that name. The copy is staged:
-  // written under a temporary name beside the target and put in place by Commit, once it is
-  // on the disk (and proven, with verify). A copy from a target staged earlier reads the
-  // staged bytes. A failed copy leaves no temporary and keeps an earlier target; so does a
-  // source whose size or time changed while it was copied (Errc::kSourceChanged). A target
-  // that is the source itself (reached through a link) is left alone and counts as in place.
-  [[nodiscard]] virtual std::error_code Copy(const std::u16string& from, const std::u16string& to,
-                                             const CopyRequest& request, CopyResult& result) = 0;
-
-  // Puts every staged copy in place: on the disk, proven, moved over its target, durable. The
-  // outcome of each, in the order they were staged. A copy that differs from its source
-  // (Errc::kCancelled when the observer stopped the work) is removed and its target kept.
-  // The error of Commit itself is the first error of those copies.
-  [[nodiscard]] virtual std::error_code Commit(std::vector<CommittedCopy>& copies,
-                                               ByteObserver* progress) = 0;
-
-  // Commit in two halves, so that the disk flushes and the proofs of one batch overlap the
-  // copies of the next: BeginCommit hands the copies staged so far to a commit of their own
-  // and returns at once (the copies staged after it are a new batch); FinishCommit waits for
-  // it and gives its outcome as Commit does (nothing when none was begun). Only one batch is
-  // committed at a time: BeginCommit first waits for the one before.
-  virtual void BeginCommit() = 0;
-  [[nodiscard]] virtual std::error_code FinishCommit(std::vector<CommittedCopy>& copies,
-                                                     ByteObserver* progress) = 0;
-
-  // Drops every staged copy that is not yet committed: their temporaries go. A batch being
-  // committed is stopped where its copies are not yet proven.
-  virtual void Abandon() = 0;
-
-  // Gives a file a new name in the same folder, never replacing one (std::errc::file_exists).
-  [[nodiscard]] virtual std::error_code RenameNoReplace(const std::u16string& from,
-                                                        const std::u16string& to) = 0;
+  [[nodiscard]] virtual std::error_code RenameNoReplace(const std::u16string& from, const std::u16string& to) = 0;
+  [[nodiscard]] virtual std::error_code MoveReplacing(const std::u16string& from, const std::u16string& to) = 0;
   [[nodiscard]] virtual std::error_code RemoveFile(const std::u16string& path) = 0;
   [[nodiscard]] virtual std::error_code RemoveEmptyFolder(const std::u16string& path) = 0;
   [[nodiscard]] virtual std::error_code RemoveLeftover(const std::u16string& path) = 0;
+  [[nodiscard]] virtual std::error_code FlushFolders(const std::vector<std::u16string>& folders) = 0;
 };
 
-// The operating system's file system. Each call gives a new object with its own staging.
+// The operating system's file system. It keeps no state of its own: its calls may come from
+// more than one thread.
 std::unique_ptr<FileSystem> MakeRealFileSystem();
 
 }  // namespace marlowin::sys

@@ -1,19 +1,29 @@
 #include "platform/Files.h"
 
 #include <algorithm>
+#include <cstdlib>
+
+#include "platform/Paths.h"
 
 namespace marlowin::sys {
-namespace {
 
-char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - (u'a' - u'A')) : c; }
-
-}  // namespace
+bool SameModificationTime(const FileTime& source, const FileTime& copy) {
+  if (source == copy) return true;
+  const std::int64_t difference =
+      (source.seconds - copy.seconds) * 1'000'000'000 +
+      (static_cast<std::int64_t>(source.nanoseconds) - static_cast<std::int64_t>(copy.nanoseconds));
+  const std::int64_t distance = std::llabs(difference);
+  if (copy.nanoseconds == 0) return distance <= 2'000'000'000;
+  if (copy.nanoseconds % 10'000'000 == 0) return distance < 10'000'000;
+  if (copy.nanoseconds % 100 == 0) return distance < 100;
+  return false;
+}
 
 bool ListsBefore(std::u16string_view a, std::u16string_view b) {
   const std::size_t common = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < common; ++i) {
-    const char16_t x = Upper(a[i]);
-    const char16_t y = Upper(b[i]);
+    const char16_t x = UpperAToZ(a[i]);
+    const char16_t y = UpperAToZ(b[i]);
     if (x != y) return x < y;
   }
   if (a.size() != b.size()) return a.size() < b.size();

@@ -27,7 +27,7 @@ struct FileTime {
   friend bool operator==(const FileTime&, const FileTime&) = default;
 };
 
-enum class FileType { kFile, kFolder, kOther };
+enum class FileType { kFile, kFolder, kLink, kOther };  // kLink: only from GetLinkStatus
 
 struct FileStatus {
   FileType type = FileType::kOther;
@@ -37,11 +37,17 @@ struct FileStatus {
   std::uint32_t permissions = 0;  // POSIX mode bits; 0 on Windows
   std::uint64_t volume = 0;       // st_dev, or the volume serial number
   std::uint64_t fileId = 0;       // st_ino, or the file index
+  std::uint32_t links = 1;        // the names the file has (hard links)
 
   bool IsSameFileAs(const FileStatus& other) const {
     return volume == other.volume && fileId == other.fileId;
   }
 };
+
+// Whether a copy's modification time is its source's, in the steps the copy's file system keeps
+// (FAT whole seconds in steps of 2, exFAT 10 ms, NTFS 100 ns): a copy time that is as coarse as
+// one of those is compared within that step.
+bool SameModificationTime(const FileTime& source, const FileTime& copy);
 
 struct FolderEntry {
   std::u16string name;
@@ -66,6 +72,23 @@ bool ListsBefore(std::u16string_view a, std::u16string_view b);
 
 // What is at a path, following links.
 [[nodiscard]] std::error_code GetStatus(const std::u16string& path, FileStatus& status);
+
+// What is at a path itself: a symbolic link (or another name-surrogate reparse point on
+// Windows) is FileType::kLink, not what it leads to.
+[[nodiscard]] std::error_code GetLinkStatus(const std::u16string& path, FileStatus& status);
+
+// The bytes this user may still write on the volume that holds the folder;
+// std::errc::function_not_supported when the file system does not tell.
+[[nodiscard]] std::error_code FreeSpace(const std::u16string& folder, std::uint64_t& bytes);
+
+// Whether the file system of the folder takes names that differ only in the case of A to Z as
+// the same name (FAT, exFAT, NTFS as Windows uses it). Where it cannot be told for sure, true:
+// the careful answer for a pass that must not count one copy as two.
+[[nodiscard]] std::error_code FoldsCase(const std::u16string& folder, bool& folds);
+
+// The full path of what is at `path`, every link resolved; on Windows also the letter case and
+// the long form of each name, as the file system keeps them.
+[[nodiscard]] std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved);
 
 // Success when an entry with exactly this path can be looked up: no wildcard is expanded,
 // and a drive's root folder counts.

@@ -9,6 +9,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <set>
 #include <string>
@@ -41,13 +43,17 @@ FileTime TimeOf(const struct timespec& t) {
 
 FileStatus StatusOf(const struct stat& st) {
   FileStatus status;
-  status.type = S_ISREG(st.st_mode) ? FileType::kFile : S_ISDIR(st.st_mode) ? FileType::kFolder : FileType::kOther;
+  status.type = S_ISREG(st.st_mode)   ? FileType::kFile
+                : S_ISDIR(st.st_mode) ? FileType::kFolder
+                : S_ISLNK(st.st_mode) ? FileType::kLink
+                                      : FileType::kOther;
   status.size = static_cast<std::uint64_t>(st.st_size);
   status.modified = TimeOf(st.st_mtim);
   status.accessed = TimeOf(st.st_atim);
   status.permissions = st.st_mode & 07777;
   status.volume = static_cast<std::uint64_t>(st.st_dev);
   status.fileId = static_cast<std::uint64_t>(st.st_ino);
+  status.links = static_cast<std::uint32_t>(st.st_nlink);
   return status;
 }
 
@@ -201,6 +207,114 @@ std::error_code GetStatus(const std::u16string& path, FileStatus& status) {
   if (path.empty()) return Portable(std::errc::no_such_file_or_directory);
   if (::stat(ToNativeName(path).c_str(), &st) != 0) return LastError();
   status = StatusOf(st);
+  return {};
+}
+
+std::error_code GetLinkStatus(const std::u16string& path, FileStatus& status) {
+  struct stat st {};
+  if (path.empty()) return Portable(std::errc::no_such_file_or_directory);
+  if (::lstat(ToNativeName(path).c_str(), &st) != 0) return LastError();
+  status = StatusOf(st);
+  return {};
+}
+
+std::error_code FreeSpace(const std::u16string& folder, std::uint64_t& bytes) {
+  struct statvfs fs {};
+  if (::statvfs(ToNativeName(folder).c_str(), &fs) != 0) return LastError();
+  // Some FUSE drivers (fusefat) tell no sizes at all: not "no room", but nothing known.
+  if (fs.f_blocks == 0) return Portable(std::errc::function_not_supported);
+  bytes = static_cast<std::uint64_t>(fs.f_bavail) * static_cast<std::uint64_t>(fs.f_frsize);
+  return {};
+}
+
+namespace {
+
+// A to Z and a to z swapped; false when the name holds no such letter.
+bool FlipCase(std::string& name) {
+  bool flipped = false;
+  for (char& c : name) {
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+      flipped = true;
+    } else if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+      flipped = true;
+    }
+  }
+  return flipped;
+}
+
+// Whether `name` in `parent` (on the volume `device`) is found under its case-flipped form:
+// 1 yes, 0 no, -1 it cannot be told from this name.
+int FindsFlipped(const std::string& parent, std::string name, dev_t device, ino_t inode) {
+  if (!FlipCase(name)) return -1;
+  struct stat st {};
+  if (::stat((parent + "/" + name).c_str(), &st) != 0) return errno == ENOENT ? 0 : -1;
+  if (st.st_dev != device) return -1;
+  return st.st_ino == inode ? 1 : 0;
+}
+
+}  // namespace
+
+std::error_code FoldsCase(const std::u16string& folder, bool& folds) {
+  const std::string native = ToNativeName(folder);
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0) return LastError();
+  // Asked of the file system itself: a name found under another case is the same name.
+  // The folder's own name, when its parent lies on the same volume...
+  const std::size_t slash = native.find_last_of('/');
+  if (slash != std::string::npos && slash + 1 < native.size()) {
+    const std::string parent = slash == 0 ? "/" : native.substr(0, slash);
+    struct stat up {};
+    if (::stat(parent.c_str(), &up) == 0 && up.st_dev == st.st_dev) {
+      const int found = FindsFlipped(parent, native.substr(slash + 1), st.st_dev, st.st_ino);
+      if (found >= 0) {
+        folds = found == 1;
+        return {};
+      }
+    }
+  }
+  // ...else an entry of the folder.
+  if (DIR* dir = ::opendir(native.c_str())) {
+    int found = -1;
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      struct stat own {};
+      if (::fstatat(::dirfd(dir), name.c_str(), &own, 0) != 0) continue;
+      found = FindsFlipped(native, name, own.st_dev, own.st_ino);
+      if (found >= 0) break;
+    }
+    ::closedir(dir);
+    if (found >= 0) {
+      folds = found == 1;
+      return {};
+    }
+  }
+  // Nothing to ask by: the file system's kind, where it is known to be case-sensitive.
+  struct statfs fs {};
+  folds = true;
+  if (::statfs(native.c_str(), &fs) == 0) {
+    switch (static_cast<unsigned long>(fs.f_type)) {
+      case EXT4_SUPER_MAGIC:
+      case XFS_SUPER_MAGIC:
+      case BTRFS_SUPER_MAGIC:
+      case F2FS_SUPER_MAGIC:
+      case TMPFS_MAGIC:
+        folds = false;
+        break;
+      default:
+        break;
+    }
+  }
+  return {};
+}
+
+std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved) {
+  char* real = ::realpath(ToNativeName(path).c_str(), nullptr);
+  if (!real) return LastError();
+  resolved = FromNativeName(real);
+  std::free(real);
   return {};
 }
 

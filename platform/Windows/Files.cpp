@@ -98,6 +98,7 @@ std::error_code StatusOf(HANDLE handle, FileStatus& status) {
   status.accessed = FromFiletime(info.ftLastAccessTime);
   status.volume = info.dwVolumeSerialNumber;
   status.fileId = Join(info.nFileIndexHigh, info.nFileIndexLow);
+  status.links = info.nNumberOfLinks;
   return {};
 }
 
@@ -370,6 +371,59 @@ std::error_code GetStatus(const std::u16string& path, FileStatus& status) {
   Handle file(OpenForAttributes(path));
   if (!file.Valid()) return LastError();
   return StatusOf(file.Get(), status);
+}
+
+std::error_code GetLinkStatus(const std::u16string& path, FileStatus& status) {
+  // The entry itself: a symbolic link or a junction is not followed.
+  Handle file(::CreateFileW(AsWide(path), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.Valid()) return LastError();
+  if (const std::error_code error = StatusOf(file.Get(), status)) return error;
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (::GetFileInformationByHandleEx(file.Get(), FileAttributeTagInfo, &tag, sizeof tag) &&
+      (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(tag.ReparseTag)) {
+    status.type = FileType::kLink;
+  }
+  return {};
+}
+
+std::error_code FreeSpace(const std::u16string& folder, std::uint64_t& bytes) {
+  ULARGE_INTEGER available{};
+  if (!::GetDiskFreeSpaceExW(AsWide(folder), &available, nullptr, nullptr)) return LastError();
+  bytes = available.QuadPart;
+  return {};
+}
+
+std::error_code FoldsCase(const std::u16string& folder, bool& folds) {
+  // Windows looks names up without regard to case on every file system it mounts (a folder
+  // marked case-sensitive is rare, and treating it as case-blind only errs on the careful side).
+  if (::GetFileAttributesW(AsWide(folder)) == INVALID_FILE_ATTRIBUTES) return LastError();
+  folds = true;
+  return {};
+}
+
+std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved) {
+  Handle file(OpenForAttributes(path));
+  if (!file.Valid()) return LastError();
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetFinalPathNameByHandleW(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) return LastError();
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      break;
+    }
+    buffer.resize(length + 1);
+  }
+  // "\\?\C:\x" is "C:\x", "\\?\UNC\server\share" is "\\server\share".
+  if (buffer.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+    buffer.replace(0, 8, L"\\\\");
+  } else if (buffer.rfind(L"\\\\?\\", 0) == 0) {
+    buffer.erase(0, 4);
+  }
+  resolved = FromWide(buffer);
+  return {};
 }
 
 std::error_code LookUp(const std::u16string& path) {

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "collector/PlanLines.h"
 #include "platform/Errors.h"
+#include "platform/NativeName.h"
 
 #include "tests/support/RecordingFileSystem.h"
 #include "tests/support/TempTree.h"
@@ -36,8 +38,28 @@ class CollectClipsTest : public ::testing::Test {
     }
   }
 
-  PassReport Pass(const PassOptions& options = {}) {
-    return CollectClips(recorder, tree.Path(u"S"), tree.Path(u"D"), options);
+  PassReport Pass(const PassOptions& options = {}) { return Pass(tree.Path(u"S"), tree.Path(u"D"), options); }
+
+  // The pass, recorded. A pass without failures must make exactly the changes its plan lists,
+  // in the same order: the plan is printed first by a dry run over the same trees.
+  PassReport Pass(const std::u16string& start, const std::u16string& destination, const PassOptions& options = {}) {
+    std::vector<std::string> planned;
+    PassOptions dry = options;
+    dry.dryRun = true;
+    dry.onPlan = [&](const Plan& plan) {
+      PrintPlan(plan, [&](const std::string& line) {
+        if (line == "commit" || line.rfind("prove ", 0) == 0 || line.rfind("keep ", 0) == 0) return;
+        planned.push_back(recorder.ShowLine(line));
+      });
+    };
+    const auto fs = sys::MakeRealFileSystem();
+    (void)CollectClips(*fs, start, destination, dry);
+    recorder.Clear();
+    const PassReport report = CollectClips(recorder, start, destination, options);
+    if (report.Failures() == 0 && report.outcome == Outcome::kComplete) {
+      EXPECT_EQ(recorder.Changes(), planned);
+    }
+    return report;
   }
 
   // The problems of a report as a person reads them, with the tree's root as "<root>".
@@ -63,7 +85,8 @@ TEST_F(CollectClipsTest, WorkedExampleMakesExactlyTheseChangesAndThisTree) {
   const PassReport report = Pass();
 
   // The int copy comes from the adl copy; that of the greatest clip, which the clean-up
-  // deletes, is not written; the clips are marked once their copies are committed.
+  // deletes, is not written; the clips are marked once their copies are committed (proven and
+  // in place).
   const std::string clips = "<root>/S/ab_cd_ef/MP4 HIGH RES/";
   const std::string adl = "<root>/D/ab_cd_adl_ef/video/";
   const std::vector<std::string> expected = {
@@ -80,7 +103,6 @@ TEST_F(CollectClipsTest, WorkedExampleMakesExactlyTheseChangesAndThisTree) {
       "delete <root>/D/ab_cd_int_ef__m03/video/v03_hires.mp4",
       "rmdir <root>/D/ab_cd_int_ef__m03/video",
       "rmdir <root>/D/ab_cd_int_ef__m03",
-      "commit",
       "move " + clips + "v01.mp4 -> " + clips + "v01_hires.mp4",
       "move " + clips + "v02.mp4 -> " + clips + "v02_hires.mp4",
       "move " + clips + "v03.mp4 -> " + clips + "v03_hires.mp4",
@@ -147,7 +169,7 @@ TEST_F(CollectClipsTest, GreatestNumberedClipLosesItsIntCopyAndClipOneGetsNone) 
   EXPECT_TRUE(tree.Exists(u"S/gh_ij_kl/MP4 HIGH RES/v01_hires.mp4"));
   EXPECT_TRUE(tree.Exists(u"S/mn_op_qr/MP4 HIGH RES/intro_hires.mp4"));
   // Clip 01 alone: nothing remembered, so the clean-up touches nothing.
-  for (const std::string& call : recorder.calls) {
+  for (const std::string& call : recorder.Calls()) {
     EXPECT_EQ(call.find("gh_ij_int"), std::string::npos) << call;
     EXPECT_EQ(call.find("mn_op_int"), std::string::npos) << call;
   }
@@ -189,9 +211,9 @@ TEST_F(CollectClipsTest, TwoClipsWithOneNumberShareTheirCopiesAndKeepTheirNames)
       "warning: " + clips + "README: not a clip (only names ending in \".mp4\" are clips)",
       "warning: " + clips + "v03.MP4: not a clip (only names ending in \".mp4\" are clips)",
       // v02.mp4 is concluded before v02_hires.mp4's copy replaces its own.
-      "warning: " + clips + "v02.mp4: kept its name, " + clips + "v02_hires.mp4 exists",
       "warning: " + clips + "v02_hires.mp4: its copy <root>/D/ab_cd_adl_ef/video/v02_hires.mp4 replaced the copy of " +
           clips + "v02.mp4 made earlier",
+      "warning: " + clips + "v02.mp4: kept its name, " + clips + "v02_hires.mp4 exists",
   }));
 }
 
@@ -247,28 +269,32 @@ TEST_F(CollectClipsTest, SecondPassRenamesNothingWritesNothingAndLeavesTheSameTr
   AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v04_hires.mp4"});
   Pass();
   const std::string afterFirst = tree.Dump();
-  recorder.calls.clear();
   const PassReport second = Pass();
   EXPECT_EQ(tree.Dump(), afterFirst);
   EXPECT_EQ(second.clipsCollected, 4u);
   EXPECT_EQ(second.copiesWritten, 0u);
   EXPECT_EQ(second.copiesInPlace, 6u);
-  for (const std::string& call : recorder.calls) EXPECT_NE(call.rfind("move ", 0), 0u) << call;
+  // Nothing is written, renamed or read back: every clip carries its mark.
+  for (const std::string& call : recorder.Calls()) {
+    EXPECT_NE(call.rfind("move ", 0), 0u) << call;
+    EXPECT_NE(call.rfind("create-temporary ", 0), 0u) << call;
+    EXPECT_NE(call.rfind("open-from-disk ", 0), 0u) << call;
+  }
 }
 
 TEST_F(CollectClipsTest, DestinationEqualToStartingFolderSkipsWhatThePassMade) {
   AddClips(u"ab_cd_ef", {u"v02.mp4", u"v03.mp4", u"v04.mp4"});
-  CollectClips(recorder, tree.Path(u"S"), tree.Path(u"S"));
+  Pass(tree.Path(u"S"), tree.Path(u"S"));
   const std::string afterFirst = tree.Dump();
   EXPECT_TRUE(tree.Exists(u"S/ab_cd_adl_ef/video/v03_hires.mp4"));
   EXPECT_TRUE(tree.Exists(u"S/ab_cd_int_ef__m03/video/v03_hires.mp4"));
-  CollectClips(recorder, tree.Path(u"S"), tree.Path(u"S"));
+  Pass(tree.Path(u"S"), tree.Path(u"S"));
   EXPECT_EQ(tree.Dump(), afterFirst);
 }
 
 TEST_F(CollectClipsTest, DestinationEndingInASeparatorIsUsedAsFormed) {
   AddClips(u"ab_cd_ef", {u"v02.mp4"});
-  CollectClips(recorder, tree.Path(u"S"), tree.Path(u"D") + sys::kPathSeparator);
+  Pass(tree.Path(u"S"), tree.Path(u"D") + sys::kPathSeparator);
   EXPECT_EQ(recorder.Changes()[0], "mkdir <root>/D//ab_cd_adl_ef");
   EXPECT_TRUE(tree.Exists(u"D/ab_cd_adl_ef/video/v02_hires.mp4"));
 }
@@ -276,7 +302,8 @@ TEST_F(CollectClipsTest, DestinationEndingInASeparatorIsUsedAsFormed) {
 TEST_F(CollectClipsTest, FailedAdlCopyPassesTheClipOverAndSaysWhy) {
   AddClips(u"ab_cd_ef", {u"v02.mp4", u"v03.mp4", u"v04.mp4"});
   recorder.fault = [](const std::string& call) {
-    const bool hit = call.rfind("copy ", 0) == 0 && call.find("v04.mp4 -> <root>/D/ab_cd_adl_ef") != std::string::npos;
+    // The clip cannot be read when it is copied.
+    const bool hit = call == "open <root>/S/ab_cd_ef/MP4 HIGH RES/v04.mp4";
     return hit ? std::make_error_code(std::errc::io_error) : std::error_code();
   };
   const PassReport report = Pass();
@@ -287,11 +314,20 @@ TEST_F(CollectClipsTest, FailedAdlCopyPassesTheClipOverAndSaysWhy) {
   EXPECT_TRUE(tree.Exists(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"));
   EXPECT_EQ(report.clipsCollected, 2u);
   EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 1 of 3 clips could not be copied");
-  ASSERT_EQ(Problems(report).size(), 1u);
-  EXPECT_EQ(Problems(report)[0], "failure: <root>/S/ab_cd_ef/MP4 HIGH RES/v04.mp4: not copied to "
-                                 "<root>/D/ab_cd_adl_ef/video/v04_hires.mp4: " +
-                                     std::make_error_code(std::errc::io_error).message());
+  // v03's int copy, made and proven, went again with the clean-up: the person is told.
+  EXPECT_EQ(Problems(report), (std::vector<std::string>{
+      "failure: <root>/S/ab_cd_ef/MP4 HIGH RES/v04.mp4: not copied to <root>/D/ab_cd_adl_ef/video/v04_hires.mp4: " +
+          std::make_error_code(std::errc::io_error).message(),
+      "warning: <root>/D/ab_cd_int_ef__m03: removed by the clean-up, as <root>/S/ab_cd_ef/MP4 HIGH RES/v04.mp4, "
+      "numbered highest, was not copied: running the pass again brings "
+      "<root>/D/ab_cd_int_ef__m03/video/v03_hires.mp4 back",
+  }));
   EXPECT_EQ(ExitStatus(report), 1);
+  // And the rerun does.
+  recorder.fault = [](const std::string&) { return std::error_code(); };
+  EXPECT_EQ(Pass().outcome, Outcome::kComplete);
+  EXPECT_TRUE(tree.Exists(u"D/ab_cd_int_ef__m03/video/v03_hires.mp4"));
+  EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m04"));
 }
 
 TEST_F(CollectClipsTest, MissingAdlVideoFolderFailsEveryCopyAndMarksNothing) {
@@ -403,13 +439,18 @@ TEST_F(CollectClipsTest, CopyCorruptedOnItsWayIsCaughtNeverMarkedAndRepairedByAR
     }
     return names;
   };
+  // Once v02's copy is written and before anything else reads it (its int copy, its proof).
   std::vector<std::u16string> earlier;
-  const std::string v02 = "v02.mp4 -> <root>/D/ab_cd_adl_ef/video/";
+  bool armed = false;
   recorder.before = [&](const std::string& call) {
-    if (call.find(v02) != std::string::npos) earlier = temporaries();
+    if (call == "open <root>/S/ab_cd_ef/MP4 HIGH RES/v02.mp4") {
+      earlier = temporaries();
+      armed = true;
+    }
   };
   recorder.after = [&](const std::string& call) {
-    if (call.find(v02) == std::string::npos) return;
+    if (!armed || call != "status-of <root>/D/ab_cd_adl_ef/video/.marlowin-copy-*") return;
+    armed = false;
     for (const std::u16string& name : temporaries()) {
       if (std::find(earlier.begin(), earlier.end(), name) == earlier.end()) {
         tree.WriteFile(u"D/ab_cd_adl_ef/video/" + name, "ab_cd_ef/v02.mp5");

@@ -11,6 +11,7 @@
 #include "collector/CollectClips.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
+#include "tests/support/RecordingFileSystem.h"
 #include "tests/support/TempTree.h"
 
 namespace marlowin {
@@ -67,12 +68,45 @@ class RealFaults : public ::testing::Test {
   TempTree tree;
 };
 
-TEST_F(RealFaults, DestinationThatFillsUpSaysSoAndLeavesNoTemporary) {
-  Clips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v04.mp4"}, 300 << 10);
+TEST_F(RealFaults, DestinationWithoutRoomIsRefusedBeforeTheFirstByteAndCopiesInPlaceCount) {
+  Clips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v04.mp4"}, 2 << 20);
   tree.MakeFolder(u"D");
   Mount disk(tree.Path(u"D"));
-  if (!disk.Run("mount -t tmpfs -o size=1m tmpfs " + Quote(tree.Path(u"D")))) GTEST_SKIP() << "cannot mount a tmpfs here";
-  const PassReport report = Pass();
+  if (!disk.Run("mount -t tmpfs -o size=12m tmpfs " + Quote(tree.Path(u"D")))) GTEST_SKIP() << "cannot mount a tmpfs here";
+  // 6 copies of 2 MiB and a margin for folders and records do not fit in 12 MiB: nothing is
+  // made or renamed.
+  const std::string before = tree.Dump();
+  PassReport report = Pass();
+  EXPECT_EQ(report.outcome, Outcome::kNoRoom);
+  EXPECT_EQ(ExitStatus(report), 2);
+  EXPECT_EQ(OutcomeLine(report).rfind(u"video copy not started: the destination needs 14 MB, 13 MB are free", 0), 0u)
+      << sys::ToDisplay(OutcomeLine(report));
+  EXPECT_EQ(tree.Dump(), before);
+  ASSERT_TRUE(disk.Run("mount -o remount,size=24m " + Quote(tree.Path(u"D"))));
+  EXPECT_EQ(Pass().outcome, Outcome::kComplete);
+  // 12 MiB are taken, 12 free. One clip more needs its adl copy and v04's int copy: with the
+  // margin that fits, as the copies in place are not written again.
+  Clips(u"ab_cd_ef", {u"v05.mp4"}, 2 << 20);
+  report = Pass();
+  EXPECT_EQ(report.outcome, Outcome::kComplete) << sys::ToDisplay(MessageText(report));
+  EXPECT_EQ(report.copiesWritten, 2u);
+}
+
+TEST_F(RealFaults, DestinationThatFillsUpDuringThePassSaysSoAndLeavesNoTemporary) {
+  Clips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v04.mp4"}, 1 << 20);
+  tree.MakeFolder(u"D");
+  Mount disk(tree.Path(u"D"));
+  if (!disk.Run("mount -t tmpfs -o size=16m tmpfs " + Quote(tree.Path(u"D")))) GTEST_SKIP() << "cannot mount a tmpfs here";
+  // The shoot fits when the pass starts; another program fills the disk once it has begun.
+  testing::RecordingFileSystem recorder(tree.Root());
+  bool filled = false;
+  recorder.after = [&](const std::string& call) {
+    if (filled || call.rfind("create-temporary ", 0) != 0) return;
+    filled = true;
+    Shell("dd if=/dev/zero of=" + Quote(tree.Path(u"D/filler")) + " bs=1M count=15 oflag=direct");
+  };
+  const PassReport report = CollectClips(recorder, tree.Path(u"S"), tree.Path(u"D"));
+  EXPECT_TRUE(filled);
   EXPECT_EQ(report.outcome, Outcome::kIncomplete);
   EXPECT_GT(CountFailures(report, std::make_error_code(std::errc::no_space_on_device)), 0u);
   EXPECT_GT(report.clipsFailed, 0u);
@@ -81,7 +115,7 @@ TEST_F(RealFaults, DestinationThatFillsUpSaysSoAndLeavesNoTemporary) {
   for (const char16_t* clip : {u"v01", u"v02", u"v03", u"v04"}) {
     const std::u16string name = std::u16string(clip) + u"_hires.mp4";
     if (tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/" + name)) {
-      EXPECT_EQ(tree.ReadFile(u"D/ab_cd_adl_ef/video/" + name), std::string(300 << 10, 'c'));
+      EXPECT_EQ(tree.ReadFile(u"D/ab_cd_adl_ef/video/" + name), std::string(1 << 20, 'c'));
     }
   }
 }

@@ -1,123 +1,108 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "collector/DryRunFileSystem.h"
 #include "platform/FileSystem.h"
-#include "platform/NativeName.h"
 
 namespace marlowin::testing {
 
-// Passes every call on to the real file system and writes it down, one line a call, with the
-// paths under a root written as "<root>/..." and "/" for the separator, so that one
-// expectation fits every platform. The lines of calls that change something are those a dry
-// run prints. A test may make chosen calls fail without touching the disk, for faults that
-// cannot be made for real, and may act before or after any call.
+// Passes every call on to the real file system and writes it down, one line a call ("VERB
+// PATH" or "VERB FROM -> TO"), with the paths under a root written as "<root>/..." and "/" for
+// the separator, and a temporary as "<folder>/.marlowin-copy-*", so that one expectation fits
+// every platform. Calls on open files are written as "read PATH", "write PATH", "flush PATH",
+// "flush-volume PATH", "attributes PATH", "close PATH". A test may make chosen calls fail
+// without touching the disk (`fault`), and act before or after any call; calls may come from
+// the commit's thread too.
 class RecordingFileSystem final : public sys::FileSystem {
  public:
   using Fault = std::function<std::error_code(const std::string& call)>;
   using Hook = std::function<void(const std::string& call)>;
 
-  explicit RecordingFileSystem(std::u16string root)
-      : owned_(sys::MakeRealFileSystem()), real_(*owned_), root_(std::move(root)) {}
+  explicit RecordingFileSystem(std::u16string root);
+  ~RecordingFileSystem() override;
 
-  std::vector<std::string> calls;
   Fault fault = [](const std::string&) { return std::error_code(); };
   Hook before = [](const std::string&) {};
   Hook after = [](const std::string&) {};
 
-  // The calls that change something, without the faults' marks.
-  std::vector<std::string> Changes() const {
-    std::vector<std::string> changes;
-    for (std::string call : calls) {
-      const std::size_t mark = call.find(" [failed]");
-      if (mark != std::string::npos) call.erase(mark);
-      for (const char* verb : {"mkdir ", "copy ", "commit", "move ", "delete ", "rmdir ", "remove-leftover "}) {
-        if (call.rfind(verb, 0) == 0) changes.push_back(call);
-      }
-    }
-    return changes;
-  }
+  // Every call so far, failed ones marked " [failed]".
+  std::vector<std::string> Calls() const;
+  void Clear();
+
+  // What changed the trees, in order, as the dry run prints it: "mkdir P", "copy FROM -> TO" (a
+  // copy written under a temporary name, at the moment it was written; "-> (not put in place)"
+  // when it was not), "move FROM -> TO" (a clip given its marked name), "delete P", "rmdir P",
+  // "remove-leftover P".
+  std::vector<std::string> Changes() const;
 
   // A path as the lines show it.
-  std::u16string Show(std::u16string path) const {
-    if (path.compare(0, root_.size(), root_) == 0) path.replace(0, root_.size(), u"<root>");
-    for (char16_t& c : path) {
-      if (c == sys::kPathSeparator) c = u'/';
-    }
-    return path;
-  }
+  std::u16string Show(std::u16string path) const;
+  // A line of the dry run (real paths, UTF-8) as these lines show it.
+  std::string ShowLine(const std::string& line) const;
 
-  std::error_code ListFolder(const std::u16string& folder, std::vector<sys::FolderEntry>& entries) override {
-    return Run(Line("list", folder), [&] { return real_.ListFolder(folder, entries); });
-  }
-  std::error_code GetStatus(const std::u16string& path, sys::FileStatus& status) override {
-    return Run(Line("status", path), [&] { return real_.GetStatus(path, status); });
-  }
-  std::error_code LockFolder(const std::u16string& folder, std::unique_ptr<sys::FolderLock>& lock) override {
-    return Run(Line("lock", folder), [&] { return real_.LockFolder(folder, lock); });
-  }
-  std::error_code MakeFolder(const std::u16string& path) override {
-    return Run(Line("mkdir", path), [&] { return real_.MakeFolder(path); });
-  }
-  std::error_code Copy(const std::u16string& from, const std::u16string& to, const sys::CopyRequest& request,
-                       sys::CopyResult& result) override {
-    return Run(Line("copy", from, to), [&] { return real_.Copy(from, to, request, result); });
-  }
-  std::error_code Commit(std::vector<sys::CommittedCopy>& copies, sys::ByteObserver* progress) override {
-    return Run("commit", [&] { return real_.Commit(copies, progress); });
-  }
-  void BeginCommit() override {
-    (void)Run("commit", [&] {
-      real_.BeginCommit();
-      return std::error_code();
-    });
-  }
-  std::error_code FinishCommit(std::vector<sys::CommittedCopy>& copies, sys::ByteObserver* progress) override {
-    calls.push_back("finish-commit");
-    return real_.FinishCommit(copies, progress);
-  }
-  void Abandon() override {
-    calls.push_back("abandon");
-    real_.Abandon();
-  }
-  std::error_code RenameNoReplace(const std::u16string& from, const std::u16string& to) override {
-    return Run(Line("move", from, to), [&] { return real_.RenameNoReplace(from, to); });
-  }
-  std::error_code RemoveFile(const std::u16string& path) override {
-    return Run(Line("delete", path), [&] { return real_.RemoveFile(path); });
-  }
-  std::error_code RemoveEmptyFolder(const std::u16string& path) override {
-    return Run(Line("rmdir", path), [&] { return real_.RemoveEmptyFolder(path); });
-  }
-  std::error_code RemoveLeftover(const std::u16string& path) override {
-    return Run(Line("remove-leftover", path), [&] { return real_.RemoveLeftover(path); });
-  }
+  std::error_code ListFolder(const std::u16string& folder, std::vector<sys::FolderEntry>& entries) override;
+  std::error_code GetStatus(const std::u16string& path, sys::FileStatus& status) override;
+  std::error_code GetLinkStatus(const std::u16string& path, sys::FileStatus& status) override;
+  std::error_code FreeSpace(const std::u16string& folder, std::uint64_t& bytes) override;
+  std::error_code FoldsCase(const std::u16string& folder, bool& folds) override;
+  std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved) override;
+  std::error_code LockFolder(const std::u16string& folder, std::unique_ptr<sys::FolderLock>& lock) override;
+  std::error_code OpenForReading(const std::u16string& path, std::unique_ptr<sys::OpenFile>& file) override;
+  std::error_code OpenFromDisk(const std::u16string& path, std::unique_ptr<sys::OpenFile>& file) override;
+  std::error_code CreateTemporary(const std::u16string& folder, std::u16string& path,
+                                  std::unique_ptr<sys::OpenFile>& file) override;
+  std::error_code OpenForWriting(const std::u16string& path, std::unique_ptr<sys::OpenFile>& file) override;
+  std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
+                                const std::function<bool(std::uint64_t)>& progress,
+                                std::unique_ptr<sys::OpenFile>& file) override;
+  std::u16string NewTemporaryPath(const std::u16string& folder) override;
+  std::error_code MakeFolder(const std::u16string& path) override;
+  std::error_code RenameNoReplace(const std::u16string& from, const std::u16string& to) override;
+  std::error_code MoveReplacing(const std::u16string& from, const std::u16string& to) override;
+  std::error_code RemoveFile(const std::u16string& path) override;
+  std::error_code RemoveEmptyFolder(const std::u16string& path) override;
+  std::error_code RemoveLeftover(const std::u16string& path) override;
+  std::error_code FlushFolders(const std::vector<std::u16string>& folders) override;
 
- private:
-  std::string Line(const char* verb, const std::u16string& path, const std::u16string& to = {}) const {
-    return OperationLine(verb, Show(path), to.empty() ? std::u16string() : Show(to));
-  }
-
+  // For the open files it hands out.
+  std::string Line(const char* verb, const std::u16string& path, const std::u16string& to = {}) const;
   template <typename Call>
   std::error_code Run(const std::string& line, Call call) {
     before(line);
     if (const std::error_code injected = fault(line)) {
-      calls.push_back(line + " [failed]");
+      Note(line + " [failed]");
       return injected;
     }
-    calls.push_back(line);
+    Note(line);
     const std::error_code error = call();
     after(line);
     return error;
   }
 
-  std::unique_ptr<sys::FileSystem> owned_;
-  sys::FileSystem& real_;
+ private:
+  struct CopyRecord {
+    std::u16string from;
+    std::u16string to;  // empty until it is put in place
+  };
+  void Note(const std::string& line);
+  void NoteChange(std::string line);
+  void NoteCopy(const std::u16string& from, const std::u16string& temporary);
+  std::error_code Wrap(const std::u16string& path, std::error_code error, std::unique_ptr<sys::OpenFile>& file);
+
+  std::unique_ptr<sys::FileSystem> real_;
   std::u16string root_;
+  mutable std::mutex mutex_;
+  std::vector<std::string> calls_;
+  std::vector<std::string> changes_;                       // a copy's entry is empty: see copies_
+  std::map<std::size_t, CopyRecord> copies_;               // by its place in changes_
+  std::map<std::u16string, std::size_t> copyOfTemporary_;  // a temporary's copy
+  std::map<std::thread::id, std::u16string> lastRead_;     // the file each thread opened last
 };
 
 }  // namespace marlowin::testing

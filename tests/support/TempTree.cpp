@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <vector>
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/ContentHash.h"
 #include "platform/FileSystem.h"
 #include "platform/NativeName.h"
 
@@ -93,6 +95,28 @@ bool TempTree::Exists(std::u16string_view relative) const {
   return fs::exists(fs::symlink_status(ToFsPath(Path(relative)), ignored));
 }
 
+namespace {
+
+// A file's content as a dump shows it: small files as they are, large ones by size and hash,
+// which keeps dumps of clips of megabytes quick to make and compare.
+std::string Shown(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string content;
+  sys::ContentHasher hasher;
+  std::uint64_t size = 0;
+  std::vector<char> buffer(1 << 20);
+  while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
+    const auto got = static_cast<std::size_t>(in.gcount());
+    if (content.size() <= 1024) content.append(buffer.data(), std::min<std::size_t>(got, 1025));
+    hasher.Update(buffer.data(), got);
+    size += got;
+  }
+  if (size <= 1024) return content.substr(0, static_cast<std::size_t>(size));
+  return "[" + std::to_string(size) + " bytes, xxh128 " + hasher.Hex() + "]";
+}
+
+}  // namespace
+
 std::string TempTree::Dump() const { return Dump(u""); }
 
 std::string TempTree::Dump(std::u16string_view relative) const {
@@ -105,10 +129,7 @@ std::string TempTree::Dump(std::u16string_view relative) const {
     if (entry.is_directory()) {
       line += "/";
     } else {
-      std::ifstream in(entry.path(), std::ios::binary);
-      std::ostringstream content;
-      content << in.rdbuf();
-      line += " = " + content.str();
+      line += " = " + Shown(entry.path());
     }
     lines.push_back(line);
   }

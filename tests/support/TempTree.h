@@ -24,7 +24,7 @@ class TempTree {
   bool Exists(std::u16string_view relative) const;
 
   // Every entry below the root, one a line, sorted: "a/b/" for a folder, "a/b/c = text" for
-  // a file with its content. Names print as UTF-8.
+  // a file with its content (a file over 1 KiB as "[N bytes, xxh128 HASH]"). Names print as UTF-8.
   std::string Dump() const;
   std::string Dump(std::u16string_view relative) const;
 

@@ -1,5 +1,7 @@
-// The real file system's copies: staged beside the target, put in place by Commit, proven
-// with verification, skipped when already there.
+// The queue of copies on the real file system: staged beside the target, put in place by the
+// commit, proven with verification.
+#include "collector/CopyQueue.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,7 +9,6 @@
 
 #include "platform/ContentHash.h"
 #include "platform/Errors.h"
-#include "platform/FileSystem.h"
 #include "tests/support/TempTree.h"
 
 #ifndef _WIN32
@@ -20,52 +21,50 @@
 #include "platform/NativeName.h"
 #endif
 
-namespace marlowin::sys {
+namespace marlowin {
 namespace {
 
+using sys::ByteObserver;
+using sys::FileStatus;
 using testing::TempTree;
 
-class StagedCopy : public ::testing::Test {
+class CopyQueueTest : public ::testing::Test {
  protected:
-  std::unique_ptr<FileSystem> fs = MakeRealFileSystem();
+  std::unique_ptr<sys::FileSystem> fs = sys::MakeRealFileSystem();
+  CopyQueue queue{*fs};
   TempTree tree;
 
-  std::error_code Copy(const char16_t* from, const char16_t* to, bool verify = true, bool prove = false,
-                       CopyResult* out = nullptr) {
-    CopyRequest request;
-    request.verify = verify;
-    request.proveExisting = prove;
-    CopyResult result;
-    const std::error_code error = fs->Copy(tree.Path(from), tree.Path(to), request, result);
-    if (out) *out = result;
-    return error;
+  std::error_code Copy(const char16_t* from, const char16_t* to, bool verify = true, std::uint64_t* ticket = nullptr) {
+    std::uint64_t own = 0;
+    return queue.Copy(tree.Path(from), tree.Path(to), verify, nullptr, ticket ? *ticket : own);
   }
-  std::vector<CommittedCopy> Commit() {
-    std::vector<CommittedCopy> copies;
-    (void)fs->Commit(copies, nullptr);
-    return copies;
+  std::vector<CopyOutcome> Commit() {
+    queue.BeginCommit();
+    std::vector<CopyOutcome> outcomes;
+    queue.FinishCommit(outcomes, nullptr);
+    return outcomes;
   }
   // The temporaries of a folder: the staged copies not yet in place.
   std::vector<std::u16string> Temporaries(const char16_t* folder) {
-    std::vector<FolderEntry> entries;
-    EXPECT_FALSE(ListFolder(tree.Path(folder), entries));
+    std::vector<sys::FolderEntry> entries;
+    EXPECT_FALSE(sys::ListFolder(tree.Path(folder), entries));
     std::vector<std::u16string> names;
-    for (const FolderEntry& entry : entries) {
-      if (IsTemporaryName(entry.name)) names.push_back(entry.name);
+    for (const sys::FolderEntry& entry : entries) {
+      if (sys::IsTemporaryName(entry.name)) names.push_back(entry.name);
     }
     return names;
   }
   FileStatus Status(const char16_t* path) {
     FileStatus status;
-    EXPECT_FALSE(GetStatus(tree.Path(path), status));
+    EXPECT_FALSE(sys::GetStatus(tree.Path(path), status));
     return status;
   }
 };
 
 TEST(ContentHash, IsXxh3With128BitsAsXxhsumPrintsIt) {
-  ContentHasher empty;
+  sys::ContentHasher empty;
   EXPECT_EQ(empty.Hex(), "99aa06d3014798d86001c324468d497f");
-  ContentHasher pieces, whole;
+  sys::ContentHasher pieces, whole;
   pieces.Update("clip ", 5);
   pieces.Update("bytes", 5);
   whole.Update("clip bytes", 10);
@@ -73,19 +72,21 @@ TEST(ContentHash, IsXxh3With128BitsAsXxhsumPrintsIt) {
   EXPECT_NE(pieces.Hex(), empty.Hex());
 }
 
-TEST_F(StagedCopy, TargetIsReplacedOnlyAtCommitAndNothingIsLeftBehind) {
+TEST_F(CopyQueueTest, TargetIsReplacedOnlyAtCommitAndNothingIsLeftBehind) {
   tree.WriteFile(u"src.mp4", "new clip");
   tree.WriteFile(u"out/dst.mp4", "old copy, longer than the new one");
-  ASSERT_FALSE(Copy(u"src.mp4", u"out/dst.mp4"));
+  std::uint64_t first = 0;
+  ASSERT_FALSE(Copy(u"src.mp4", u"out/dst.mp4", true, &first));
   EXPECT_EQ(tree.ReadFile(u"out/dst.mp4"), "old copy, longer than the new one");
   EXPECT_EQ(Temporaries(u"out").size(), 1u);
-  // A copy of the staged copy reads the staged bytes.
-  ASSERT_FALSE(Copy(u"out/dst.mp4", u"out/second.mp4"));
-  const std::vector<CommittedCopy> copies = Commit();
+  // A copy of the staged copy reads the staged bytes, and is proven against the clip.
+  std::uint64_t second = 0;
+  ASSERT_FALSE(queue.CopyOfQueued(first, tree.Path(u"out/second.mp4"), true, nullptr, second));
+  const std::vector<CopyOutcome> copies = Commit();
   ASSERT_EQ(copies.size(), 2u);
   EXPECT_FALSE(copies[0].error);
   EXPECT_FALSE(copies[1].error);
-  ContentHasher expected;
+  sys::ContentHasher expected;
   expected.Update("new clip", 8);
   EXPECT_EQ(copies[0].hash, expected.Hex());
   EXPECT_EQ(copies[1].hash, expected.Hex());
@@ -93,50 +94,28 @@ TEST_F(StagedCopy, TargetIsReplacedOnlyAtCommitAndNothingIsLeftBehind) {
   EXPECT_EQ(tree.ReadFile(u"src.mp4"), "new clip");
 }
 
-TEST_F(StagedCopy, FailedAndAbandonedCopiesKeepTheEarlierCopy) {
+TEST_F(CopyQueueTest, FailedAndAbandonedCopiesKeepTheEarlierCopy) {
   tree.WriteFile(u"out/dst.mp4", "good copy");
   tree.MakeFolder(u"folder.mp4");
   EXPECT_EQ(Copy(u"missing.mp4", u"out/dst.mp4"), std::errc::no_such_file_or_directory);
   EXPECT_EQ(Copy(u"folder.mp4", u"out/dst.mp4"), Errc::kNotARegularFile);
   EXPECT_EQ(Copy(u"out/dst.mp4", u"nowhere/dst.mp4"), std::errc::no_such_file_or_directory);
+  EXPECT_TRUE(Temporaries(u"out").empty());
   tree.WriteFile(u"src.mp4", "clip");
+  // A folder where the copy must go is found when the copy is put in place.
   tree.MakeFolder(u"out/taken.mp4");
-  EXPECT_EQ(Copy(u"src.mp4", u"out/taken.mp4"), std::errc::is_a_directory);
+  ASSERT_FALSE(Copy(u"src.mp4", u"out/taken.mp4"));
+  std::vector<CopyOutcome> outcomes = Commit();
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_TRUE(outcomes[0].error);
+  // Abandoned before its commit: its temporary goes.
   ASSERT_FALSE(Copy(u"src.mp4", u"out/dst.mp4"));
-  fs->Abandon();
+  queue.Abandon();
   EXPECT_TRUE(Commit().empty());
   EXPECT_EQ(tree.Dump(u"out"), "dst.mp4 = good copy\ntaken.mp4/\n");
 }
 
-TEST_F(StagedCopy, CopyInPlaceIsNotWrittenAgainButAChangedSourceIs) {
-  tree.WriteFile(u"src.mp4", "clip");
-  ASSERT_FALSE(Copy(u"src.mp4", u"dst.mp4"));
-  ASSERT_EQ(Commit().size(), 1u);
-  const FileStatus first = Status(u"dst.mp4");
-  EXPECT_EQ(first.modified, Status(u"src.mp4").modified);
-
-  CopyResult result;
-  ASSERT_FALSE(Copy(u"src.mp4", u"dst.mp4", true, false, &result));
-  EXPECT_TRUE(result.alreadyThere);
-  EXPECT_TRUE(Commit().empty());
-  EXPECT_EQ(Status(u"dst.mp4").fileId, first.fileId);
-
-  // Asked to prove it (its clip is about to be marked): hashed, still not rewritten.
-  ASSERT_FALSE(Copy(u"src.mp4", u"dst.mp4", true, true, &result));
-  EXPECT_TRUE(result.alreadyThere);
-  const std::vector<CommittedCopy> proven = Commit();
-  ASSERT_EQ(proven.size(), 1u);
-  EXPECT_FALSE(proven[0].error);
-  EXPECT_EQ(Status(u"dst.mp4").fileId, first.fileId);
-
-  tree.WriteFile(u"src.mp4", "clap");  // same size, a new time
-  ASSERT_FALSE(Copy(u"src.mp4", u"dst.mp4", true, false, &result));
-  EXPECT_FALSE(result.alreadyThere);
-  ASSERT_EQ(Commit().size(), 1u);
-  EXPECT_EQ(tree.ReadFile(u"dst.mp4"), "clap");
-}
-
-TEST_F(StagedCopy, CopyThatDiffersFromItsSourceIsCaughtAndRemoved) {
+TEST_F(CopyQueueTest, CopyThatDiffersFromItsSourceIsCaughtAndRemoved) {
   tree.WriteFile(u"src.mp4", "the only take");
   tree.WriteFile(u"out/dst.mp4", "an earlier good copy");
   ASSERT_FALSE(Copy(u"src.mp4", u"out/dst.mp4"));
@@ -144,38 +123,59 @@ TEST_F(StagedCopy, CopyThatDiffersFromItsSourceIsCaughtAndRemoved) {
   const std::vector<std::u16string> staged = Temporaries(u"out");
   ASSERT_EQ(staged.size(), 1u);
   tree.WriteFile(u"out/" + staged[0], "the only tak3");
-  const std::vector<CommittedCopy> copies = Commit();
+  const std::vector<CopyOutcome> copies = Commit();
   ASSERT_EQ(copies.size(), 1u);
   EXPECT_EQ(copies[0].error, Errc::kCopyDiffers);
-  EXPECT_EQ(Describe(copies[0].error), "copy differs from the source");
+  EXPECT_EQ(sys::Describe(copies[0].error), "copy differs from the source");
   EXPECT_EQ(tree.Dump(u"out"), "dst.mp4 = an earlier good copy\n");
 
-  // A copy found in place that differs from its clip is no copy either.
+  // A copy found in place and proven that differs from its clip is no copy either: it goes;
+  // one that is equal stays as it was, not written again.
   tree.WriteFile(u"good.mp4", "the only take");
   tree.WriteFile(u"bad.mp4", "the only tak3");
-  ASSERT_FALSE(Copy(u"good.mp4", u"bad.mp4"));
-  ASSERT_EQ(Commit().size(), 1u);
-  tree.WriteFile(u"bad.mp4", "the only tak3");
-#ifndef _WIN32
-  const FileStatus good = Status(u"good.mp4");
-  const struct timespec times[2] = {{good.accessed.seconds, good.accessed.nanoseconds},
-                                    {good.modified.seconds, static_cast<long>(good.modified.nanoseconds)}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, ToNativeName(tree.Path(u"bad.mp4")).c_str(), times, 0), 0);
-  CopyResult result;
-  ASSERT_FALSE(Copy(u"good.mp4", u"bad.mp4", true, true, &result));
-  EXPECT_TRUE(result.alreadyThere);
-  const std::vector<CommittedCopy> proven = Commit();
-  ASSERT_EQ(proven.size(), 1u);
+  tree.WriteFile(u"same.mp4", "the only take");
+  const FileStatus same = Status(u"same.mp4");
+  queue.Prove(tree.Path(u"good.mp4"), tree.Path(u"bad.mp4"));
+  queue.Prove(tree.Path(u"good.mp4"), tree.Path(u"same.mp4"));
+  const std::vector<CopyOutcome> proven = Commit();
+  ASSERT_EQ(proven.size(), 2u);
   EXPECT_EQ(proven[0].error, Errc::kCopyDiffers);
+  EXPECT_FALSE(proven[1].error);
   EXPECT_FALSE(tree.Exists(u"bad.mp4"));
-#endif
+  EXPECT_EQ(Status(u"same.mp4").fileId, same.fileId);
+}
+
+TEST_F(CopyQueueTest, CommitsOverlapTheNextBatchAndTellTheirCopiesInAFolder) {
+  tree.WriteFile(u"a.mp4", std::string(1 << 20, 'a'));
+  tree.WriteFile(u"b.mp4", std::string(1 << 20, 'b'));
+  tree.MakeFolder(u"one");
+  tree.MakeFolder(u"two");
+  ASSERT_FALSE(Copy(u"a.mp4", u"one/a.mp4"));
+  EXPECT_TRUE(queue.HasCopiesIn(tree.Path(u"one")));
+  queue.BeginCommit();
+  // Queued while the first batch is committed, and a batch of its own.
+  ASSERT_FALSE(Copy(u"b.mp4", u"two/b.mp4"));
+  EXPECT_TRUE(queue.HasCopiesIn(tree.Path(u"one")));
+  EXPECT_TRUE(queue.HasCopiesIn(tree.Path(u"two")));
+  EXPECT_FALSE(queue.HasCopiesIn(tree.Path(u"on")));
+  std::vector<CopyOutcome> first;
+  queue.FinishCommit(first, nullptr);
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_FALSE(first[0].error);
+  EXPECT_FALSE(queue.HasCopiesIn(tree.Path(u"one")));
+  EXPECT_EQ(tree.ReadFile(u"one/a.mp4"), std::string(1 << 20, 'a'));
+  EXPECT_FALSE(tree.Exists(u"two/b.mp4"));
+  const std::vector<CopyOutcome> second = Commit();
+  ASSERT_EQ(second.size(), 1u);
+  EXPECT_NE(second[0].ticket, first[0].ticket);
+  EXPECT_EQ(tree.ReadFile(u"two/b.mp4"), std::string(1 << 20, 'b'));
 }
 
 #ifndef _WIN32
 
-TEST_F(StagedCopy, CopyKeepsPermissionBitsAndModificationTime) {
+TEST_F(CopyQueueTest, CopyKeepsPermissionBitsAndModificationTime) {
   tree.WriteFile(u"src.mp4", "clip");
-  const std::string source = ToNativeName(tree.Path(u"src.mp4"));
+  const std::string source = sys::ToNativeName(tree.Path(u"src.mp4"));
   ASSERT_EQ(::chmod(source.c_str(), 0640), 0);
   const struct timespec times[2] = {{1000000000, 0}, {1234567890, 123456789}};
   ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
@@ -190,7 +190,7 @@ TEST_F(StagedCopy, CopyKeepsPermissionBitsAndModificationTime) {
   }
 }
 
-TEST_F(StagedCopy, CopyThatFailsHalfWayLeavesNoPartialFileAndKeepsTheOldTarget) {
+TEST_F(CopyQueueTest, CopyThatFailsHalfWayLeavesNoPartialFileAndKeepsTheOldTarget) {
   const std::string clip(4 << 20, 'c');
   tree.WriteFile(u"src.mp4", clip);
   tree.WriteFile(u"out/dst.mp4", "good copy");
@@ -212,17 +212,7 @@ TEST_F(StagedCopy, CopyThatFailsHalfWayLeavesNoPartialFileAndKeepsTheOldTarget) 
   EXPECT_EQ(tree.ReadFile(u"src.mp4"), clip);
 }
 
-TEST_F(StagedCopy, CopyOntoItselfThroughALinkedFolderLeavesItIntact) {
-  tree.WriteFile(u"clips/v02_hires.mp4", "the only take");
-  ASSERT_EQ(::symlink(ToNativeName(tree.Path(u"clips")).c_str(), ToNativeName(tree.Path(u"linked")).c_str()), 0);
-  CopyResult result;
-  EXPECT_FALSE(Copy(u"clips/v02_hires.mp4", u"linked/v02_hires.mp4", true, true, &result));
-  EXPECT_TRUE(result.alreadyThere);
-  EXPECT_TRUE(Commit().empty());
-  EXPECT_EQ(tree.Dump(u"clips"), "v02_hires.mp4 = the only take\n");
-}
-
-TEST_F(StagedCopy, ClipThatChangesWhileItIsCopiedIsNotKept) {
+TEST_F(CopyQueueTest, ClipThatChangesWhileItIsCopiedIsNotKept) {
   tree.WriteFile(u"src.mp4", std::string(1 << 20, 'a'));
   tree.WriteFile(u"dst.mp4", "earlier");
   // A camera still writing: the clip grows while the copy reads it.
@@ -235,13 +225,10 @@ TEST_F(StagedCopy, ClipThatChangesWhileItIsCopiedIsNotKept) {
       return true;
     }
   } grow;
-  grow.path = ToNativeName(tree.Path(u"src.mp4"));
+  grow.path = sys::ToNativeName(tree.Path(u"src.mp4"));
   for (bool verify : {true, false}) {
-    CopyRequest request;
-    request.verify = verify;
-    request.progress = &grow;
-    CopyResult result;
-    EXPECT_EQ(fs->Copy(tree.Path(u"src.mp4"), tree.Path(u"dst.mp4"), request, result), Errc::kSourceChanged);
+    std::uint64_t ticket = 0;
+    EXPECT_EQ(queue.Copy(tree.Path(u"src.mp4"), tree.Path(u"dst.mp4"), verify, &grow, ticket), Errc::kSourceChanged);
   }
   EXPECT_TRUE(Commit().empty());
   EXPECT_EQ(tree.ReadFile(u"dst.mp4"), "earlier");
@@ -251,4 +238,4 @@ TEST_F(StagedCopy, ClipThatChangesWhileItIsCopiedIsNotKept) {
 #endif  // !_WIN32
 
 }  // namespace
-}  // namespace marlowin::sys
+}  // namespace marlowin

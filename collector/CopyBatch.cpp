@@ -1,0 +1,144 @@
+#include "collector/CopyBatch.h"
+
+#include <algorithm>
+#include <new>
+#include <set>
+
+#include "platform/ContentHash.h"
+#include "platform/Errors.h"
+#include "platform/Paths.h"
+
+namespace marlowin {
+
+char* CopyBuffer::data() {
+  if (!storage_) storage_.reset(new (std::align_val_t(kAlignment)) char[kSize]);
+  return storage_.get();
+}
+
+void CopyBuffer::Free::operator()(char* p) const { ::operator delete[](p, std::align_val_t(kAlignment)); }
+
+std::error_code HashWholeFile(sys::OpenFile& file, CopyBuffer& buffer, std::string& hash,
+                              std::atomic<std::uint64_t>* counted, const std::atomic<bool>* stop) {
+  sys::ContentHasher hasher;
+  for (;;) {
+    std::size_t got = 0;
+    if (const std::error_code error = file.Read(buffer.data(), buffer.size(), got)) return error;
+    if (got == 0) break;
+    hasher.Update(buffer.data(), got);
+    if (counted) *counted += got;
+    if (stop && *stop) return Errc::kCancelled;
+  }
+  hash = hasher.Hex();
+  return {};
+}
+
+void CopyBatch::Commit() {
+  MakeDurable();
+  Prove();
+  PutInPlace();
+}
+
+void CopyBatch::Discard(StagedCopy& copy) {
+  if (copy.temporary.empty()) return;
+  if (copy.file) (void)copy.file->Close();
+  copy.file.reset();
+  (void)fs_.RemoveFile(copy.temporary);  // ours; nothing else can be done if it stays
+  copy.temporary.clear();
+}
+
+void CopyBatch::DiscardAll() {
+  for (StagedCopy& copy : copies) Discard(copy);
+  copies.clear();
+}
+
+// One flush for each volume that can be flushed whole; each file on the others. When a volume's
+// flush fails, each of its files is flushed on its own to learn whose data failed.
+void CopyBatch::MakeDurable() {
+  std::set<std::uint64_t> flushed;
+  std::set<std::uint64_t> failed;
+  for (StagedCopy& copy : copies) {
+    if (copy.temporary.empty() || copy.error) continue;
+    sys::FileStatus status;
+    if ((copy.error = copy.file->Status(status))) continue;
+    if (flushed.contains(status.volume)) continue;
+    if (failed.contains(status.volume)) {
+      copy.error = copy.file->Flush();
+      continue;
+    }
+    bool wholeVolume = false;
+    const std::error_code error = copy.file->FlushVolume(wholeVolume);
+    if (!error && wholeVolume) flushed.insert(status.volume);
+    if (error && wholeVolume) {
+      failed.insert(status.volume);
+      copy.error = copy.file->Flush();
+    } else {
+      copy.error = error;
+    }
+  }
+}
+
+std::error_code CopyBatch::HashFile(const std::u16string& path, bool fromDisk, std::string& hash) {
+  std::unique_ptr<sys::OpenFile> file;
+  if (const std::error_code error = fromDisk ? fs_.OpenFromDisk(path, file) : fs_.OpenForReading(path, file)) {
+    return error;
+  }
+  return HashWholeFile(*file, buffer_, hash, fromDisk ? &proven : nullptr, &stop);
+}
+
+std::string CopyBatch::ExpectedHash(StagedCopy& copy) {
+  if (copy.copyOf != kNotACopy) return ExpectedHash(copies[copy.copyOf]);
+  if (copy.hash.empty() && copy.verify) {
+    if (const std::error_code error = HashFile(copy.source, false, copy.hash)) {
+      copy.error = error;
+      copy.hash.clear();
+    }
+  }
+  return copy.hash;
+}
+
+void CopyBatch::Prove() {
+  for (StagedCopy& copy : copies) {
+    if (copy.error || !copy.verify) continue;
+    if (stop) {
+      copy.error = Errc::kCancelled;
+      continue;
+    }
+    const std::u16string& onDisk = copy.temporary.empty() ? copy.target : copy.temporary;
+    std::string actual;
+    if ((copy.error = HashFile(onDisk, true, actual))) continue;
+    const std::string expected = ExpectedHash(copy);
+    if (!copy.error && actual != expected) copy.error = Errc::kCopyDiffers;
+    // A copy found in place that differs from its clip is no copy: it goes.
+    if (copy.error == Errc::kCopyDiffers && copy.temporary.empty()) (void)fs_.RemoveFile(copy.target);
+  }
+}
+
+void CopyBatch::PutInPlace() {
+  std::vector<std::u16string> folders;
+  for (StagedCopy& copy : copies) {
+    if (copy.temporary.empty()) continue;
+    // A copy whose file could not be opened again (after a copy was made from it) has an error.
+    if (!copy.error) copy.error = copy.file->TakeAttributes(copy.sourceStatus);
+    // Closed before the move: Windows moves no file that is open without shared deletion.
+    const std::error_code closed = copy.file ? copy.file->Close() : std::error_code();
+    copy.file.reset();
+    if (!copy.error) copy.error = closed;
+    if (!copy.error) copy.error = fs_.MoveReplacing(copy.temporary, copy.target);
+    if (copy.error) {
+      Discard(copy);
+      continue;
+    }
+    copy.temporary.clear();
+    folders.push_back(sys::FolderOf(copy.target));
+  }
+  std::sort(folders.begin(), folders.end());
+  folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+  // The new names must be on the disk before a clip is marked as collected.
+  if (const std::error_code error = fs_.FlushFolders(folders)) {
+    for (StagedCopy& copy : copies) {
+      if (!copy.error) copy.error = error;
+    }
+  }
+}
+
+}  // namespace marlowin
