@@ -221,7 +221,7 @@ def time_check(args, ws, master, expected, collect, options, results):
     history = HISTORY_EXPECTED if options.history else HISTORY_EITHER
     copies = [os.path.join(ws.dest, copy) for copy in expected.copies()]
     quiet = ["--quiet"] if options.quiet else []
-    runs = [(CHECK, [args.binary, "--check"] + quiet + [ws.dest], None),
+    runs = [(CHECK, [args.binary] + quiet + ["--check", ws.dest], None),
             (XXHSUM, ["xxhsum", "-H2"] + copies, len(copies))]
     for round_number in range(1, args.rounds + 1):
         for label, argv, output_lines in taking_turns(runs, round_number):
@@ -300,7 +300,8 @@ def machine_rows(table, args, options, drive, seconds):
     if drive:
         table.add("destination", f"a network drive: {drive}; the folder it serves is on the "
                   "same disk as the work folder (and the shoot)")
-    table.add("command", "`" + shlex.join(["python3"] + sys.argv) + f"`, took {seconds / 60:.1f} min")
+    took = f"{seconds:.0f} s" if seconds < 90 else f"{seconds / 60:.0f} min"
+    table.add("command", "`" + shlex.join(["python3"] + sys.argv) + f"`, took {took}")
     table.add("marlowin-collect", f"{args.binary} ({options.describe()})")
 
 
@@ -420,7 +421,7 @@ class Phases:
 
 def run_phases(args, ws, commands, plan, options, modes, not_run, results, phases):
     """The main shoot, the check figures and the scale run, as the arguments ask."""
-    collect = commands[2]
+    collect = next(command for command in commands if command.label == COLLECT)
     if not args.no_main:
         print(f"shoot: {describe(args.size)}, {plural(args.rounds, 'round')}, in {ws.root}"
               f"{', destination on the network drive' if ws.dest_parent else ''}", flush=True)
@@ -512,7 +513,7 @@ def main(argv):
     try:
         return run_benchmark(args)
     except KeyboardInterrupt:
-        print("collect_bench: stopped; everything it had set up is undone", file=sys.stderr)
+        print("collect_bench: stopped", file=sys.stderr)
         return 130
     except DriveError as error:
         return refuse(f"the network drive could not be set up: {error}")
