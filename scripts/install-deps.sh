@@ -6,7 +6,8 @@ set -e
 run="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
   nlohmann-json3-dev libxxhash-dev"
 test="libgtest-dev libgmock-dev googletest g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
-  imagemagick desktop-file-utils xxhash time python3 dosfstools fusefat exfatprogs exfat-fuse"
+  imagemagick desktop-file-utils xxhash time python3 dosfstools fusefat exfatprogs exfat-fuse
+  sshfs openssh-server"
 case "${1:-test}" in
   run) packages="$run" ;;
   test) packages="$run $test" ;;
