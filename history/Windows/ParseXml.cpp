@@ -42,12 +42,17 @@ bool ReadAttributes(IXmlReader* reader, XmlElement& element) {
   return SUCCEEDED(reader->MoveToElement()) || element.attributes.empty();
 }
 
-Failure Malformed(IXmlReader* reader, HRESULT result) {
+// "line 3, column 5: what".
+Failure Where(IXmlReader* reader, std::string what) {
   UINT line = 0, column = 0;
   reader->GetLineNumber(&line);
   reader->GetLinePosition(&column);
-  return xmllite::Failed(HistoryErrc::kMalformedXml, result,
-                         "line " + std::to_string(line) + ", column " + std::to_string(column));
+  return {HistoryErrc::kMalformedXml,
+          "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + std::move(what)};
+}
+
+Failure Malformed(IXmlReader* reader, HRESULT result) {
+  return Where(reader, xmllite::Failed(HistoryErrc::kMalformedXml, result, "").detail);
 }
 
 }  // namespace
@@ -66,7 +71,10 @@ Result<XmlElement> ParseXml(std::string_view bytes) {
   std::vector<XmlElement*> open;  // earlier siblings are closed, so these stay where they are
   XmlNodeType type = XmlNodeType_None;
   HRESULT result = S_OK;
-  while ((result = reader->Read(&type)) == S_OK) {
+  // Every node takes at least one byte. Wine's reader, at the end of a document cut short,
+  // gives empty text nodes for ever: the count stops it.
+  for (std::size_t nodes = 0; (result = reader->Read(&type)) == S_OK; ++nodes) {
+    if (nodes > bytes.size()) return Where(reader.get(), "the document ends early");
     if (type == XmlNodeType_Element) {
       const bool empty = reader->IsEmptyElement();
       XmlElement* element = open.empty() ? &root : &open.back()->children.emplace_back();
@@ -86,7 +94,7 @@ Result<XmlElement> ParseXml(std::string_view bytes) {
     }
   }
   if (FAILED(result)) return Malformed(reader.get(), result);
-  if (!haveRoot || !open.empty()) return Failure{HistoryErrc::kMalformedXml, "no complete root element"};
+  if (!haveRoot || !open.empty()) return Where(reader.get(), "no complete root element");
   return root;
 }
 

@@ -58,7 +58,7 @@ Failure NewWriter(Com<IXmlWriter>& writer) {
 Failure Failed(HistoryErrc code, HRESULT result, std::string where) {
   char hex[16];
   std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(result));
-  return {code, std::move(where) + ": XmlLite error " + hex};
+  return {code, (where.empty() ? "" : where + ": ") + "XmlLite error " + hex};
 }
 
 }  // namespace marlowin::history::xmllite

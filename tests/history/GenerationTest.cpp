@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "history/XmlTree.h"
 #include "tests/history/Samples.h"
 #include "tests/history/SchemaCheck.h"
 
@@ -99,6 +100,10 @@ TEST(Generation, KeepsTabsAndCarriageReturnsOfNames) {
   generation.hashes = {Copy(u"a\tb\r\nc\rd/v01.mp4", 1, std::string(32, 'a'), HashAction::kOriginal)};
   Result<std::string> bytes = WriteGeneration(generation);
   ASSERT_TRUE(bytes) << Describe(bytes.failure());
+  EXPECT_EQ(bytes.value().find("c\rd"), std::string::npos) << "written as a character reference";
+  Result<XmlElement> probe = ParseXml("<a>&#13;</a>");
+  ASSERT_TRUE(probe);
+  if (probe.value().text != "\r") GTEST_SKIP() << "this XML reader reads &#13; as a space (Wine's XmlLite)";
   Result<Generation> read = ParseGeneration(bytes.value());
   ASSERT_TRUE(read) << Describe(read.failure());
   ExpectSameEntries(read.value().hashes, generation.hashes);
