@@ -42,7 +42,6 @@ class [[nodiscard]] Result {
  public:
   Result(T value) : state_(std::move(value)) {}
   Result(Failure failure) : state_(std::move(failure)) {}
-  Result(std::error_code code, std::string detail = {}) : state_(Failure{code, std::move(detail)}) {}
 
   bool ok() const { return state_.index() == 0; }
   explicit operator bool() const { return ok(); }

@@ -30,7 +30,8 @@ bool Get(IXmlReader* reader, Getter getter, std::string& out) {
 }
 
 bool ReadAttributes(IXmlReader* reader, XmlElement& element) {
-  for (HRESULT at = reader->MoveToFirstAttribute(); at == S_OK; at = reader->MoveToNextAttribute()) {
+  HRESULT at = reader->MoveToFirstAttribute();
+  for (; at == S_OK; at = reader->MoveToNextAttribute()) {
     XmlAttribute attribute;
     std::string ns;
     if (!Get(reader, &IXmlReader::GetLocalName, attribute.name) || !Get(reader, &IXmlReader::GetNamespaceUri, ns) ||
@@ -39,7 +40,7 @@ bool ReadAttributes(IXmlReader* reader, XmlElement& element) {
     }
     if (ns.empty()) element.attributes.push_back(std::move(attribute));  // xmlns declarations have one
   }
-  return SUCCEEDED(reader->MoveToElement()) || element.attributes.empty();
+  return SUCCEEDED(at) && SUCCEEDED(reader->MoveToElement());  // S_FALSE: no more attributes
 }
 
 // "line 3, column 5: what".
