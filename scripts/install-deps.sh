@@ -4,10 +4,10 @@
 #   install-deps.sh test   also to build and run every test and the benchmark (the default)
 set -e
 run="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
-  nlohmann-json3-dev libxxhash-dev"
+  nlohmann-json3-dev libxxhash-dev libssl-dev libxml2-dev"
 test="libgtest-dev libgmock-dev googletest g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
   imagemagick desktop-file-utils xxhash time python3 dosfstools fusefat exfatprogs exfat-fuse
-  sshfs openssh-server"
+  sshfs openssh-server libxml2-utils"
 case "${1:-test}" in
   run) packages="$run" ;;
   test) packages="$run $test" ;;

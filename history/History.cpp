@@ -1,0 +1,72 @@
+// Numbers and names of generations, and a history read generation by generation.
+#include "history/History.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "history/MhlDate.h"
+#include "history/XmlText.h"
+#include "platform/NativeName.h"
+
+namespace marlowin::history {
+namespace {
+
+// The number a generation file's name starts with; 0 for any other name.
+std::uint64_t NumberOfGenerationFile(std::u16string_view name) {
+  const std::size_t underscore = name.find(u'_');
+  if (underscore == 0 || underscore == std::u16string_view::npos || !name.ends_with(u".mhl")) return 0;
+  std::string digits;
+  for (char16_t c : name.substr(0, underscore)) {
+    if (c < u'0' || c > u'9') return 0;
+    digits.push_back(static_cast<char>(c));
+  }
+  return ParseUnsigned(digits).value_or(0);
+}
+
+Failure WithFile(Failure failure, const std::u16string& fileName) {
+  const std::string name = sys::ToDisplay(fileName);
+  failure.detail = failure.detail.empty() ? name : name + ": " + failure.detail;
+  return failure;
+}
+
+}  // namespace
+
+std::uint64_t NextSequenceNumber(const Chain& chain, const std::vector<std::u16string>& historyFolderNames) {
+  std::uint64_t last = 0;
+  for (const ChainEntry& entry : chain.generations) last = std::max(last, entry.sequence);
+  for (const std::u16string& name : historyFolderNames) last = std::max(last, NumberOfGenerationFile(name));
+  return last + 1;
+}
+
+std::u16string GenerationFileName(std::uint64_t sequence, std::u16string_view folderName, sys::FileTime startUtc) {
+  char number[24];
+  std::snprintf(number, sizeof number, "%04llu_", static_cast<unsigned long long>(sequence));
+  return sys::FromNativeName(number) + std::u16string(folderName) + u"_" +
+         sys::FromNativeName(FormatNameDate(startUtc)) + u".mhl";
+}
+
+Failure CheckChainFiles(const Chain& chain, const std::vector<std::u16string>& historyFolderNames) {
+  for (const ChainEntry& entry : chain.generations) {
+    if (std::find(historyFolderNames.begin(), historyFolderNames.end(), entry.fileName) == historyFolderNames.end()) {
+      return {HistoryErrc::kGenerationMissing, sys::ToDisplay(entry.fileName)};
+    }
+  }
+  return {};
+}
+
+Result<History> ReadHistory(const Chain& chain, const std::vector<std::u16string>& historyFolderNames,
+                            const ReadGenerationFile& read) {
+  if (Failure missing = CheckChainFiles(chain, historyFolderNames)) return missing;
+  History history;
+  for (const ChainEntry& entry : chain.generations) {
+    std::string bytes;
+    if (std::error_code error = read(entry.fileName, bytes)) return WithFile({error, {}}, entry.fileName);
+    if (Failure mismatch = CheckGeneration(entry, bytes)) return mismatch;
+    Result<Generation> generation = ParseGeneration(bytes);
+    if (!generation) return WithFile(generation.failure(), entry.fileName);
+    history.generations.push_back({entry, std::move(generation.value())});
+  }
+  return history;
+}
+
+}  // namespace marlowin::history
