@@ -35,6 +35,9 @@ struct PendingClip {
   std::u16string adlTarget, intTarget;
   std::uint64_t adlTicket = kNoTicket;
   std::uint64_t intTicket = kNoTicket;
+  bool adlWritten = false, intWritten = false;  // else found in place and proven
+  std::uint64_t size = 0;
+  sys::FileTime modified;
   bool failed = false;
   std::size_t record = kNoRecord;
 };
@@ -210,6 +213,8 @@ class Pass {
     PendingClip pending;
     pending.path = plan_.ClipPath(shot, clip);
     pending.newPath = plan_.MarkedPath(shot, clip);
+    pending.size = clip.size;
+    pending.modified = clip.modified;
     if (options_.recordClips) {
       pending.record = report_.clips.size();
       report_.clips.emplace_back().source = pending.path;
@@ -256,10 +261,13 @@ class Pass {
       batchProofBytes_ += proof;
       return {};
     }
+    // The clip's bytes are hashed as they are read, for the proof and for the record.
+    const CopyQueue::Mode mode{options_.verify || options_.log, options_.verify};
     const std::error_code error = planned.fromAdlCopy
                                       ? queue_.CopyOfQueued(pending.adlTicket, op.path, options_.verify, &work, ticket)
-                                      : queue_.Copy(op.from, op.path, options_.verify, &work, ticket);
+                                      : queue_.Copy(op.from, op.path, mode, &work, ticket);
     if (error) return error;
+    (op.intCopy ? pending.intWritten : pending.adlWritten) = true;
     work.Done(clip.size);
     batchProofBytes_ += proof;
     ++report_.copiesWritten;
@@ -294,7 +302,7 @@ class Pass {
   // A clip whose batch is finished: marked when each of its copies is proven and in place.
   void Conclude(PendingClip& clip) {
     bool stopped = false;
-    const auto check = [&](std::uint64_t ticket, const std::u16string& target, Operation operation) {
+    const auto check = [&](std::uint64_t ticket, const std::u16string& target, Operation operation, bool written) {
       if (ticket == kNoTicket) return;
       const auto found = outcomes_.find(ticket);
       const std::error_code error = found == outcomes_.end() ? std::error_code(Errc::kCancelled) : found->second.error;
@@ -303,13 +311,16 @@ class Pass {
       } else if (error) {
         problems_.Fail(operation, clip.path, target, error);
         clip.failed = true;
-      } else if (operation == Operation::kCopyToAdl && clip.record != kNoRecord) {
-        report_.clips[clip.record].hash = found->second.hash;
+      } else {
+        if (operation == Operation::kCopyToAdl && clip.record != kNoRecord) report_.clips[clip.record].hash = found->second.hash;
+        if (options_.log) {
+          options_.log->Add({target, clip.size, clip.modified, found->second.hash, written, options_.verify, sys::Now()});
+        }
       }
       if (found != outcomes_.end()) outcomes_.erase(found);
     };
-    check(clip.adlTicket, clip.adlTarget, Operation::kCopyToAdl);
-    check(clip.intTicket, clip.intTarget, Operation::kCopyToInt);
+    check(clip.adlTicket, clip.adlTarget, Operation::kCopyToAdl, clip.adlWritten);
+    check(clip.intTicket, clip.intTarget, Operation::kCopyToInt, clip.intWritten);
     if (clip.failed || stopped) return;
     if (!clip.newPath.empty()) {
       const std::error_code error = fs_.RenameNoReplace(clip.path, clip.newPath);
@@ -343,6 +354,7 @@ class Pass {
         const std::error_code deleted = fs_.RemoveFile(op.path);
         // Usually not there: it was not written. Anything else a person should know.
         if (deleted && deleted != std::errc::no_such_file_or_directory) problems_.Warn(Operation::kCleanUp, op.path, deleted);
+        if (!deleted && options_.log) options_.log->Remove(op.path);
         if (!deleted && shot.deletesCopyOf != kNoIndex && plan_.problems[shot.deletesCopyOf].path == op.path) {
           problems_.Tell(plan_.problems[shot.deletesCopyOf]);
         } else if (!deleted && moved) {

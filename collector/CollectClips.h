@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "collector/CopyLog.h"
 #include "collector/Plan.h"
 #include "collector/Progress.h"
 #include "collector/Report.h"
@@ -26,6 +27,9 @@ struct PassOptions {
   std::function<void(const Plan&)> onPlan;
   // Only the plan: nothing is done; the report tells what the plan knows.
   bool dryRun = false;
+  // Told each copy put in place or proven, with its clip's hash: copies are hashed as they are
+  // read from the clips also without verification.
+  CopyLog* log = nullptr;
 };
 
 // One collection pass from the starting folder into the destination folder, and its report.

@@ -33,16 +33,16 @@ std::uint64_t CopyQueue::Queue(StagedCopy&& copy) {
   return current_->copies.back().ticket;
 }
 
-std::error_code CopyQueue::Copy(const std::u16string& from, const std::u16string& to, bool verify,
+std::error_code CopyQueue::Copy(const std::u16string& from, const std::u16string& to, Mode mode,
                                 sys::ByteObserver* progress, std::uint64_t& ticket) {
   StagedCopy copy;
   copy.target = to;
   copy.source = from;
-  copy.verify = verify;
+  copy.verify = mode.prove;
   if (const std::error_code error = fs_.GetStatus(from, copy.sourceStatus)) return error;
   if (copy.sourceStatus.type != sys::FileType::kFile) return Errc::kNotARegularFile;
   std::error_code error;
-  if (verify) {
+  if (mode.hash || mode.prove) {
     error = CopyHashing(copy, progress);
   } else {
     copy.temporary = fs_.NewTemporaryPath(sys::FolderOf(to));
@@ -59,13 +59,13 @@ std::error_code CopyQueue::Copy(const std::u16string& from, const std::u16string
   return {};
 }
 
-std::error_code CopyQueue::CopyOfQueued(std::uint64_t of, const std::u16string& to, bool verify,
+std::error_code CopyQueue::CopyOfQueued(std::uint64_t of, const std::u16string& to, bool prove,
                                         sys::ByteObserver* progress, std::uint64_t& ticket) {
   StagedCopy* original = Find(of);
   if (!original || original->temporary.empty() || !original->file) return std::make_error_code(std::errc::invalid_argument);
   StagedCopy copy;
   copy.target = to;
-  copy.verify = verify;
+  copy.verify = prove;
   copy.copyOf = static_cast<std::size_t>(original - current_->copies.data());
   copy.source = original->temporary;
   copy.sourceStatus = original->sourceStatus;

@@ -34,15 +34,22 @@ class CopyQueue {
   CopyQueue& operator=(const CopyQueue&) = delete;
   ~CopyQueue();  // Abandon()
 
-  // Copies a clip to a temporary beside `to`: read, hashed and written with `verify`, the
-  // kernel's copy without. A failed copy leaves no temporary and keeps whatever `to` holds; so
-  // does a clip whose size or time changed while it was copied (Errc::kSourceChanged).
-  [[nodiscard]] std::error_code Copy(const std::u16string& from, const std::u16string& to, bool verify,
+  // How a copy is made: `hash` reads, hashes and writes the clip's bytes (else the kernel's
+  // copy); `prove` reads the copy back at its commit and compares it with the clip's hash.
+  struct Mode {
+    bool hash = true;
+    bool prove = true;
+  };
+
+  // Copies a clip to a temporary beside `to`. A failed copy leaves no temporary and keeps
+  // whatever `to` holds; so does a clip whose size or time changed while it was copied
+  // (Errc::kSourceChanged).
+  [[nodiscard]] std::error_code Copy(const std::u16string& from, const std::u16string& to, Mode mode,
                                      sys::ByteObserver* progress, std::uint64_t& ticket);
   // Copies a copy queued in this batch (its temporary) to a temporary beside `to`, in the kernel
   // (a block clone where the volume has it). It stands for the same clip: it is proven against
   // that clip's bytes.
-  [[nodiscard]] std::error_code CopyOfQueued(std::uint64_t of, const std::u16string& to, bool verify,
+  [[nodiscard]] std::error_code CopyOfQueued(std::uint64_t of, const std::u16string& to, bool prove,
                                              sys::ByteObserver* progress, std::uint64_t& ticket);
   // Queues a copy found in place, to be read back and proven against the clip at its commit.
   std::uint64_t Prove(const std::u16string& clip, const std::u16string& target);

@@ -1,11 +1,19 @@
 #include "platform/Files.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 #include "platform/Paths.h"
 
 namespace marlowin::sys {
+
+FileTime Now() {
+  const auto since = std::chrono::system_clock::now().time_since_epoch();
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
+  const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds);
+  return {seconds.count(), static_cast<std::uint32_t>(nanoseconds.count())};
+}
 
 bool SameModificationTime(const FileTime& source, const FileTime& copy) {
   if (source == copy) return true;

@@ -27,6 +27,9 @@ struct FileTime {
   friend bool operator==(const FileTime&, const FileTime&) = default;
 };
 
+// The time now, as a FileTime.
+FileTime Now();
+
 enum class FileType { kFile, kFolder, kLink, kOther };  // kLink: only from GetLinkStatus
 
 struct FileStatus {

@@ -36,7 +36,7 @@ class CopyQueueTest : public ::testing::Test {
 
   std::error_code Copy(const char16_t* from, const char16_t* to, bool verify = true, std::uint64_t* ticket = nullptr) {
     std::uint64_t own = 0;
-    return queue.Copy(tree.Path(from), tree.Path(to), verify, nullptr, ticket ? *ticket : own);
+    return queue.Copy(tree.Path(from), tree.Path(to), {verify, verify}, nullptr, ticket ? *ticket : own);
   }
   std::vector<CopyOutcome> Commit() {
     queue.BeginCommit();
@@ -228,7 +228,8 @@ TEST_F(CopyQueueTest, ClipThatChangesWhileItIsCopiedIsNotKept) {
   grow.path = sys::ToNativeName(tree.Path(u"src.mp4"));
   for (bool verify : {true, false}) {
     std::uint64_t ticket = 0;
-    EXPECT_EQ(queue.Copy(tree.Path(u"src.mp4"), tree.Path(u"dst.mp4"), verify, &grow, ticket), Errc::kSourceChanged);
+    EXPECT_EQ(queue.Copy(tree.Path(u"src.mp4"), tree.Path(u"dst.mp4"), {verify, verify}, &grow, ticket),
+              Errc::kSourceChanged);
   }
   EXPECT_TRUE(Commit().empty());
   EXPECT_EQ(tree.ReadFile(u"dst.mp4"), "earlier");
