@@ -22,6 +22,9 @@ const char* OutcomeName(Outcome outcome) {
     case Outcome::kDestinationFolderMissing: return "destination folder not accessible";
     case Outcome::kFolderInUse: return "folder in use";
     case Outcome::kNoRoom: return "no room";
+    case Outcome::kSameFolder: return "same folder";
+    case Outcome::kDestinationInside: return "destination inside starting folder";
+    case Outcome::kStartInside: return "starting folder inside destination";
   }
   return "";
 }
@@ -37,6 +40,8 @@ const char* OperationName(Operation operation) {
     case Operation::kCopyToInt: return "copy to int";
     case Operation::kMark: return "mark";
     case Operation::kCopyIsClip: return "copy is the clip";
+    case Operation::kCopyReplaced: return "copy replaced";
+    case Operation::kCopyDeleted: return "copy deleted";
     case Operation::kReplacedLink: return "replaced link";
     case Operation::kCleanUpMoved: return "clean-up moved";
     case Operation::kNotAClip: return "not a clip";
@@ -44,8 +49,6 @@ const char* OperationName(Operation operation) {
     case Operation::kPassedOver: return "passed over";
     case Operation::kEndedPass: return "ended pass";
     case Operation::kNotVisited: return "not visited";
-    case Operation::kReplacedCopy: return "replaced copy";
-    case Operation::kDeletedCopy: return "deleted copy";
     case Operation::kKeptName: return "kept name";
     case Operation::kCleanUp: return "clean-up";
     case Operation::kLeftover: return "leftover";
@@ -91,14 +94,20 @@ std::string ToJson(const PassReport& report) {
       {"destinationFolder", Text(report.destinationFolder)},
       {"verified", report.verified},
       {"shotFolders", report.shotFolders},
+      {"shotFoldersCollected", report.shotFoldersCollected},
       {"counts",
        {{"clipsPlanned", report.clipsPlanned},
         {"clipsSeen", report.clipsSeen},
         {"clipsCollected", report.clipsCollected},
+        {"clipsCopied", report.clipsCopied},
+        {"clipsProven", report.clipsProven},
+        {"clipsAlready", report.clipsAlready},
         {"clipsMarked", report.clipsMarked},
         {"clipsFailed", report.clipsFailed},
         {"copiesWritten", report.copiesWritten},
+        {"copiesProven", report.copiesProven},
         {"copiesInPlace", report.copiesInPlace},
+        {"clipFoldersUnread", report.clipFoldersUnread},
         {"bytesWritten", report.bytesWritten},
         {"roomNeeded", report.roomNeeded},
         {"roomFree", report.roomFree},

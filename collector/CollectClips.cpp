@@ -16,6 +16,7 @@
 #include "collector/ProblemList.h"
 #include "collector/WorkMeter.h"
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 
 namespace marlowin {
 namespace {
@@ -36,6 +37,8 @@ struct PendingClip {
   std::uint64_t adlTicket = kNoTicket;
   std::uint64_t intTicket = kNoTicket;
   bool adlWritten = false, intWritten = false;  // else found in place and proven
+  std::uint32_t shot = 0;
+  std::uint32_t loses = kNoIndex;  // a failure the plan knew: its copy is not its own
   std::uint64_t size = 0;
   sys::FileTime modified;
   bool failed = false;
@@ -63,6 +66,7 @@ class Pass {
       return !meter_.Stopped();
     });
     if (options_.onPlan) options_.onPlan(plan_);
+    collectedInShot_.assign(plan_.shots.size(), 0);
     report_.clipsPlanned = plan_.clips;
     if (plan_.stopped) return Finish();
     if (!HasRoom()) return std::move(report_);
@@ -97,6 +101,7 @@ class Pass {
       error = std::make_error_code(std::errc::not_a_directory);
     }
     if (error) return Refuse(Outcome::kDestinationFolderMissing, Operation::kOpenDestination, destination, error);
+    if (!Apart(startStatus, destinationStatus)) return false;
 
     // One pass at a time over the same clips and into the same folders. Only a lock that
     // another pass holds means "in use"; a folder that cannot be opened is not accessible.
@@ -107,14 +112,45 @@ class Pass {
       return Refuse(locked == Errc::kFolderInUse ? Outcome::kFolderInUse : notAccessible, Operation::kLockFolder, folder,
                     locked);
     };
-    if (!hold(start, Outcome::kStartingFolderMissing)) return false;
-    if (!destinationStatus.IsSameFileAs(startStatus) && !hold(destination, Outcome::kDestinationFolderMissing)) {
+    if (!hold(start, Outcome::kStartingFolderMissing) || !hold(destination, Outcome::kDestinationFolderMissing)) {
       return false;
     }
     if ((error = fs_.ListFolder(start, entries))) {
       return Refuse(Outcome::kStartingFolderMissing, Operation::kListStartingFolder, start, error);
     }
     return true;
+  }
+
+  // The two folders must be apart: a copy inside the starting folder lies on the card that is
+  // cleared once its clips carry the mark. Compared as the file system resolves them (links;
+  // on Windows also case and short names).
+  bool Apart(const sys::FileStatus& start, const sys::FileStatus& destination) {
+    std::u16string from, to;
+    if (const std::error_code error = fs_.ResolvePath(report_.startingFolder, from)) {
+      return Refuse(Outcome::kStartingFolderMissing, Operation::kListStartingFolder, report_.startingFolder, error);
+    }
+    if (const std::error_code error = fs_.ResolvePath(report_.destinationFolder, to)) {
+      return Refuse(Outcome::kDestinationFolderMissing, Operation::kOpenDestination, report_.destinationFolder, error);
+    }
+#ifdef _WIN32
+    from = sys::FoldAToZ(from);
+    to = sys::FoldAToZ(to);
+#endif
+    const auto inside = [](const std::u16string& inner, std::u16string outer) {
+      if (outer.empty() || (outer.back() != u'/' && outer.back() != u'\\')) outer.push_back(sys::kPathSeparator);
+      return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0;
+    };
+    Outcome refused = Outcome::kComplete;
+    if (start.IsSameFileAs(destination) || from == to) {
+      refused = Outcome::kSameFolder;
+    } else if (inside(to, from)) {
+      refused = Outcome::kDestinationInside;
+    } else if (inside(from, to)) {
+      refused = Outcome::kStartInside;
+    }
+    if (refused == Outcome::kComplete) return true;
+    report_.outcome = refused;
+    return false;
   }
 
   bool Refuse(Outcome outcome, Operation operation, const std::u16string& path, std::error_code reason) {
@@ -147,6 +183,7 @@ class Pass {
         const PlannedShot& shot = plan_.shots[step.shot];
         ++report_.shotFolders;
         report_.clipsSeen += shot.clips.size();
+        if (shot.clipFolder == ClipFolderState::kUnreadable) ++report_.clipFoldersUnread;
         TellProblems(shot.firstProblem, shot.problemCount);
         for (const PlannedClip& clip : shot.clips) TellProblems(clip.firstProblem, clip.problemCount);
       }
@@ -166,13 +203,17 @@ class Pass {
         const PlannedShot& shot = plan_.shots[step.shot];
         ++report_.shotFolders;
         adlFailed_.assign(shot.clips.size(), false);
-        plan_.ShotOperations(shot, [this](const PlanOperation& op) { return MakeOrTidy(op); });
+        // Its folders matter only where a copy goes into them.
+        plan_.ShotOperations(shot, [&](const PlanOperation& op) {
+          return MakeOrTidy(op, step.shot, kNoIndex, !shot.clips.empty());
+        });
         TellProblems(shot.firstProblem, shot.problemCount);
         report_.clipsSeen += shot.clips.size();
+        if (shot.clipFolder == ClipFolderState::kUnreadable) ++report_.clipFoldersUnread;
         break;
       }
       case StepKind::kClip:
-        CarryClip(plan_.shots[step.shot], step.index);
+        CarryClip(step.shot, step.index);
         break;
       case StepKind::kCommit:
         batches_.OnCommit(step.index != 0, Finisher(), Concluder(), Committer());
@@ -186,11 +227,18 @@ class Pass {
     }
   }
 
-  // A folder the copies need, made; or a leftover of an interrupted pass, removed.
-  bool MakeOrTidy(const PlanOperation& op) {
+  // A folder the copies need, made (a failure when a copy goes into it: the copies then fail
+  // too; else a warning); or a leftover of an interrupted pass, removed.
+  // `clip` is kNoIndex for the shot's adl folders.
+  bool MakeOrTidy(const PlanOperation& op, std::uint32_t shot, std::uint32_t clip, bool needed) {
     if (op.kind == PlanOperation::Kind::kMakeFolder) {
       const std::error_code error = fs_.MakeFolder(op.path);
-      if (error && error != std::errc::file_exists) problems_.Add(true, Operation::kMakeFolder, op.path).reason = error;
+      if (!error) {
+        // The first folder of a pair is the outer one, the second its video folder.
+        if (made_.empty() || made_.back().shot != shot || made_.back().clip != clip) made_.push_back({shot, clip, 0});
+        made_.back().folders |= op.path.ends_with(u"video") ? 2 : 1;
+      }
+      if (error && error != std::errc::file_exists) problems_.Add(needed, Operation::kMakeFolder, op.path).reason = error;
     } else if (op.kind == PlanOperation::Kind::kRemoveLeftover) {
       const std::error_code removed = fs_.RemoveLeftover(op.path);
       // One still held belongs to a pass that runs now (elsewhere, on a shared drive).
@@ -201,7 +249,8 @@ class Pass {
     return true;
   }
 
-  void CarryClip(const PlannedShot& shot, std::uint32_t index) {
+  void CarryClip(std::uint32_t shotIndex, std::uint32_t index) {
+    const PlannedShot& shot = plan_.shots[shotIndex];
     const PlannedClip& clip = shot.clips[index];
     TellProblems(clip.firstProblem, clip.problemCount);
     PassProgress& progress = meter_.Progress();
@@ -215,6 +264,8 @@ class Pass {
     pending.newPath = plan_.MarkedPath(shot, clip);
     pending.size = clip.size;
     pending.modified = clip.modified;
+    pending.shot = shotIndex;
+    pending.loses = clip.loses;
     if (options_.recordClips) {
       pending.record = report_.clips.size();
       report_.clips.emplace_back().source = pending.path;
@@ -223,7 +274,9 @@ class Pass {
     meter_.Tell();
     bool dropped = false;  // stopped during a copy: the clip is for the next pass
     plan_.ClipOperations(shot, clip, [&](const PlanOperation& op) {
-      if (op.kind == PlanOperation::Kind::kMakeFolder || op.kind == PlanOperation::Kind::kRemoveLeftover) return MakeOrTidy(op);
+      if (op.kind == PlanOperation::Kind::kMakeFolder || op.kind == PlanOperation::Kind::kRemoveLeftover) {
+        return MakeOrTidy(op, shotIndex, index, clip.hasIntCopy);
+      }
       const PlannedCopy& planned = op.intCopy ? clip.intCopy : clip.adl;
       const std::error_code error = CopyOne(op, planned, clip, pending);
       if (error == Errc::kCancelled) {
@@ -255,7 +308,7 @@ class Pass {
       return {};
     }
     if (planned.action == CopyAction::kProve) {
-      ++report_.copiesInPlace;
+      ++report_.copiesProven;
       ticket = queue_.Prove(op.from, op.path);
       work.Done(clip.size);
       batchProofBytes_ += proof;
@@ -279,7 +332,8 @@ class Pass {
     return [this] {
       if (!committing_) return;
       meter_.Progress().currentClip.clear();
-      WorkMeter::Step work(meter_);
+      // Copies written are proven and put in place even after a stop: their clips are marked.
+      WorkMeter::Step work(meter_, false);
       std::vector<CopyOutcome> outcomes;
       queue_.FinishCommit(outcomes, &work);
       work.Done(inFlightProofBytes_);
@@ -322,6 +376,10 @@ class Pass {
     check(clip.adlTicket, clip.adlTarget, Operation::kCopyToAdl, clip.adlWritten);
     check(clip.intTicket, clip.intTarget, Operation::kCopyToInt, clip.intWritten);
     if (clip.failed || stopped) return;
+    if (clip.loses != kNoIndex) {
+      problems_.Tell(plan_.problems[clip.loses]);
+      return;
+    }
     if (!clip.newPath.empty()) {
       const std::error_code error = fs_.RenameNoReplace(clip.path, clip.newPath);
       if (error == std::errc::file_exists) {
@@ -335,6 +393,14 @@ class Pass {
       }
     }
     ++report_.clipsCollected;
+    if (clip.adlWritten || clip.intWritten) {
+      ++report_.clipsCopied;
+    } else if (clip.adlTicket != kNoTicket || clip.intTicket != kNoTicket) {
+      ++report_.clipsProven;
+    } else {
+      ++report_.clipsAlready;
+    }
+    ++collectedInShot_[clip.shot];
     if (clip.record != kNoRecord) report_.clips[clip.record].collected = true;
   }
 
@@ -355,9 +421,7 @@ class Pass {
         // Usually not there: it was not written. Anything else a person should know.
         if (deleted && deleted != std::errc::no_such_file_or_directory) problems_.Warn(Operation::kCleanUp, op.path, deleted);
         if (!deleted && options_.log) options_.log->Remove(op.path);
-        if (!deleted && shot.deletesCopyOf != kNoIndex && plan_.problems[shot.deletesCopyOf].path == op.path) {
-          problems_.Tell(plan_.problems[shot.deletesCopyOf]);
-        } else if (!deleted && moved) {
+        if (!deleted && moved) {
           // As the naming rules have it; the person should know what is gone, and why.
           Problem& problem = problems_.Add(false, Operation::kCleanUpMoved, plan_.IntFolder(shot, cleanUp.intNumber));
           problem.target = op.path;
@@ -370,6 +434,20 @@ class Pass {
     });
   }
 
+  // A folder that holds anything stays, as it should.
+  void RemoveEmptyFoldersMade() {
+    for (auto made = made_.rbegin(); made != made_.rend(); ++made) {
+      const PlannedShot& shot = plan_.shots[made->shot];
+      const std::u16string number = made->clip == kNoIndex ? std::u16string() : shot.clips[made->clip].Number();
+      if (made->folders & 2) {
+        (void)fs_.RemoveEmptyFolder(made->clip == kNoIndex ? plan_.AdlVideoFolder(shot) : plan_.IntVideoFolder(shot, number));
+      }
+      if (made->folders & 1) {
+        (void)fs_.RemoveEmptyFolder(made->clip == kNoIndex ? plan_.AdlFolder(shot) : plan_.IntFolder(shot, number));
+      }
+    }
+  }
+
   std::u16string GreatestNotCopied(const PlannedShot& shot, const std::u16string& greatest) const {
     for (std::size_t i = 0; i < shot.clips.size(); ++i) {
       if (adlFailed_[i] && shot.clips[i].Number() == greatest) return plan_.ClipPath(shot, shot.clips[i]);
@@ -379,13 +457,19 @@ class Pass {
 
   PassReport Finish() {
     if (meter_.Stopped()) {
-      batches_.OnStop(Finisher(), Concluder());
-      queue_.Abandon();
+      // The copy under way was dropped; those written before it are proven, put in place and
+      // their clips marked. Folders made for copies that never came go again.
+      batches_.OnSettle(queue_.Queued() > 0, Finisher(), Concluder(), Committer());
+      RemoveEmptyFoldersMade();
       report_.outcome = Outcome::kCancelled;
     } else if (problems_.FailedClips() > 0 || report_.Failures() > 0) {
       report_.outcome = Outcome::kIncomplete;
     }
     report_.clipsFailed = problems_.FailedClips();
+    for (std::size_t i = 0; i < plan_.shots.size() && i < collectedInShot_.size(); ++i) {
+      const std::size_t clips = plan_.shots[i].clips.size();
+      if (clips > 0 && collectedInShot_[i] == clips) ++report_.shotFoldersCollected;
+    }
     report_.clipsPlanned = std::max(report_.clipsPlanned, report_.clipsSeen);
     meter_.Progress().stage = PassProgress::Stage::kDone;
     meter_.Progress().currentClip.clear();
@@ -401,6 +485,13 @@ class Pass {
   CopyQueue queue_;
   Plan plan_;
   BatchOrder<PendingClip> batches_;
+  struct Made {
+    std::uint32_t shot;
+    std::uint32_t clip;    // kNoIndex: the shot's adl folders, else the clip's int folders
+    unsigned folders;      // 1 the outer folder, 2 its video folder
+  };
+  std::vector<Made> made_;  // folders this pass made
+  std::vector<std::size_t> collectedInShot_;                    // clips collected, by shot
   std::vector<bool> adlFailed_;  // by clip of the shot under way: no adl copy, out of its clean-up
   std::unordered_map<std::uint64_t, CopyOutcome> outcomes_;  // of the commits finished, by ticket
   std::uint64_t batchProofBytes_ = 0;

@@ -53,6 +53,9 @@ struct PlannedClip {
   std::uint32_t firstProblem = 0;
   std::uint32_t problemCount = 0;
   bool blocked = false;        // a failure among its problems: nothing is done for it
+  // A failure told when the clip is concluded instead of its mark: a later clip of the pass
+  // replaces its copy, or a later shot's clean-up deletes it (Plan::problems).
+  std::uint32_t loses = kNoIndex;
 
   std::u16string Number() const { return hasNumber ? std::u16string(number, 2) : std::u16string(); }
   bool HasIntFolders() const;  // a number other than 01: its int folders are made
@@ -68,9 +71,6 @@ struct PlannedShot {
   bool tidiesAdlFolder = false;  // first to make its adl video folder, which holds leftovers
   std::uint32_t firstProblem = 0;  // told after its folders are made (listing its clip folder)
   std::uint32_t problemCount = 0;
-  // Told when the clean-up deletes the planned file, a copy that another shot's clip made in
-  // this pass.
-  std::uint32_t deletesCopyOf = kNoIndex;
 };
 
 enum class StepKind : std::uint8_t {

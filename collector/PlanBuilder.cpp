@@ -119,7 +119,7 @@ class Builder {
           groups.try_emplace(Key(MakeAdlFolderName(verdict.tokens)), static_cast<std::uint32_t>(groupOf_.size()));
       (void)added;
       const auto shot = static_cast<std::uint32_t>(plan_.shots.size());
-      plan_.shots.push_back({entry.name, std::move(verdict.tokens), {}, ClipFolderState::kListed, false, 0, 0, kNoIndex});
+      plan_.shots.push_back({entry.name, std::move(verdict.tokens), {}, ClipFolderState::kListed, false, 0, 0});
       groupOf_.push_back(group->second);
       ++groupSizes_[group->second];
       walk.push_back({true, shot});
@@ -233,17 +233,28 @@ class Builder {
     if (first && folder.exists) LookUpName(shot, clipIndex, target, state->second, problems);
     const NameState& now = state->second;
     if (now.writerShot != kNoIndex && (now.writerShot != shotIndex || now.writerClip != clipIndex)) {
-      // Another clip of this pass made the copy that this one replaces: never taken as in place.
-      Problem problem;
-      problem.operation = Operation::kReplacedCopy;
-      problem.path = plan_.ClipPath(shot, clip);
-      problem.target = target;
-      problem.other = plan_.ClipPath(plan_.shots[now.writerShot], plan_.shots[now.writerShot].clips[now.writerClip]);
-      problems.push_back(std::move(problem));
+      // Another clip of this pass made the copy that this one replaces: that clip's copy is not
+      // its own any more, and this one is never taken as in place.
+      Lose(now.writerShot, now.writerClip, Operation::kCopyReplaced, target, plan_.ClipPath(shot, clip));
     } else if (now.exists && now.size == clip.size && sys::SameModificationTime(clip.modified, now.modified)) {
       copy.action = clip.marked || !plan_.settings.verify ? CopyAction::kInPlace : CopyAction::kProve;
     }
     state->second = {true, clip.size, clip.modified, shotIndex, clipIndex};
+  }
+
+  // A clip of this pass whose copy another clip replaces, or another shot's clean-up deletes:
+  // it is not collected, though its copies are made as the naming rules have it.
+  void Lose(std::uint32_t shotIndex, std::uint32_t clipIndex, Operation operation, const std::u16string& copy,
+            std::u16string by) {
+    PlannedClip& clip = plan_.shots[shotIndex].clips[clipIndex];
+    if (clip.loses != kNoIndex) return;
+    Problem problem;
+    problem.failure = true;
+    problem.operation = operation;
+    problem.path = plan_.ClipPath(plan_.shots[shotIndex], clip);
+    problem.target = copy;
+    problem.other = std::move(by);
+    clip.loses = AddProblem(std::move(problem));
   }
 
   // What a copy's name holds on the disk. A link is no copy, whatever it leads to, and neither is
@@ -359,11 +370,7 @@ class Builder {
           sys::JoinPath(plan_.IntVideoFolder(shot, planned.intNumber), MakeCleanupClipName(planned.greatest));
       NameState& state = group.names[Key(file)];
       if (state.writerShot != kNoIndex && state.writerShot != shotIndex) {
-        Problem problem;
-        problem.operation = Operation::kDeletedCopy;
-        problem.path = file;
-        problem.other = plan_.ClipPath(plan_.shots[state.writerShot], plan_.shots[state.writerShot].clips[state.writerClip]);
-        shot.deletesCopyOf = AddProblem(std::move(problem));
+        Lose(state.writerShot, state.writerClip, Operation::kCopyDeleted, file, plan_.ShotFolder(shot));
       }
       state = NameState{};
     }

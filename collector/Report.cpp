@@ -1,6 +1,7 @@
 #include "collector/Report.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "collector/ProgressMeter.h"
 #include "platform/Errors.h"
@@ -32,9 +33,16 @@ std::u16string OutcomeLine(const PassReport& report) {
   switch (report.outcome) {
     case Outcome::kComplete:
       return std::u16string(kVideoCopyComplete);
-    case Outcome::kIncomplete:
-      return u"video copy incomplete: " + Number(report.clipsFailed) + u" of " + Number(report.clipsSeen) +
-             u" clips could not be copied";
+    case Outcome::kIncomplete: {
+      // Clips are counted; a clip folder that cannot be read hides how many clips it holds.
+      const std::u16string folders =
+          Counted(report.clipFoldersUnread, u"clip folder", u"clip folders") + u" could not be read";
+      if (report.clipsFailed == 0 && report.clipFoldersUnread > 0) return u"video copy incomplete: " + folders;
+      std::u16string line = u"video copy incomplete: " + Number(report.clipsFailed) + u" of " +
+                            Number(report.clipsSeen) + u" clips could not be copied";
+      if (report.clipFoldersUnread > 0) line += u", " + folders;
+      return line;
+    }
     case Outcome::kCancelled:
       return u"video copy cancelled: " + Number(report.clipsCollected) + u" of " + Number(report.clipsPlanned) +
              u" clips were collected";
@@ -47,9 +55,57 @@ std::u16string OutcomeLine(const PassReport& report) {
     case Outcome::kNoRoom:
       return u"video copy not started: the destination needs " + FormatBytes(report.roomNeeded) + u", " +
              FormatBytes(report.roomFree) + u" are free";
+    case Outcome::kSameFolder:
+      return u"video copy not started: the starting folder and the copy to folder are the same folder";
+    case Outcome::kDestinationInside:
+      return u"video copy not started: the copy to folder lies inside the starting folder";
+    case Outcome::kStartInside:
+      return u"video copy not started: the starting folder lies inside the copy to folder";
   }
   return {};
 }
+
+namespace {
+
+// "a, b, c": the first count with its noun ("6 clips copied, 12 already collected").
+std::u16string Listed(const std::vector<std::pair<std::size_t, std::u16string_view>>& parts, std::u16string_view one,
+                      std::u16string_view many) {
+  std::u16string text;
+  for (const auto& [count, what] : parts) {
+    if (count == 0) continue;
+    text += text.empty() ? Counted(count, one, many) : u", " + Number(count);
+    text += what;
+  }
+  return text;
+}
+
+// "6 clips copied, 12 already collected, from 6 shot folders to D.": each clip counted once.
+std::u16string ClipsSentence(const PassReport& report) {
+  const std::size_t all = report.outcome == Outcome::kCancelled ? std::max(report.clipsPlanned, report.clipsSeen)
+                                                                : report.clipsSeen;
+  std::u16string sentence = Listed({{report.clipsCopied, u" copied"},
+                                    {report.clipsProven, u" proven again"},
+                                    {report.clipsAlready, u" already collected"},
+                                    {all - std::min(all, report.clipsCollected), u" not collected"}},
+                                   u"clip", u"clips");
+  if (report.copiesWritten == 0 && report.clipsCollected > 0) sentence = u"Nothing was written: " + sentence;
+  sentence += u", from ";
+  if (report.shotFoldersCollected < report.shotFolders) sentence += Number(report.shotFoldersCollected) + u" of ";
+  return sentence + Counted(report.shotFolders, u"shot folder", u"shot folders") + u" to " +
+         report.destinationFolder + u".";
+}
+
+// "12 copies written and verified, 36 already in place and not read again.": what was proven.
+std::u16string CopiesSentence(const PassReport& report) {
+  const std::u16string text =
+      Listed({{report.copiesWritten, report.verified ? u" written and verified" : u" written, not read back"},
+              {report.copiesProven, u" found in place and verified"},
+              {report.copiesInPlace, u" already in place and not read again"}},
+             u"copy", u"copies");
+  return text.empty() ? text : text + u".";
+}
+
+}  // namespace
 
 std::u16string SummaryLine(const PassReport& report) {
   switch (report.outcome) {
@@ -57,6 +113,9 @@ std::u16string SummaryLine(const PassReport& report) {
     case Outcome::kDestinationFolderMissing:
     case Outcome::kFolderInUse:
     case Outcome::kNoRoom:
+    case Outcome::kSameFolder:
+    case Outcome::kDestinationInside:
+    case Outcome::kStartInside:
       return u"Nothing was changed.";
     default:
       break;
@@ -67,14 +126,8 @@ std::u16string SummaryLine(const PassReport& report) {
            u"(harbour_dawn_wide) and holds its clips (v01.mp4, v02.mp4, ...) in a folder named "
            u"\"MP4 HIGH RES\".";
   }
-  std::u16string line = Counted(report.clipsCollected, u"clip", u"clips") + u" from " +
-                        Counted(report.shotFolders, u"shot folder", u"shot folders") + u" copied to " +
-                        report.destinationFolder;
-  if (report.copiesInPlace > 0) {
-    line += u" (" + Counted(report.copiesInPlace, u"copy was", u"copies were") + u" already there)";
-  }
-  if (report.verified && report.clipsCollected > 0) line += u", every copy verified";
-  return line + u".";
+  const std::u16string copies = CopiesSentence(report);
+  return ClipsSentence(report) + (copies.empty() ? u"" : u" " + copies);
 }
 
 std::u16string DescribeProblem(const Problem& p) {
@@ -96,6 +149,10 @@ std::u16string DescribeProblem(const Problem& p) {
       return path + u": int copy " + p.target + u" not made: " + Reason(p);
     case Operation::kMark:
       return path + u": copied, but not marked as " + p.target + u": " + Reason(p);
+    case Operation::kCopyReplaced:
+      return path + u": not collected: its copy is replaced by the copy of " + p.other;
+    case Operation::kCopyDeleted:
+      return path + u": not collected: its int copy " + p.target + u" is deleted by the clean-up of " + p.other;
     case Operation::kCopyIsClip:
       return path + u": not copied: " + p.target + u" is the clip itself (its folder leads to the clip's own folder)";
     case Operation::kReplacedLink:
@@ -113,10 +170,6 @@ std::u16string DescribeProblem(const Problem& p) {
       return path + u": a name of underscores only ends the pass here";
     case Operation::kNotVisited:
       return path + u": not visited, the pass ended before it";
-    case Operation::kReplacedCopy:
-      return path + u": its copy " + p.target + u" replaced the copy of " + p.other + u" made earlier";
-    case Operation::kDeletedCopy:
-      return path + u": the copy of " + p.other + u" was deleted again by a later shot's clean-up";
     case Operation::kKeptName:
       return path + u": kept its name, " + p.target + u" exists";
     case Operation::kCleanUp:

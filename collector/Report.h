@@ -23,6 +23,9 @@ enum class Outcome {
   kDestinationFolderMissing, // not a folder: nothing changed
   kFolderInUse,              // another pass works on one of the folders: nothing changed
   kNoRoom,                   // the copies do not fit on the destination: nothing changed
+  kSameFolder,               // the two folders are one: nothing changed
+  kDestinationInside,        // the copy to folder lies inside the starting folder: nothing changed
+  kStartInside,              // the starting folder lies inside the copy to folder: nothing changed
 };
 
 // What a problem is about.
@@ -37,14 +40,14 @@ enum class Operation {
   kCopyToInt,           // the int copy failed (or could not be proven)
   kMark,                // the clip could not be given its marked name
   kCopyIsClip,          // the copy's name leads to the clip itself: its folder is the clip's
+  kCopyReplaced,        // a later clip of the pass replaces this clip's copy: it is not its own
+  kCopyDeleted,         // a later shot's clean-up deletes this clip's int copy
   // warnings
   kNotAClip,            // a file of a clip folder that is no clip
   kNoClipFolder,        // a handled shot folder without its clip folder
   kPassedOver,          // a folder of the starting folder that is not a shot folder
   kEndedPass,           // the underscores-only folder that ended the pass
   kNotVisited,          // a folder after it, therefore not visited
-  kReplacedCopy,        // a copy replaced one made earlier in this pass from another clip
-  kDeletedCopy,         // the clean-up deleted a copy made earlier in this pass for another clip
   kKeptName,            // the clip kept its name: its marked name exists
   kCleanUp,             // the clean-up could not remove what it should
   kLeftover,            // a temporary of an earlier pass that could not be removed
@@ -78,14 +81,20 @@ struct PassReport {
   std::u16string destinationFolder;
   bool verified = true;          // copies were proven by reading them back
 
-  std::size_t shotFolders = 0;   // handled shot folders
-  std::size_t clipsPlanned = 0;  // clips found before the first copy
-  std::size_t clipsSeen = 0;     // clips in the handled clip folders reached
-  std::size_t clipsCollected = 0;// all of whose copies were made (and proven)
-  std::size_t clipsMarked = 0;   // given their marked name in this pass
-  std::size_t clipsFailed = 0;   // with at least one failure
-  std::size_t copiesWritten = 0; // copies written (not found in place already)
-  std::size_t copiesInPlace = 0; // copies found in place and left as they were
+  std::size_t shotFolders = 0;           // handled shot folders
+  std::size_t shotFoldersCollected = 0;  // with clips, every one of them collected
+  std::size_t clipFoldersUnread = 0;     // clip folders there that could not be listed
+  std::size_t clipsPlanned = 0;   // clips found before the first copy
+  std::size_t clipsSeen = 0;      // clips in the handled clip folders reached
+  std::size_t clipsCollected = 0; // every copy in place (and proven): the three below
+  std::size_t clipsCopied = 0;    //   at least one copy written in this pass
+  std::size_t clipsProven = 0;    //   copies all in place, proven again in this pass
+  std::size_t clipsAlready = 0;   //   copies all in place, not read in this pass
+  std::size_t clipsMarked = 0;    // given their marked name in this pass
+  std::size_t clipsFailed = 0;    // with at least one failure
+  std::size_t copiesWritten = 0;  // copies written (not found in place already)
+  std::size_t copiesProven = 0;   // copies found in place and proven against their clip
+  std::size_t copiesInPlace = 0;  // copies found in place and not read
   std::uint64_t bytesWritten = 0;
   std::uint64_t roomNeeded = 0;  // kNoRoom: the bytes the destination volume must take
   std::uint64_t roomFree = 0;    // and those it has free
@@ -102,8 +111,9 @@ struct PassReport {
 // accessible", "copy to path not accessible", or the folder-in-use line.
 std::u16string OutcomeLine(const PassReport& report);
 
-// The line after it: "60 clips from 10 shot folders copied to D", or, when no clip was
-// found, what a shot folder must look like.
+// The lines after it: what became of the clips ("6 clips copied, 12 already collected, from
+// 6 shot folders to D.") and of their copies ("12 copies written and verified, 36 already in
+// place and not read again."), or, when no clip was found, what a shot folder must look like.
 std::u16string SummaryLine(const PassReport& report);
 
 // One problem as a person reads it: "PATH: REASON".

@@ -31,7 +31,8 @@ void WorkMeter::SetDone(std::uint64_t work) {
 
 bool WorkMeter::Step::OnBytes(std::uint64_t bytesDone) {
   meter_.SetDone(base_ + bytesDone);
-  return !meter_.Stopped();
+  const bool stopped = meter_.Stopped();  // asked either way, so that a stop is seen at once
+  return !stoppable_ || !stopped;
 }
 
 void WorkMeter::Step::Done(std::uint64_t bytes) { meter_.SetDone(base_ + bytes); }

@@ -23,16 +23,20 @@ class WorkMeter {
   // Whether the observer asked the pass to stop, now or before.
   bool Stopped();
 
-  // One step of work: the bytes it reports are added to what was done before it.
+  // One step of work: the bytes it reports are added to what was done before it. A step that
+  // may be stopped tells a stop asked meanwhile; one that may not (proving copies already
+  // written) goes on to its end.
   class Step final : public sys::ByteObserver {
    public:
-    explicit Step(WorkMeter& meter) : meter_(meter), base_(meter.done_) {}
+    explicit Step(WorkMeter& meter, bool stoppable = true)
+        : meter_(meter), base_(meter.done_), stoppable_(stoppable) {}
     bool OnBytes(std::uint64_t bytesDone) override;
     void Done(std::uint64_t bytes);
 
    private:
     WorkMeter& meter_;
     std::uint64_t base_;
+    bool stoppable_;
   };
 
  private:

@@ -244,14 +244,24 @@ bool FlipCase(std::string& name) {
   return flipped;
 }
 
-// Whether `name` in `parent` (on the volume `device`) is found under its case-flipped form:
-// 1 yes, 0 no, -1 it cannot be told from this name.
-int FindsFlipped(const std::string& parent, std::string name, dev_t device, ino_t inode) {
+// Whether `name` in `parent` is found under its case-flipped form: 1 yes, 0 no, -1 it cannot be
+// told from this name. Found, and no entry of that very name: the lookup folded the case (FUSE
+// drivers need not give one file the same inode number twice, so inodes tell nothing).
+int FindsFlipped(const std::string& parent, std::string name) {
   if (!FlipCase(name)) return -1;
   struct stat st {};
   if (::stat((parent + "/" + name).c_str(), &st) != 0) return errno == ENOENT ? 0 : -1;
-  if (st.st_dev != device) return -1;
-  return st.st_ino == inode ? 1 : 0;
+  DIR* dir = ::opendir(parent.c_str());
+  if (!dir) return -1;
+  int found = 1;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (name == entry->d_name) {
+      found = 0;  // two entries, one name in each case
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found;
 }
 
 }  // namespace
@@ -267,7 +277,7 @@ std::error_code FoldsCase(const std::u16string& folder, bool& folds) {
     const std::string parent = slash == 0 ? "/" : native.substr(0, slash);
     struct stat up {};
     if (::stat(parent.c_str(), &up) == 0 && up.st_dev == st.st_dev) {
-      const int found = FindsFlipped(parent, native.substr(slash + 1), st.st_dev, st.st_ino);
+      const int found = FindsFlipped(parent, native.substr(slash + 1));
       if (found >= 0) {
         folds = found == 1;
         return {};
@@ -280,9 +290,7 @@ std::error_code FoldsCase(const std::u16string& folder, bool& folds) {
     while (const dirent* entry = ::readdir(dir)) {
       const std::string name = entry->d_name;
       if (name == "." || name == "..") continue;
-      struct stat own {};
-      if (::fstatat(::dirfd(dir), name.c_str(), &own, 0) != 0) continue;
-      found = FindsFlipped(native, name, own.st_dev, own.st_ino);
+      found = FindsFlipped(native, name);
       if (found >= 0) break;
     }
     ::closedir(dir);

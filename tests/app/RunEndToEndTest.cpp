@@ -29,8 +29,8 @@ TEST(RunWithRealWindows, TwoChosenFoldersAreCollectedAndOneMessageSaysSo) {
   EXPECT_EQ(user.selections[0], user.selections[1]);
   ASSERT_EQ(user.messages.size(), 1u);
   EXPECT_EQ(user.messages[0].caption, u"Marlowin");
-  EXPECT_EQ(user.messages[0].text, u"video copy complete\n\n3 clips from 1 shot folder copied to " +
-                                       tree.Path(u"collected") + u", every copy verified.");
+  EXPECT_EQ(user.messages[0].text, u"video copy complete\n\n3 clips copied, from 1 shot folder to " +
+                                       tree.Path(u"collected") + u". 4 copies written and verified.");
   EXPECT_EQ(tree.Dump(),
             "collected/\n"
             "collected/ab_cd_adl_ef/\n"

@@ -93,7 +93,9 @@ TEST_F(RunOutcome, FailuresAreToldWithTheirClipAndReasonNotCalledComplete) {
   const std::u16string folder = tree.Path(u"collected") + marlowin::sys::kPathSeparator + u"ab_cd_adl_ef";
   const std::u16string notFolder = marlowin::sys::FromNativeName(std::make_error_code(std::errc::not_a_directory).message());
   EXPECT_EQ(text.substr(0, text.find(u"\n")), u"video copy incomplete: 2 of 2 clips could not be copied");
-  EXPECT_NE(text.find(u"\n\n0 clips from 1 shot folder copied to " + tree.Path(u"collected") + u".\n"), std::u16string::npos);
+  EXPECT_NE(text.find(u"\n\n2 clips not collected, from 0 of 1 shot folder to " + tree.Path(u"collected") + u".\n"),
+            std::u16string::npos)
+      << marlowin::sys::ToDisplay(text);
   EXPECT_NE(text.find(u"\n" + folder + u": cannot be made: " + notFolder + u"\n"), std::u16string::npos) << marlowin::sys::ToDisplay(text);
   EXPECT_NE(text.find(tree.Path(u"shoot") + marlowin::sys::kPathSeparator + u"ab_cd_ef" + marlowin::sys::kPathSeparator +
                       u"MP4 HIGH RES" + marlowin::sys::kPathSeparator + u"v01.mp4: not copied to "),
@@ -123,8 +125,8 @@ TEST_F(RunOutcome, ADriveRootIsFoundAsEitherFolder) {
   shell.Cancel();
   Run();
   shell.ConfirmPath(tree.Path(u"empty"));
-  shell.ConfirmPath(root);  // the pass over an empty folder copies nothing
+  shell.ConfirmPath(root);  // found, and refused: every folder lies inside it
   Run();
   EXPECT_EQ(shell.browses.size(), 4u);
-  EXPECT_EQ(Shown(), (Texts{kComplete, kComplete}));
+  EXPECT_EQ(Shown(), (Texts{kComplete, u"video copy not started: the starting folder lies inside the copy to folder"}));
 }

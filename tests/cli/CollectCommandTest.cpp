@@ -44,8 +44,8 @@ class CollectCommandTest : public ::testing::Test {
 TEST_F(CollectCommandTest, CompletePassPrintsTheOutcomeAndASummaryAndExitsZero) {
   const Result r = Run({tree.Path(u"S"), tree.Path(u"D")});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "video copy complete\n3 clips from 1 shot folder copied to " + Native(u"D") +
-                       ", every copy verified.\n");
+  EXPECT_EQ(r.out, "video copy complete\n3 clips copied, from 1 shot folder to " + Native(u"D") +
+                       ". 4 copies written and verified.\n");
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(tree.Exists(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"));
 }
@@ -58,8 +58,8 @@ TEST_F(CollectCommandTest, FailuresGoToStderrWithTheirClipAndReason) {
   };
   const Result r = Run({u"--no-verify", tree.Path(u"S"), tree.Path(u"D")});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "video copy incomplete: 1 of 3 clips could not be copied\n2 clips from 1 shot folder copied to " +
-                       Native(u"D") + ".\n");
+  EXPECT_EQ(r.out, "video copy incomplete: 1 of 3 clips could not be copied\n2 clips copied, 1 not collected, from 0 "
+                   "of 1 shot folder to " + Native(u"D") + ". 3 copies written, not read back.\n");
   EXPECT_EQ(r.err, "marlowin-collect: " + Native(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4") + ": not copied to " +
                        Native(u"D/ab_cd_adl_ef/video/v03_hires.mp4") + ": " +
                        std::make_error_code(std::errc::no_space_on_device).message() + "\n" +

@@ -15,6 +15,7 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace marlowin {
@@ -190,7 +191,7 @@ TEST_F(CollectClipsTest, ClipOneAfterClipZeroLeavesTheZeroIntCopy) {
   EXPECT_EQ(Problems(report)[0].rfind("warning: <root>/D/ab_cd_int_ef__m00/video: not removed: ", 0), 0u);
 }
 
-TEST_F(CollectClipsTest, TwoClipsWithOneNumberShareTheirCopiesAndKeepTheirNames) {
+TEST_F(CollectClipsTest, TwoClipsWithOneNumberShareTheirCopiesAndOnlyTheLaterIsCollected) {
   AddClips(u"ab_cd_ef", {u"v02.mp4", u"v02_hires.mp4", u"v03.MP4", u"notes.txt", u"README"});
   const PassReport report = Pass();
   EXPECT_EQ(tree.Dump(u"D"),
@@ -204,17 +205,19 @@ TEST_F(CollectClipsTest, TwoClipsWithOneNumberShareTheirCopiesAndKeepTheirNames)
             "v02_hires.mp4 = ab_cd_ef/v02_hires.mp4\n"
             "v03.MP4 = ab_cd_ef/v03.MP4\n");
   EXPECT_EQ(report.clipsSeen, 2u);
-  EXPECT_EQ(report.outcome, Outcome::kComplete);
+  // v02.mp4's copy is replaced by v02_hires.mp4's: it has no copy of its own.
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 1 of 2 clips could not be copied");
   const std::string clips = "<root>/S/ab_cd_ef/MP4 HIGH RES/";
   EXPECT_EQ(Problems(report), (std::vector<std::string>{
+      "failure: " + clips + "v02.mp4: not collected: its copy is replaced by the copy of " + clips + "v02_hires.mp4",
       "warning: " + clips + "notes.txt: not a clip (only names ending in \".mp4\" are clips)",
       "warning: " + clips + "README: not a clip (only names ending in \".mp4\" are clips)",
       "warning: " + clips + "v03.MP4: not a clip (only names ending in \".mp4\" are clips)",
-      // v02.mp4 is concluded before v02_hires.mp4's copy replaces its own.
-      "warning: " + clips + "v02_hires.mp4: its copy <root>/D/ab_cd_adl_ef/video/v02_hires.mp4 replaced the copy of " +
-          clips + "v02.mp4 made earlier",
-      "warning: " + clips + "v02.mp4: kept its name, " + clips + "v02_hires.mp4 exists",
   }));
+  // And so it stays, pass after pass.
+  const std::string after = tree.Dump();
+  EXPECT_EQ(OutcomeLine(Pass()), u"video copy incomplete: 1 of 2 clips could not be copied");
+  EXPECT_EQ(tree.Dump(), after);
 }
 
 TEST_F(CollectClipsTest, UnderscoreFolderEndsThePassWhereWindowsListsItAndOddNamesAreSkipped) {
@@ -257,12 +260,21 @@ TEST_F(CollectClipsTest, FoldersWithTheSameKeyTokensShareTheirAdlAndIntFolders) 
             "ab_cd_adl_ef/video/\n"
             "ab_cd_adl_ef/video/v02_hires.mp4 = ab_cd_x_ef/v02.mp4\n"
             "ab_cd_adl_ef/video/v03_hires.mp4 = ab_cd_ef/v03.mp4\n");
+  // The earlier v02's copies are not its own any more: it is not marked. Its v03 is collected.
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 1 of 3 clips could not be copied");
   EXPECT_EQ(Problems(report), (std::vector<std::string>{
-      "warning: <root>/S/ab_cd_x_ef/MP4 HIGH RES/v02.mp4: its copy <root>/D/ab_cd_adl_ef/video/v02_hires.mp4 "
-      "replaced the copy of <root>/S/ab_cd_ef/MP4 HIGH RES/v02.mp4 made earlier",
-      "warning: <root>/D/ab_cd_int_ef__m02/video/v02_hires.mp4: the copy of <root>/S/ab_cd_ef/MP4 HIGH RES/v02.mp4 "
-      "was deleted again by a later shot's clean-up",
+      "failure: <root>/S/ab_cd_ef/MP4 HIGH RES/v02.mp4: not collected: its copy is replaced by the copy of "
+      "<root>/S/ab_cd_x_ef/MP4 HIGH RES/v02.mp4",
   }));
+  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4"));
+  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v03_hires.mp4"));
+  EXPECT_TRUE(tree.Exists(u"S/ab_cd_x_ef/MP4 HIGH RES/v02_hires.mp4"));
+  EXPECT_EQ(SummaryLine(report).rfind(u"2 clips copied, 1 not collected, from 1 of 2 shot folders to ", 0), 0u)
+      << sys::ToDisplay(SummaryLine(report));
+  // A rerun makes the same tree and the same verdict.
+  const std::string after = tree.Dump();
+  EXPECT_EQ(OutcomeLine(Pass()), u"video copy incomplete: 1 of 3 clips could not be copied");
+  EXPECT_EQ(tree.Dump(), after);
 }
 
 TEST_F(CollectClipsTest, SecondPassRenamesNothingWritesNothingAndLeavesTheSameTree) {
@@ -282,14 +294,37 @@ TEST_F(CollectClipsTest, SecondPassRenamesNothingWritesNothingAndLeavesTheSameTr
   }
 }
 
-TEST_F(CollectClipsTest, DestinationEqualToStartingFolderSkipsWhatThePassMade) {
-  AddClips(u"ab_cd_ef", {u"v02.mp4", u"v03.mp4", u"v04.mp4"});
-  Pass(tree.Path(u"S"), tree.Path(u"S"));
-  const std::string afterFirst = tree.Dump();
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_adl_ef/video/v03_hires.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_int_ef__m03/video/v03_hires.mp4"));
-  Pass(tree.Path(u"S"), tree.Path(u"S"));
-  EXPECT_EQ(tree.Dump(), afterFirst);
+TEST_F(CollectClipsTest, FoldersThatAreOneOrInsideTheOtherAreRefusedAndNothingChanges) {
+  AddClips(u"ab_cd_ef", {u"v02.mp4", u"v03.mp4"});
+  tree.MakeFolder(u"S/ab_cd_ef/backup");
+  const std::string before = tree.Dump();
+  const auto refused = [&](const std::u16string& start, const std::u16string& destination) {
+    const PassReport report = CollectClips(recorder, start, destination);
+    EXPECT_EQ(ExitStatus(report), 2);
+    EXPECT_EQ(SummaryLine(report), u"Nothing was changed.");
+    return OutcomeLine(report);
+  };
+  EXPECT_EQ(refused(tree.Path(u"S"), tree.Path(u"S")),
+            u"video copy not started: the starting folder and the copy to folder are the same folder");
+  // A folder on the card itself, picked by mistake: its clips would be marked with their only
+  // copies on the card.
+  EXPECT_EQ(refused(tree.Path(u"S"), tree.Path(u"S/ab_cd_ef/backup")),
+            u"video copy not started: the copy to folder lies inside the starting folder");
+  EXPECT_EQ(refused(tree.Path(u"S/ab_cd_ef"), tree.Path(u"S")),
+            u"video copy not started: the starting folder lies inside the copy to folder");
+#ifndef _WIN32
+  // Also when a link leads there.
+  ASSERT_EQ(::symlink(sys::ToNativeName(tree.Path(u"S/ab_cd_ef/backup")).c_str(),
+                      sys::ToNativeName(tree.Path(u"linked")).c_str()), 0);
+  EXPECT_EQ(refused(tree.Path(u"S"), tree.Path(u"linked")),
+            u"video copy not started: the copy to folder lies inside the starting folder");
+  ASSERT_EQ(::unlink(sys::ToNativeName(tree.Path(u"linked")).c_str()), 0);
+#endif
+  EXPECT_EQ(tree.Dump(), before);
+  for (const std::string& call : recorder.Calls()) EXPECT_EQ(call.rfind("lock ", 0), std::string::npos) << call;
+  // A sibling whose name begins with the other's is no folder inside it.
+  tree.MakeFolder(u"S2");
+  EXPECT_EQ(Pass(tree.Path(u"S"), tree.Path(u"S2")).outcome, Outcome::kComplete);
 }
 
 TEST_F(CollectClipsTest, DestinationEndingInASeparatorIsUsedAsFormed) {
@@ -409,7 +444,8 @@ TEST_F(CollectClipsTest, ClipFolderThatCannotBeListedMakesThePassIncomplete) {
                                                           : std::error_code();
   };
   const PassReport report = Pass();
-  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 0 of 1 clips could not be copied");
+  // Its clips are not known, so the first line names the folder, not a count of clips.
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 1 clip folder could not be read");
   EXPECT_EQ(Problems(report), (std::vector<std::string>{
       "failure: <root>/S/gh_ij_kl/MP4 HIGH RES: cannot be listed, its clips were not collected: " +
       std::make_error_code(std::errc::io_error).message()}));

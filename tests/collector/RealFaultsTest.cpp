@@ -136,7 +136,8 @@ TEST_F(RealFaults, ReadOnlyCardKeepsEveryNameAndSaysWhy) {
   EXPECT_NE(DescribeProblem(report.problems[0]).find(u": copied, but not marked as "), std::u16string::npos);
 }
 
-// A card formatted as cameras do, mounted through its FUSE driver: no exclusive rename, no links.
+// A card formatted as cameras do, mounted through its FUSE driver: no exclusive rename, no links,
+// names that differ only in case are one.
 void CardPassMarksEveryClipAndNeverReplaces(RealFaults& test, TempTree& tree, Mount& card, const std::string& mount) {
   ASSERT_TRUE(card.Run(mount)) << "cannot mount: " << mount;
   for (const char16_t* name : {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v03_hires.mp4"}) {
@@ -145,19 +146,34 @@ void CardPassMarksEveryClipAndNeverReplaces(RealFaults& test, TempTree& tree, Mo
   tree.MakeFolder(u"card/D");
   const auto fs = sys::MakeRealFileSystem();
   const PassReport report = CollectClips(*fs, tree.Path(u"card/S"), tree.Path(u"card/D"));
-  EXPECT_EQ(report.outcome, Outcome::kComplete) << sys::ToDisplay(MessageText(report));
+  // v03.mp4's copy is replaced by v03_hires.mp4's: it is not collected and keeps its name.
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 1 of 4 clips could not be copied")
+      << sys::ToDisplay(MessageText(report));
+  ASSERT_EQ(report.Failures(), 1u);
+  EXPECT_EQ(ProblemsInOrder(report)[0]->operation, Operation::kCopyReplaced);
   EXPECT_EQ(tree.Dump(u"card/S"),
             "ab_cd_ef/\nab_cd_ef/MP4 HIGH RES/\n"
             "ab_cd_ef/MP4 HIGH RES/v01_hires.mp4 = v01.mp4\n"
             "ab_cd_ef/MP4 HIGH RES/v02_hires.mp4 = v02.mp4\n"
-            "ab_cd_ef/MP4 HIGH RES/v03.mp4 = v03.mp4\n"  // its marked name exists: kept
+            "ab_cd_ef/MP4 HIGH RES/v03.mp4 = v03.mp4\n"
             "ab_cd_ef/MP4 HIGH RES/v03_hires.mp4 = v03_hires.mp4\n");
   // A rerun finds every copy in place, although the card keeps coarser times, but for the
-  // two clips that share one adl copy: each replaces the other again.
+  // two clips that share one adl copy: each replaces the other again, with the same verdict.
   const PassReport rerun = CollectClips(*fs, tree.Path(u"card/S"), tree.Path(u"card/D"));
   EXPECT_EQ(rerun.copiesInPlace, 3u);
   EXPECT_EQ(rerun.copiesWritten, 2u);
-  EXPECT_EQ(rerun.outcome, Outcome::kComplete);
+  EXPECT_EQ(OutcomeLine(rerun), OutcomeLine(report));
+
+  // Clips from a disk that tells case apart, into the card, which does not: take.mp4 and
+  // TAKE.mp4 land on one copy, and only the later one is collected.
+  tree.WriteFile(u"local/ab_cd_ef/MP4 HIGH RES/TAKE.mp4", "upper");
+  tree.WriteFile(u"local/ab_cd_ef/MP4 HIGH RES/take.mp4", "lower");
+  tree.MakeFolder(u"card/D2");
+  const PassReport folded = CollectClips(*fs, tree.Path(u"local"), tree.Path(u"card/D2"));
+  EXPECT_EQ(OutcomeLine(folded), u"video copy incomplete: 1 of 2 clips could not be copied");
+  EXPECT_TRUE(tree.Exists(u"local/ab_cd_ef/MP4 HIGH RES/TAKE.mp4"));
+  EXPECT_TRUE(tree.Exists(u"local/ab_cd_ef/MP4 HIGH RES/take_hires.mp4"));
+  EXPECT_EQ(tree.ReadFile(u"card/D2/ab_cd_adl_ef/video/take_hires.mp4"), "lower");
   (void)test;
 }
 
