@@ -21,10 +21,11 @@ step() { echo "== package: $1 ($(( $(date +%s) - started )) s)"; }
 sample_pass() {  # EMULATOR PROGRAM WINDOWS_PATHS
   cmake "-DEMULATOR=$1" "-DPROGRAM=$2" "-DWINDOWS_PATHS=$3" -DSAMPLE="$root/samples/shoot" \
     -DWORK="$work/sample-$3" -DEXPECTED="$root/tests/cli/sample-shoot.expected" \
-    -P "$root/tests/cli/SampleShootRun.cmake"
+    -P "$root/tests/cli/SampleShootRun.cmake" && echo "pass over the sample shoot: the expected tree"
 }
 tells_version() {  # OUTPUT
   echo "$1" | grep -q "^marlowin-collect $version" || { echo "wrong version: '$1'" >&2; return 1; }
+  echo "--version: $1"
 }
 
 step "the Debian package"
@@ -35,6 +36,7 @@ lint=0
 lintian --fail-on error "$deb" >"$work/lintian" 2>&1 || lint=$?
 grep -v '^running with root privileges' "$work/lintian" || true
 [ "$lint" -eq 0 ] || { echo "lintian finds errors in $deb" >&2; exit 1; }
+echo "lintian: no errors"
 if [ "$(id -u)" -ne 0 ]; then
   echo "skipped: installing $deb needs root"
 elif dpkg-query -W -f='${Status}' marlowin 2>/dev/null | grep -q "install ok installed"; then
