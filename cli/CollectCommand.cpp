@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "Version.h"
 #include "cli/ReportJson.h"
 #include "cli/TerminalProgress.h"
 #include "collector/CollectClips.h"

@@ -1,13 +1,14 @@
 #!/bin/sh
 # Installs, as root on Debian 12, whatever is missing of what Marlowin needs:
 #   install-deps.sh run    to build and run the programs
-#   install-deps.sh test   also to build and run every test and the benchmark (the default)
+#   install-deps.sh test   also to build and run every test and the benchmark, and to make and
+#                          check the packages (the default)
 set -e
 run="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
-  nlohmann-json3-dev libxxhash-dev libssl-dev libxml2-dev"
+  nlohmann-json3-dev libxxhash-dev libssl-dev libxml2-dev librsvg2-bin"
 test="libgtest-dev libgmock-dev googletest g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
   imagemagick desktop-file-utils xxhash time python3 dosfstools fusefat exfatprogs exfat-fuse
-  sshfs openssh-server libxml2-utils"
+  sshfs openssh-server libxml2-utils clang icoutils dpkg-dev file lintian"
 case "${1:-test}" in
   run) packages="$run" ;;
   test) packages="$run $test" ;;

@@ -2,6 +2,8 @@
 #include "framework/WinApp.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 #include <QMetaObject>
 #include <QString>
 
@@ -30,6 +32,16 @@ void NoDisplayHandler(QtMsgType type, const QMessageLogContext& context, const Q
   std::_Exit(EXIT_FAILURE);
 }
 
+// The program's icon in every size it brings as the resources :/icon/*.png, which Windows
+// programs carry as their ICON resource; none for a program that brings none.
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (const QString& file : QDir(QStringLiteral(":/icon")).entryList(QDir::Files)) {
+    icon.addFile(QStringLiteral(":/icon/") + file);
+  }
+  return icon;
+}
+
 }  // namespace
 
 int AfxWinMain(int argc, char** argv) {
@@ -51,6 +63,8 @@ int AfxWinMain(int argc, char** argv) {
     qInstallMessageHandler(previousHandler);
     QGuiApplication::setDesktopFileName(QString::fromStdString(programName));
   }
+  // Every window of the program, the message box and the dialogs too, shows the icon in its title.
+  if (const QIcon icon = ProgramIcon(); !icon.isNull()) QApplication::setWindowIcon(icon);
   return marlowin::sys::StartApplication(name);
 }
 

@@ -1,4 +1,7 @@
-# cmake -DBUILD=... -DPREFIX=... -DFILES="a;b" -P InstallCheck.cmake
+# cmake -DBUILD=... -DPREFIX=... -DFILES="a;b" [-DDESKTOP_ENTRY=... -DVALIDATE=...] -P InstallCheck.cmake
+# Installs the build into PREFIX and checks that each of FILES is there. With DESKTOP_ENTRY (the
+# installed menu entry, relative to PREFIX), VALIDATE (desktop-file-validate) must accept it, and
+# its program and its icon (every hicolor size and the scalable one) must be installed.
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX} RESULT_VARIABLE result OUTPUT_QUIET)
 if(NOT result EQUAL 0)
@@ -9,3 +12,27 @@ foreach(file IN LISTS FILES)
     message(FATAL_ERROR "not installed: ${file}")
   endif()
 endforeach()
+
+if(DESKTOP_ENTRY)
+  set(entry ${PREFIX}/${DESKTOP_ENTRY})
+  execute_process(COMMAND ${VALIDATE} ${entry} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT result EQUAL 0 OR NOT out STREQUAL "")
+    message(FATAL_ERROR "desktop-file-validate ${DESKTOP_ENTRY}:\n${out}")
+  endif()
+  file(STRINGS ${entry} icon REGEX "^Icon=")
+  file(STRINGS ${entry} exec REGEX "^Exec=")
+  string(REGEX REPLACE "^Icon=" "" icon "${icon}")
+  string(REGEX REPLACE "^Exec=([^ ]*).*" "\\1" exec "${exec}")
+  if(NOT EXISTS ${PREFIX}/bin/${exec})
+    message(FATAL_ERROR "the menu entry starts '${exec}', which is not installed in bin/")
+  endif()
+  set(themes ${PREFIX}/share/icons/hicolor)
+  foreach(size 16 22 24 32 48 64 128 256)
+    if(NOT EXISTS ${themes}/${size}x${size}/apps/${icon}.png)
+      message(FATAL_ERROR "the menu entry's icon '${icon}' is not installed at ${size}x${size}")
+    endif()
+  endforeach()
+  if(NOT EXISTS ${themes}/scalable/apps/${icon}.svg)
+    message(FATAL_ERROR "the menu entry's icon '${icon}' is not installed as scalable")
+  endif()
+endif()

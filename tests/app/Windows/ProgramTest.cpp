@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+
+#include "Version.h"
 
 namespace {
 
@@ -54,4 +57,44 @@ TEST(Program, CollectorIsAConsoleProgramWhoseManifestAsksForNoElevationAndIsLong
   ASSERT_FALSE(manifest.empty()) << "no manifest resource";
   for (const char* part : {"level=\"asInvoker\"", ">true</longPathAware>"})
     EXPECT_NE(manifest.find(part), std::string::npos) << part;
+}
+
+// Explorer shows each program with the icon (in every size it asks for) and the version of the
+// project; both come from the resource script.
+TEST(Program, BothProgramsCarryTheIconAndTheProjectsVersion) {
+  for (const wchar_t* program : {MARLOWIN_PROGRAM_FROM_TEST, MARLOWIN_COLLECT_FROM_TEST}) {
+    SCOPED_TRACE(testing::Message() << program);
+    const HMODULE data = LoadProgram(program, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(data, nullptr);
+    for (const int side : {16, 24, 32, 48, 256}) {
+      const auto icon = static_cast<HICON>(LoadImageW(data, MAKEINTRESOURCEW(1), IMAGE_ICON, side, side, 0));
+      ASSERT_NE(icon, nullptr) << side << " pixels";
+      ICONINFO info{};
+      ASSERT_TRUE(GetIconInfo(icon, &info));
+      BITMAP colour{};
+      GetObjectW(info.hbmColor, sizeof colour, &colour);
+      EXPECT_EQ(colour.bmWidth, side);
+      DeleteObject(info.hbmColor);
+      DeleteObject(info.hbmMask);
+      DestroyIcon(icon);
+    }
+
+    const HRSRC found = FindResourceW(data, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));  // RT_VERSION
+    ASSERT_NE(found, nullptr) << "no version resource";
+    const auto* block = static_cast<const unsigned char*>(LockResource(LoadResource(data, found)));
+    const std::string version(reinterpret_cast<const char*>(block), SizeofResource(data, found));
+    // VS_FIXEDFILEINFO, found by its signature, holds the numbers; the string table the text.
+    const DWORD signature = 0xFEEF04BD;
+    const std::size_t at = version.find(std::string(reinterpret_cast<const char*>(&signature), sizeof signature));
+    ASSERT_NE(at, std::string::npos);
+    VS_FIXEDFILEINFO fixed{};
+    std::memcpy(&fixed, version.data() + at, sizeof fixed);
+    EXPECT_EQ(fixed.dwFileVersionMS, static_cast<DWORD>(MAKELONG(MARLOWIN_VERSION_MINOR, MARLOWIN_VERSION_MAJOR)));
+    EXPECT_EQ(fixed.dwFileVersionLS, static_cast<DWORD>(MAKELONG(0, MARLOWIN_VERSION_PATCH)));
+    EXPECT_EQ(fixed.dwProductVersionMS, fixed.dwFileVersionMS);
+    std::string text;  // MARLOWIN_VERSION in UTF-16, as the string table keeps it
+    for (const char c : std::string(MARLOWIN_VERSION) + '\0') text += {c, '\0'};
+    EXPECT_NE(version.find(text), std::string::npos) << "no string " << MARLOWIN_VERSION;
+    FreeLibrary(data);
+  }
 }
