@@ -3,8 +3,8 @@
 // committed in batches; once its batch is proven and in place the clip is concluded: marked when
 // every copy of it is. An adl copy that fails leaves its clip out of the rest of its shot, and
 // the clean-up follows from the copies as they went (CleanUpRule); everything else was decided
-// by the plan. A stop ends the pass between two steps: the batch being committed is finished
-// where it is proven, the copies not yet committed are dropped.
+// by the plan. A stop ends the pass between two steps, or drops the copy under way: the copies
+// written before it are still proven, put in place and their clips marked.
 #include "collector/CollectClips.h"
 
 #include <unordered_map>
@@ -13,6 +13,8 @@
 
 #include "collector/CleanUpRule.h"
 #include "collector/CopyQueue.h"
+#include "collector/PassStart.h"
+#include "collector/PlanProblems.h"
 #include "collector/ProblemList.h"
 #include "collector/WorkMeter.h"
 #include "platform/Errors.h"
@@ -23,11 +25,6 @@ namespace {
 
 constexpr std::uint64_t kNoTicket = 0;
 constexpr std::size_t kNoRecord = static_cast<std::size_t>(-1);
-
-// Room kept free beyond the copies' bytes: the folders' entries and the record of the pass.
-std::uint64_t Margin(const PlannedVolume& volume) {
-  return (1ull << 20) + 4096ull * volume.foldersToMake + 1024ull * volume.copiesToWrite;
-}
 
 // A clip whose copies are queued, waiting for the commit that proves them before it is marked.
 struct PendingClip {
@@ -56,7 +53,7 @@ class Pass {
     report_.verified = options_.verify;
     std::vector<std::unique_ptr<sys::FolderLock>> locks;
     std::vector<sys::FolderEntry> entries;
-    if (!Open(locks, entries)) return std::move(report_);
+    if (!OpenFolders(fs_, report_, locks, entries)) return std::move(report_);
 
     const PlanSettings settings{options_.verify, options_.batchBytes, options_.batchCopies};
     plan_ = BuildPlan(fs_, report_.startingFolder, report_.destinationFolder, entries, settings, [this](const Plan& plan) {
@@ -69,9 +66,9 @@ class Pass {
     collectedInShot_.assign(plan_.shots.size(), 0);
     report_.clipsPlanned = plan_.clips;
     if (plan_.stopped) return Finish();
-    if (!HasRoom()) return std::move(report_);
+    if (!HasRoom(fs_, plan_, report_)) return std::move(report_);
     if (options_.dryRun) {
-      TellPlanned();
+      TellPlan(plan_, report_, problems_);
       return Finish();
     }
 
@@ -86,114 +83,6 @@ class Pass {
   }
 
  private:
-  // The folders checked and held, and the starting folder listed; false when the pass cannot
-  // start, with the outcome and its reason in the report.
-  bool Open(std::vector<std::unique_ptr<sys::FolderLock>>& locks, std::vector<sys::FolderEntry>& entries) {
-    const std::u16string& start = report_.startingFolder;
-    const std::u16string& destination = report_.destinationFolder;
-    sys::FileStatus startStatus;
-    std::error_code error = fs_.GetStatus(start, startStatus);
-    if (!error && startStatus.type != sys::FileType::kFolder) error = std::make_error_code(std::errc::not_a_directory);
-    if (error) return Refuse(Outcome::kStartingFolderMissing, Operation::kListStartingFolder, start, error);
-    sys::FileStatus destinationStatus;
-    error = fs_.GetStatus(destination, destinationStatus);
-    if (!error && destinationStatus.type != sys::FileType::kFolder) {
-      error = std::make_error_code(std::errc::not_a_directory);
-    }
-    if (error) return Refuse(Outcome::kDestinationFolderMissing, Operation::kOpenDestination, destination, error);
-    if (!Apart(startStatus, destinationStatus)) return false;
-
-    // One pass at a time over the same clips and into the same folders. Only a lock that
-    // another pass holds means "in use"; a folder that cannot be opened is not accessible.
-    const auto hold = [&](const std::u16string& folder, Outcome notAccessible) {
-      locks.emplace_back();
-      const std::error_code locked = fs_.LockFolder(folder, locks.back());
-      if (!locked) return true;
-      return Refuse(locked == Errc::kFolderInUse ? Outcome::kFolderInUse : notAccessible, Operation::kLockFolder, folder,
-                    locked);
-    };
-    if (!hold(start, Outcome::kStartingFolderMissing) || !hold(destination, Outcome::kDestinationFolderMissing)) {
-      return false;
-    }
-    if ((error = fs_.ListFolder(start, entries))) {
-      return Refuse(Outcome::kStartingFolderMissing, Operation::kListStartingFolder, start, error);
-    }
-    return true;
-  }
-
-  // The two folders must be apart: a copy inside the starting folder lies on the card that is
-  // cleared once its clips carry the mark. Compared as the file system resolves them (links;
-  // on Windows also case and short names).
-  bool Apart(const sys::FileStatus& start, const sys::FileStatus& destination) {
-    std::u16string from, to;
-    if (const std::error_code error = fs_.ResolvePath(report_.startingFolder, from)) {
-      return Refuse(Outcome::kStartingFolderMissing, Operation::kListStartingFolder, report_.startingFolder, error);
-    }
-    if (const std::error_code error = fs_.ResolvePath(report_.destinationFolder, to)) {
-      return Refuse(Outcome::kDestinationFolderMissing, Operation::kOpenDestination, report_.destinationFolder, error);
-    }
-#ifdef _WIN32
-    from = sys::FoldAToZ(from);
-    to = sys::FoldAToZ(to);
-#endif
-    const auto inside = [](const std::u16string& inner, std::u16string outer) {
-      if (outer.empty() || (outer.back() != u'/' && outer.back() != u'\\')) outer.push_back(sys::kPathSeparator);
-      return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0;
-    };
-    Outcome refused = Outcome::kComplete;
-    if (start.IsSameFileAs(destination) || from == to) {
-      refused = Outcome::kSameFolder;
-    } else if (inside(to, from)) {
-      refused = Outcome::kDestinationInside;
-    } else if (inside(from, to)) {
-      refused = Outcome::kStartInside;
-    }
-    if (refused == Outcome::kComplete) return true;
-    report_.outcome = refused;
-    return false;
-  }
-
-  bool Refuse(Outcome outcome, Operation operation, const std::u16string& path, std::error_code reason) {
-    report_.outcome = outcome;
-    problems_.Add(true, operation, path).reason = reason;
-    return false;
-  }
-
-  // Every volume must take its copies before the first byte is written.
-  bool HasRoom() {
-    for (const PlannedVolume& volume : plan_.volumes) {
-      if (volume.bytesToWrite == 0) continue;
-      std::uint64_t free = 0;
-      if (fs_.FreeSpace(volume.folder, free)) continue;  // not told: the copies will say
-      const std::uint64_t needed = volume.bytesToWrite + Margin(volume);
-      if (needed <= free) continue;
-      report_.outcome = Outcome::kNoRoom;
-      report_.roomNeeded = needed;
-      report_.roomFree = free;
-      return false;
-    }
-    return true;
-  }
-
-  // A dry run: what the plan knows, told as the pass would tell it.
-  void TellPlanned() {
-    for (const Step& step : plan_.steps) {
-      if (step.kind == StepKind::kProblem) problems_.Tell(plan_.problems[step.index]);
-      if (step.kind == StepKind::kShot) {
-        const PlannedShot& shot = plan_.shots[step.shot];
-        ++report_.shotFolders;
-        report_.clipsSeen += shot.clips.size();
-        if (shot.clipFolder == ClipFolderState::kUnreadable) ++report_.clipFoldersUnread;
-        TellProblems(shot.firstProblem, shot.problemCount);
-        for (const PlannedClip& clip : shot.clips) TellProblems(clip.firstProblem, clip.problemCount);
-      }
-    }
-  }
-
-  void TellProblems(std::uint32_t first, std::uint32_t count) {
-    for (std::uint32_t i = first; i < first + count; ++i) problems_.Tell(plan_.problems[i]);
-  }
-
   void Carry(const Step& step) {
     switch (step.kind) {
       case StepKind::kProblem:
@@ -201,15 +90,12 @@ class Pass {
         break;
       case StepKind::kShot: {
         const PlannedShot& shot = plan_.shots[step.shot];
-        ++report_.shotFolders;
         adlFailed_.assign(shot.clips.size(), false);
         // Its folders matter only where a copy goes into them.
         plan_.ShotOperations(shot, [&](const PlanOperation& op) {
           return MakeOrTidy(op, step.shot, kNoIndex, !shot.clips.empty());
         });
-        TellProblems(shot.firstProblem, shot.problemCount);
-        report_.clipsSeen += shot.clips.size();
-        if (shot.clipFolder == ClipFolderState::kUnreadable) ++report_.clipFoldersUnread;
+        TellShot(plan_, shot, report_, problems_);
         break;
       }
       case StepKind::kClip:
@@ -252,7 +138,7 @@ class Pass {
   void CarryClip(std::uint32_t shotIndex, std::uint32_t index) {
     const PlannedShot& shot = plan_.shots[shotIndex];
     const PlannedClip& clip = shot.clips[index];
-    TellProblems(clip.firstProblem, clip.problemCount);
+    TellProblems(plan_, clip.firstProblem, clip.problemCount, problems_);
     PassProgress& progress = meter_.Progress();
     if (clip.blocked) {
       adlFailed_[index] = true;

@@ -1,0 +1,127 @@
+#pragma once
+
+// Inside the building of the plan (PlanBuilder.cpp, PlanLookUps.cpp): what a copy's name holds as
+// the pass goes, and the builder itself.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "collector/CleanUpRule.h"
+#include "collector/Plan.h"
+#include "platform/Paths.h"
+
+namespace marlowin::planning {
+
+// What a copy's name holds as the pass goes.
+struct NameState {
+  bool exists = false;
+  std::uint64_t size = 0;
+  sys::FileTime modified;
+  std::uint32_t writerShot = kNoIndex;  // the clip of this pass that put a copy there
+  std::uint32_t writerClip = 0;
+};
+
+// Names and folders seen by the shots of one adl folder; shots that share it share this.
+struct GroupState {
+  std::unordered_map<std::u16string, NameState> names;
+  std::unordered_set<std::u16string> folders;  // video folders already made in this pass
+  std::size_t shotsLeft = 0;
+};
+
+class Builder {
+ public:
+  Builder(sys::FileSystem& fs, const std::function<bool(const Plan&)>& onShot) : fs_(fs), onShot_(onShot) {}
+
+  Plan Build(Plan plan, const std::vector<sys::FolderEntry>& entries);
+
+ private:
+  std::u16string Key(std::u16string_view path) const {
+    return plan_.foldsCase ? sys::FoldAToZ(path) : std::u16string(path);
+  }
+
+  void Add(StepKind kind, std::uint32_t shot, std::uint32_t index) { plan_.steps.push_back({kind, shot, index}); }
+
+  std::uint32_t AddProblem(Problem problem) {
+    plan_.problems.push_back(std::move(problem));
+    return static_cast<std::uint32_t>(plan_.problems.size() - 1);
+  }
+
+  std::uint32_t AddWarning(Operation operation, std::u16string path, std::u16string rule = {}) {
+    Problem problem;
+    problem.operation = operation;
+    problem.path = std::move(path);
+    problem.rule = std::move(rule);
+    return AddProblem(std::move(problem));
+  }
+
+  std::uint16_t Volume(std::uint64_t id, const std::u16string& folder) {
+    for (std::size_t i = 0; i < plan_.volumes.size(); ++i) {
+      if (plan_.volumes[i].id == id) return static_cast<std::uint16_t>(i);
+    }
+    plan_.volumes.push_back({id, folder, 0, 0, 0});
+    return static_cast<std::uint16_t>(plan_.volumes.size() - 1);
+  }
+
+  // The listing's folders in order: shot folders are planned, the others told why not.
+  void Walk(const std::vector<sys::FolderEntry>& entries, std::vector<std::pair<bool, std::uint32_t>>& walk);
+
+  // The clips of the shot's clip folder, its problems, and the look-ups of its copies' folders.
+  void ListClips(PlannedShot& shot, std::vector<Problem>& problems);
+
+  // A video folder the copies go into: whether it is there, its volume, whether it is the clip
+  // folder itself (reached through a link), and (the first time this pass makes it) the
+  // leftovers an interrupted pass left in it.
+  struct Folder {
+    bool exists = false;
+    bool isClipFolder = false;
+    std::uint16_t volume = 0;
+    bool tidies = false;
+  };
+  Folder LookUpFolder(GroupState& group, const std::u16string& video, const std::u16string& parent);
+
+  // Decides one copy of a clip from what its name holds now (on the disk, or from this pass).
+  void Decide(GroupState& group, std::uint32_t shotIndex, std::uint32_t clipIndex, const std::u16string& target,
+              const Folder& folder, PlannedCopy& copy, std::vector<Problem>& problems);
+
+  // A clip of this pass whose copy another clip replaces, or another shot's clean-up deletes:
+  // it is not collected, though its copies are made as the naming rules have it.
+  void Lose(std::uint32_t shotIndex, std::uint32_t clipIndex, Operation operation, const std::u16string& copy,
+            std::u16string by);
+
+  // What a copy's name holds on the disk. A link is no copy, whatever it leads to, and neither is
+  // a second name of the clip itself: a real copy takes its place (the link is replaced by the
+  // move into place, never written through).
+  void LookUpName(const PlannedShot& shot, std::uint32_t clipIndex, const std::u16string& target, NameState& state,
+                  std::vector<Problem>& problems);
+
+  void PlanShot(std::uint32_t shotIndex);
+
+  void AddClipSteps(std::uint32_t shotIndex, std::uint32_t clipIndex);
+
+  void Commit(bool settle);
+
+  // The clean-up of a shot: a copy still staged in its folders would keep them, so those are
+  // settled first; the deleted name is empty for the shots after it.
+  void PlanCleanUp(GroupState& group, std::uint32_t shotIndex, const CleanUp& planned);
+
+  sys::FileSystem& fs_;
+  const std::function<bool(const Plan&)>& onShot_;
+  Plan plan_;
+  std::uint16_t destinationVolume_ = 0;
+  std::vector<std::uint32_t> groupOf_;                    // by shot
+  std::unordered_map<std::uint32_t, std::size_t> groupSizes_;
+  std::unordered_map<std::uint32_t, GroupState> groups_;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> clipIds_;  // volume and file id, by clip of the shot
+  sys::FileStatus clipFolderStatus_;                               // of the shot's clip folder
+  bool currentStaged_ = false;
+  std::size_t batchCopies_ = 0;
+  std::uint64_t batchBytes_ = 0;
+  std::vector<std::u16string> currentIntFolders_;   // of the int copies staged in the batch
+  std::vector<std::u16string> inFlightIntFolders_;  // and in the batch being committed
+};
+
+}  // namespace marlowin::planning
