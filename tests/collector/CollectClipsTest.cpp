@@ -14,6 +14,7 @@
 #include "tests/support/TempTree.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -533,6 +534,86 @@ TEST_F(CollectClipsTest, FifoNamedAsAClipIsAFailedCopyAndDoesNotBlock) {
   EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4"));
   EXPECT_TRUE(tree.Exists(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"));
   EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m04"));
+}
+
+TEST_F(CollectClipsTest, FifoInPlaceOfTheHighestClipMovesTheCleanUpAndSaysSo) {
+  AddClips(u"ab_cd_ef", {u"v02.mp4", u"v03.mp4"});
+  ASSERT_EQ(::mkfifo(sys::ToNativeName(tree.Path(u"S/ab_cd_ef/MP4 HIGH RES/v04.mp4")).c_str(), 0644), 0);
+  const PassReport report = Pass();
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 1 of 3 clips could not be copied");
+  // 03 is the greatest clip copied: its int folder goes with the clean-up, and the person is told.
+  EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m03"));
+  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v03_hires.mp4"));
+  const std::vector<std::string> problems = Problems(report);
+  ASSERT_EQ(problems.size(), 2u);
+  EXPECT_EQ(problems[1].rfind("warning: <root>/D/ab_cd_int_ef__m03: removed by the clean-up, as "
+                              "<root>/S/ab_cd_ef/MP4 HIGH RES/v04.mp4, numbered highest, was not copied", 0),
+            0u)
+      << problems[1];
+}
+
+TEST_F(CollectClipsTest, ACopyNamedAsALinkToItsClipIsReplacedByARealCopy) {
+  AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4"});
+  tree.MakeFolder(u"D/ab_cd_adl_ef/video");
+  const std::string clip = sys::ToNativeName(tree.Path(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
+  ASSERT_EQ(::symlink(clip.c_str(), sys::ToNativeName(tree.Path(u"D/ab_cd_adl_ef/video/v01_hires.mp4")).c_str()), 0);
+  ASSERT_EQ(::link(sys::ToNativeName(tree.Path(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4")).c_str(),
+                   sys::ToNativeName(tree.Path(u"D/ab_cd_adl_ef/video/v02_hires.mp4")).c_str()), 0);
+  const PassReport report = Pass();
+  EXPECT_EQ(report.outcome, Outcome::kComplete);
+  EXPECT_EQ(report.copiesWritten, 4u);
+  // Real files now, each a copy of its clip; the clips themselves untouched and marked.
+  for (const char16_t* name : {u"v01_hires.mp4", u"v02_hires.mp4"}) {
+    struct stat copy {};
+    ASSERT_EQ(::lstat(sys::ToNativeName(tree.Path(u"D/ab_cd_adl_ef/video/" + std::u16string(name))).c_str(), &copy), 0);
+    EXPECT_TRUE(S_ISREG(copy.st_mode));
+    EXPECT_EQ(copy.st_nlink, 1u);
+  }
+  EXPECT_EQ(tree.ReadFile(u"D/ab_cd_adl_ef/video/v01_hires.mp4"), "ab_cd_ef/v01.mp4");
+  EXPECT_EQ(tree.ReadFile(u"S/ab_cd_ef/MP4 HIGH RES/v02_hires.mp4"), "ab_cd_ef/v02.mp4");
+  const std::string video = "<root>/D/ab_cd_adl_ef/video/";
+  EXPECT_EQ(Problems(report), (std::vector<std::string>{
+      "warning: <root>/S/ab_cd_ef/MP4 HIGH RES/v01.mp4: " + video +
+          "v01_hires.mp4 was a link to the clip, not a copy: a real copy takes its place",
+      "warning: <root>/S/ab_cd_ef/MP4 HIGH RES/v02.mp4: " + video +
+          "v02_hires.mp4 was a link to the clip, not a copy: a real copy takes its place",
+  }));
+}
+
+TEST_F(CollectClipsTest, AnAdlFolderThatIsTheClipFolderItselfCopiesNothingAndMarksNothing) {
+  AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02_hires.mp4"});
+  tree.MakeFolder(u"D/ab_cd_adl_ef");
+  ASSERT_EQ(::symlink(sys::ToNativeName(tree.Path(u"S/ab_cd_ef/MP4 HIGH RES")).c_str(),
+                      sys::ToNativeName(tree.Path(u"D/ab_cd_adl_ef/video")).c_str()), 0);
+  const std::string before = tree.Dump(u"S");
+  const PassReport report = Pass();
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 2 of 2 clips could not be copied");
+  EXPECT_EQ(report.Failures(), 2u);
+  EXPECT_EQ(report.problems[0].operation, Operation::kCopyIsClip);
+  EXPECT_EQ(tree.Dump(u"S"), before);
+}
+
+TEST_F(CollectClipsTest, AfterAnUnverifiedPassOnABadDiskAVerifiedRerunSaysWhatItProvedAndMendsFromTheClip) {
+  AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4"});
+  PassOptions unverified;
+  unverified.verify = false;
+  ASSERT_EQ(Pass(unverified).outcome, Outcome::kComplete);
+  // The disk turned a byte of the adl copy, keeping its size and time; the int copy is lost.
+  const std::string adl = sys::ToNativeName(tree.Path(u"D/ab_cd_adl_ef/video/v02_hires.mp4"));
+  struct stat st {};
+  ASSERT_EQ(::stat(adl.c_str(), &st), 0);
+  tree.WriteFile(u"D/ab_cd_adl_ef/video/v02_hires.mp4", "ab_cd_ef/v02.mp5");
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, adl.c_str(), times, 0), 0);
+  ASSERT_EQ(::unlink(sys::ToNativeName(tree.Path(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4")).c_str()), 0);
+
+  const PassReport rerun = Pass();
+  EXPECT_EQ(rerun.outcome, Outcome::kComplete);
+  // The marked clips' copies in place are not read; it says so, and claims nothing more.
+  EXPECT_EQ(SummaryLine(rerun), u"1 clip copied, 2 already collected, from 1 shot folder to " + tree.Path(u"D") +
+                                    u". 1 copy written and verified, 3 already in place and not read again.");
+  // The new int copy is made from the clip, not from the adl copy that differs from it.
+  EXPECT_EQ(tree.ReadFile(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"), "ab_cd_ef/v02.mp4");
 }
 
 TEST_F(CollectClipsTest, NamesThatAreNotUtf8GoThroughThePass) {

@@ -126,6 +126,22 @@ TEST(CancelledPass, AtEveryStepKeepsWhatWasDoneAndARerunCompletes) {
         EXPECT_EQ(tree.ReadFile(u"D/ab_cd_adl_ef/video/v02_hires.mp4"), std::string(5 << 20, 'b'));
         EXPECT_EQ(tree.ReadFile(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"), std::string(5 << 20, 'b'));
       }
+      // The message's count is the marks on disk (gh_ij_kl's v02_hires carried its mark before).
+      std::size_t marked = 0;
+      for (const char16_t* clip : {u"ab_cd_ef/MP4 HIGH RES/v01", u"ab_cd_ef/MP4 HIGH RES/v02", u"ab_cd_ef/MP4 HIGH RES/v03",
+                                   u"gh_ij_kl/MP4 HIGH RES/v04"}) {
+        marked += tree.Exists(u"S/" + std::u16string(clip) + u"_hires.mp4");
+      }
+      EXPECT_EQ(report.clipsMarked, marked) << "stopped at step " << at;
+      EXPECT_LE(report.clipsCollected, marked + 1) << "stopped at step " << at;
+      // No folder made for copies that never came stays behind empty.
+      std::vector<sys::FolderEntry> entries;
+      ASSERT_FALSE(sys::ListFolder(tree.Path(u"D"), entries));
+      for (const sys::FolderEntry& folder : entries) {
+        std::vector<sys::FolderEntry> inside;
+        EXPECT_FALSE(sys::ListFolder(tree.Path(u"D/" + folder.name + u"/video"), inside));
+        EXPECT_FALSE(inside.empty()) << sys::ToDisplay(folder.name) << ", stopped at step " << at;
+      }
     }
     EXPECT_EQ(CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D")).outcome, Outcome::kComplete);
     ASSERT_EQ(tree.Dump(), clean) << "stopped at step " << at;
