@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "collector/QuotedName.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
 
@@ -57,14 +58,14 @@ std::u16string SummaryLine(const PassReport& report) {
       break;
   }
   if (report.clipsSeen == 0 && report.outcome == Outcome::kComplete) {
-    return u"No clips were found in " + report.startingFolder +
+    return u"No clips were found in " + QuotedName(report.startingFolder) +
            u". A shot folder there is named by three or more words joined by underscores "
            u"(harbour_dawn_wide) and holds its clips (v01.mp4, v02.mp4, ...) in a folder named "
            u"\"MP4 HIGH RES\".";
   }
   std::u16string line = Counted(report.clipsCollected, u"clip", u"clips") + u" from " +
                         Counted(report.shotFolders, u"shot folder", u"shot folders") + u" copied to " +
-                        report.destinationFolder;
+                        QuotedName(report.destinationFolder);
   if (report.copiesInPlace > 0) {
     line += u" (" + Counted(report.copiesInPlace, u"copy was", u"copies were") + u" already there)";
   }
@@ -73,7 +74,8 @@ std::u16string SummaryLine(const PassReport& report) {
 }
 
 std::u16string DescribeProblem(const Problem& p) {
-  const std::u16string& path = p.path;
+  // One problem is one line, whatever the names hold.
+  const std::u16string path = QuotedName(p.path), target = QuotedName(p.target), other = QuotedName(p.other);
   switch (p.operation) {
     case Operation::kListStartingFolder:
       return path + u": cannot be listed: " + Reason(p);
@@ -86,11 +88,11 @@ std::u16string DescribeProblem(const Problem& p) {
     case Operation::kMakeFolder:
       return path + u": cannot be made: " + Reason(p);
     case Operation::kCopyToAdl:
-      return path + u": not copied to " + p.target + u": " + Reason(p);
+      return path + u": not copied to " + target + u": " + Reason(p);
     case Operation::kCopyToInt:
-      return path + u": int copy " + p.target + u" not made: " + Reason(p);
+      return path + u": int copy " + target + u" not made: " + Reason(p);
     case Operation::kMark:
-      return path + u": copied, but not marked as " + p.target + u": " + Reason(p);
+      return path + u": copied, but not marked as " + target + u": " + Reason(p);
     case Operation::kNotAClip:
       return path + u": not a clip (" + p.rule + u")";
     case Operation::kNoClipFolder:
@@ -102,11 +104,11 @@ std::u16string DescribeProblem(const Problem& p) {
     case Operation::kNotVisited:
       return path + u": not visited, the pass ended before it";
     case Operation::kReplacedCopy:
-      return path + u": its copy " + p.target + u" replaced the copy of " + p.other + u" made earlier";
+      return path + u": its copy " + target + u" replaced the copy of " + other + u" made earlier";
     case Operation::kDeletedCopy:
-      return path + u": the copy of " + p.other + u" was deleted again by a later shot's clean-up";
+      return path + u": the copy of " + other + u" was deleted again by a later shot's clean-up";
     case Operation::kKeptName:
-      return path + u": kept its name, " + p.target + u" exists";
+      return path + u": kept its name, " + target + u" exists";
     case Operation::kCleanUp:
       return path + u": not removed: " + Reason(p);
     case Operation::kLeftover:
