@@ -3,10 +3,13 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <shellapi.h>
 
+#include <string>
 #include <vector>
 
 #include "framework/ApplicationStart.h"
+#include "platform/NativeName.h"
 #include "platform/WideString.h"
 
 namespace {
@@ -21,9 +24,56 @@ std::u16string ModuleFileName() {
   }
 }
 
+// The arguments of the process's command line, without the program's own name.
+std::vector<std::u16string> Arguments() {
+  std::vector<std::u16string> arguments;
+  int count = 0;
+  wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!list) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(marlowin::sys::FromWide(list[i]));
+  LocalFree(list);
+  return arguments;
+}
+
+bool WriteAll(HANDLE out, const std::string& bytes) {
+  for (std::size_t done = 0; done < bytes.size();) {
+    DWORD written = 0;
+    if (!WriteFile(out, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr) || written == 0)
+      return false;
+    done += written;
+  }
+  return true;
+}
+
 }  // namespace
 
+void AfxPrintToCommandLine(std::u16string_view caption, std::u16string_view text) {
+  // Redirected (marlowin --help > help.txt, or through a pipe): the file gets UTF-8.
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  const DWORD type = out && out != INVALID_HANDLE_VALUE ? GetFileType(out) : FILE_TYPE_UNKNOWN;
+  if ((type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) && WriteAll(out, marlowin::sys::ToDisplay(text))) return;
+  // Started from a console: the text goes there (the prompt may already be back, since the
+  // console does not wait for a GUI program).
+  const std::u16string owned(text);
+  if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+    const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD written = 0;
+    const bool shown = console != INVALID_HANDLE_VALUE &&
+                       WriteConsoleW(console, marlowin::sys::AsWide(owned), static_cast<DWORD>(owned.size()), &written, nullptr);
+    if (console != INVALID_HANDLE_VALUE) CloseHandle(console);
+    FreeConsole();
+    if (shown) return;
+  }
+  // No console at all: what a Windows user expects of a GUI program asked for its help.
+  const std::u16string captionText(caption);
+  MessageBoxW(nullptr, marlowin::sys::AsWide(owned), marlowin::sys::AsWide(captionText), MB_OK | MB_ICONINFORMATION);
+}
+
 int AfxWinMain(int, char**) {
+  // --help and the like are answered before anything else is set up.
+  if (const std::optional<int> status = marlowin::sys::AnswerCommandLine(Arguments())) return *status;
+
   // The shell's folder browser needs COM in a single-threaded apartment on this thread.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   const int status = marlowin::sys::StartApplication(marlowin::sys::ProgramName(ModuleFileName()));
