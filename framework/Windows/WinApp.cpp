@@ -35,7 +35,15 @@ std::vector<std::u16string> Arguments() {
   return arguments;
 }
 
-bool WriteAll(HANDLE out, const std::string& bytes) {
+// A console gets the text as UTF-16; a file, a pipe or a terminal outside Windows (under Wine)
+// as UTF-8 bytes.
+bool WriteText(HANDLE out, const std::u16string& text) {
+  DWORD mode = 0;
+  if (GetConsoleMode(out, &mode)) {
+    DWORD written = 0;
+    return WriteConsoleW(out, marlowin::sys::AsWide(text), static_cast<DWORD>(text.size()), &written, nullptr);
+  }
+  const std::string bytes = marlowin::sys::ToDisplay(text);
   for (std::size_t done = 0; done < bytes.size();) {
     DWORD written = 0;
     if (!WriteFile(out, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr) || written == 0)
@@ -48,24 +56,23 @@ bool WriteAll(HANDLE out, const std::string& bytes) {
 }  // namespace
 
 void AfxPrintToCommandLine(std::u16string_view caption, std::u16string_view text) {
-  // Redirected (marlowin --help > help.txt, or through a pipe): the file gets UTF-8.
+  const std::u16string owned(text);
+  // Given a stdout (redirected to a file or a pipe, or a terminal): the text goes there.
   const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   const DWORD type = out && out != INVALID_HANDLE_VALUE ? GetFileType(out) : FILE_TYPE_UNKNOWN;
-  if ((type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) && WriteAll(out, marlowin::sys::ToDisplay(text))) return;
-  // Started from a console: the text goes there (the prompt may already be back, since the
-  // console does not wait for a GUI program).
-  const std::u16string owned(text);
+  if (type != FILE_TYPE_UNKNOWN && WriteText(out, owned)) return;
+  // Started from a console, which gives a GUI program no stdout: the text goes to that console
+  // (its prompt may already be back, since it does not wait for a GUI program).
   if (AttachConsole(ATTACH_PARENT_PROCESS)) {
     const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                        nullptr, OPEN_EXISTING, 0, nullptr);
-    DWORD written = 0;
-    const bool shown = console != INVALID_HANDLE_VALUE &&
-                       WriteConsoleW(console, marlowin::sys::AsWide(owned), static_cast<DWORD>(owned.size()), &written, nullptr);
+    const bool shown = console != INVALID_HANDLE_VALUE && WriteText(console, owned);
     if (console != INVALID_HANDLE_VALUE) CloseHandle(console);
     FreeConsole();
     if (shown) return;
   }
-  // No console at all: what a Windows user expects of a GUI program asked for its help.
+  // No console at all (the Start menu, Run, a shortcut): what a Windows user expects of a GUI
+  // program asked for its help is a box that shows it.
   const std::u16string captionText(caption);
   MessageBoxW(nullptr, marlowin::sys::AsWide(owned), marlowin::sys::AsWide(captionText), MB_OK | MB_ICONINFORMATION);
 }
