@@ -15,10 +15,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "collector/CollectClips.h"
-#include "platform/FileSystem.h"
-#include "tests/support/TempTree.h"
 #include "tests/ui/FakePass.h"
+#include "tests/ui/SparseShootPass.h"
 #include "ui/ProgressWindow.h"
 
 namespace {
@@ -122,10 +120,7 @@ TEST(QtProgressWindow, ClosingTheWindowIsCancelAndAFailureOfTheWorkComesThrough)
 // A real pass over a shoot of 5 GiB (sparse clips: they take no room), stopped once the window
 // has shown how far it is: the values past 4 GiB are right.
 TEST(QtProgressWindow, ARealPassOfFiveGiBShowsItsTrueShareAndItsShotAndClip) {
-  marlowin::testing::TempTree tree;
-  for (const char16_t* name : {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v04.mp4", u"v05.mp4"})
-    tree.WriteSparseFile(std::u16string(u"S/harbour_dawn_wide/MP4 HIGH RES/") + name, 1ull << 30);
-  tree.MakeFolder(u"D");
+  marlowin::testing::SparseShootPass pass;
   QString activity, clip, bytes;
   int percent = -1;
   QTimer look;
@@ -139,15 +134,9 @@ TEST(QtProgressWindow, ARealPassOfFiveGiBShowsItsTrueShareAndItsShotAndClip) {
     window->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
   });
   look.start(20);
-  marlowin::PassReport report;
-  RunWithProgressWindow([&](PassObserver& observer) {
-    const auto fs = marlowin::sys::MakeRealFileSystem();
-    marlowin::PassOptions options;
-    options.observer = &observer;
-    report = marlowin::CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"), options);
-  });
+  RunWithProgressWindow(std::ref(pass));
   ASSERT_GE(percent, 0) << "the window never showed the copy";
-  EXPECT_EQ(report.outcome, marlowin::Outcome::kCancelled);
+  EXPECT_EQ(pass.report.outcome, marlowin::Outcome::kCancelled);
   EXPECT_TRUE(activity == QStringLiteral("Copying clips") || activity == QStringLiteral("Verifying copies"))
       << activity.toStdString();
   EXPECT_TRUE(clip.startsWith(QStringLiteral("harbour_dawn_wide/v0")) ||

@@ -16,10 +16,8 @@
 
 #include <commctrl.h>
 
-#include "collector/CollectClips.h"
-#include "platform/FileSystem.h"
-#include "tests/support/TempTree.h"
 #include "tests/ui/FakePass.h"
+#include "tests/ui/SparseShootPass.h"
 #include "ui/ProgressWindow.h"
 
 namespace {
@@ -65,35 +63,33 @@ std::vector<std::wstring> ChildTexts(HWND window) {
   return texts;
 }
 
-HWND CancelButton(HWND window) {
-  HWND found = nullptr;
+// The first child of the window of this class (and with this text, when one is given).
+HWND ChildOf(HWND window, const wchar_t* className, const wchar_t* text = nullptr) {
+  struct Search {
+    const wchar_t* className;
+    const wchar_t* text;
+    HWND found = nullptr;
+  } search{className, text};
   EnumChildWindows(
       window,
-      [](HWND child, LPARAM result) -> BOOL {
-        wchar_t name[16] = {};
-        GetClassNameW(child, name, 16);
-        if (_wcsicmp(name, L"Button") != 0 || TextOf(child) != L"Cancel") return TRUE;
-        *reinterpret_cast<HWND*>(result) = child;
+      [](HWND child, LPARAM data) -> BOOL {
+        auto& wanted = *reinterpret_cast<Search*>(data);
+        wchar_t name[32] = {};
+        GetClassNameW(child, name, 32);
+        if (_wcsicmp(name, wanted.className) != 0 || (wanted.text && TextOf(child) != wanted.text)) return TRUE;
+        wanted.found = child;
         return FALSE;
       },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
+
+HWND CancelButton(HWND window) { return ChildOf(window, L"Button", L"Cancel"); }
 
 // The share of the dialog's progress bar that is filled, from its own position and range;
 // -1 without a bar.
 double BarShare(HWND window) {
-  HWND bar = nullptr;
-  EnumChildWindows(
-      window,
-      [](HWND child, LPARAM result) -> BOOL {
-        wchar_t name[32] = {};
-        GetClassNameW(child, name, 32);
-        if (_wcsicmp(name, PROGRESS_CLASSW) != 0) return TRUE;
-        *reinterpret_cast<HWND*>(result) = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&bar));
+  const HWND bar = ChildOf(window, PROGRESS_CLASSW);
   if (!bar) return -1;
   const auto low = static_cast<int>(SendMessageW(bar, PBM_GETRANGE, TRUE, 0));
   const auto high = static_cast<int>(SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
@@ -220,10 +216,7 @@ TEST_F(ShellProgressWindow, ClosingTheDialogStopsTheWorkAndAFailureComesThrough)
 // A real pass over a shoot of 5 GiB (sparse clips: they take no room), stopped once the dialog
 // has shown how far it is: past 4 GiB the bar shows the true share, and the line the shot.
 TEST_F(ShellProgressWindow, ARealPassOfFiveGiBShowsItsTrueShareAndItsShotAndClip) {
-  marlowin::testing::TempTree tree;
-  for (const char16_t* name : {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v04.mp4", u"v05.mp4"})
-    tree.WriteSparseFile(std::u16string(u"S/harbour_dawn_wide/MP4 HIGH RES/") + name, 1ull << 30);
-  tree.MakeFolder(u"D");
+  marlowin::testing::SparseShootPass pass;
   std::vector<std::wstring> texts;
   double share = -1;
   Watcher watcher([&](HWND window) {
@@ -234,15 +227,9 @@ TEST_F(ShellProgressWindow, ARealPassOfFiveGiBShowsItsTrueShareAndItsShotAndClip
     PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     return true;
   });
-  marlowin::PassReport report;
-  RunWithProgressWindow([&](PassObserver& observer) {
-    const auto fs = marlowin::sys::MakeRealFileSystem();
-    marlowin::PassOptions options;
-    options.observer = &observer;
-    report = marlowin::CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"), options);
-  });
+  RunWithProgressWindow(std::ref(pass));
   ASSERT_FALSE(texts.empty()) << "the dialog never showed the copy";
-  EXPECT_EQ(report.outcome, marlowin::Outcome::kCancelled);
+  EXPECT_EQ(pass.report.outcome, marlowin::Outcome::kCancelled);
   EXPECT_TRUE(AnyContains(texts, L"harbour_dawn_wide/v0") || AnyContains(texts, L"Verifying")) << texts.size();
   EXPECT_GE(share, 0.0);
   EXPECT_LT(share, 1.0) << "the bar is full before the end";
