@@ -1,13 +1,17 @@
 #include "app/MarlowinApp.h"
 
+#include <chrono>
 #include <string_view>
 #include <utility>
 
 #include "collector/CollectClips.h"
+#include "collector/QuotedName.h"
+#include "collector/ReportFile.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "framework/MessageBox.h"
 #include "platform/NativeName.h"
+#include "platform/UserRecords.h"
 #include "ui/DirDialog.h"
 #include "ui/ProgressWindow.h"
 
@@ -18,13 +22,37 @@ constexpr std::u16string_view kSettingsStore = u"Local AppWizard-Generated Appli
 constexpr std::u16string_view kStartingFolderCaption = u"Browse to the starting folder:";
 constexpr std::u16string_view kDestinationFolderCaption = u"Select copy to folder:";
 
+constexpr std::u16string_view kHelp =
+    u"usage: marlowin [--help | --version]\n"
+    u"\n"
+    u"Marlowin gathers the video clips of a shoot into the folder tree the edit works from. It\n"
+    u"asks for the starting folder (the shoot) and the destination folder, copies the clips of\n"
+    u"each shot folder's \"MP4 HIGH RES\" folder into adl and int folders there, proves every\n"
+    u"copy by reading it back, gives each collected clip its \"_hires\" name, and tells the\n"
+    u"outcome in one message.\n"
+    u"\n"
+    u"marlowin-collect is the same pass on the command line, without a window, for scripts:\n"
+    u"  marlowin-collect [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER  (marlowin-collect --help)\n"
+    u"\n"
+    u"  -h, --help     print this text\n"
+    u"      --version  print the version\n";
+
+// Where the reports of passes are kept, for the help's last line.
+std::u16string ReportsLine() {
+  std::u16string folder;
+  if (const std::error_code error = marlowin::sys::ReportsFolder(folder)) {
+    return u"\nThe reports of passes cannot be kept: " + marlowin::sys::FromNativeName(marlowin::sys::Describe(error)) + u"\n";
+  }
+  return u"\nThe whole report of each pass is kept in " + marlowin::QuotedName(folder) + u".\n";
+}
+
 void Tell(std::u16string_view text, std::u16string_view details = {}) {
   marlowin::sys::ShowMessage(kMessageCaption, text, details);
 }
 
 // A chosen folder that cannot be found: the message, then the folder and the reason.
 void TellNotFound(std::u16string_view message, const std::u16string& path, std::error_code reason) {
-  Tell(std::u16string(message) + u"\n\n" + path + u": " +
+  Tell(std::u16string(message) + u"\n\n" + marlowin::QuotedName(path) + u": " +
        marlowin::sys::FromNativeName(marlowin::sys::Describe(reason)));
 }
 
@@ -32,6 +60,20 @@ void TellNotFound(std::u16string_view message, const std::u16string& path, std::
 
 // No name of our own: the framework takes the program's.
 CMarlowinApp::CMarlowinApp() : CWinApp(nullptr) {}
+
+std::optional<int> CMarlowinApp::AnswerCommandLine(const std::vector<std::u16string>& arguments) {
+  for (const std::u16string& argument : arguments) {
+    if (argument == u"--help" || argument == u"-h") {
+      AfxPrintToCommandLine(kMessageCaption, std::u16string(kHelp) + ReportsLine());
+      return 0;
+    }
+    if (argument == u"--version") {
+      AfxPrintToCommandLine(kMessageCaption, u"marlowin " + marlowin::sys::FromNativeName(MARLOWIN_VERSION) + u"\n");
+      return 0;
+    }
+  }
+  return std::nullopt;
+}
 
 BOOL CMarlowinApp::InitInstance() {
   CWinApp::InitInstance();
@@ -57,9 +99,11 @@ BOOL CMarlowinApp::InitInstance() {
         return FALSE;
       }
       const std::u16string destinationFolder = dialog.m_strChosenPath;
-      // Everything the pass did, failures first; the message box shows the first of them.
+      // Everything the pass did, failures first; the message box shows the first of them, and
+      // the report file, which it names when it has no room for them all, holds every one.
       const marlowin::PassReport report = CollectClips(startingFolder, destinationFolder);
-      Tell(marlowin::MessageText(report), marlowin::DetailsText(report));
+      const marlowin::SavedReport saved = marlowin::SaveReport(report);
+      Tell(marlowin::MessageText(report, saved), marlowin::DetailsText(report));
       return FALSE;
     }
   }
@@ -70,6 +114,7 @@ BOOL CMarlowinApp::InitInstance() {
 
 marlowin::PassReport CMarlowinApp::CollectClips(std::u16string startingFolder, std::u16string destinationFolder) {
   marlowin::PassReport report;
+  const auto started = std::chrono::system_clock::now();
   // A pass of more than a second shows its progress, with Cancel; the window closes before
   // the one message box.
   marlowin::ui::RunWithProgressWindow([&](marlowin::PassObserver& observer) {
@@ -78,5 +123,6 @@ marlowin::PassReport CMarlowinApp::CollectClips(std::u16string startingFolder, s
     options.observer = &observer;
     report = marlowin::CollectClips(*fileSystem, std::move(startingFolder), std::move(destinationFolder), options);
   });
+  if (report.started == std::chrono::system_clock::time_point{}) report.started = started;  // names its file
   return report;
 }

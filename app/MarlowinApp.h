@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "collector/Report.h"
 #include "framework/WinApp.h"
@@ -10,6 +12,11 @@
 class CMarlowinApp : public CWinApp {
  public:
   CMarlowinApp();
+
+  // "--help" (or "-h") prints what the program does, "--version" "marlowin <version>"; both
+  // end the process with status 0 before any window is made. Other arguments (Qt's own
+  // options) are left to the framework.
+  std::optional<int> AnswerCommandLine(const std::vector<std::u16string>& arguments) override;
 
   // Asks for the starting folder and the destination folder, checks that each can be found,
   // collects the clips and tells the outcome in exactly one message. Always FALSE.

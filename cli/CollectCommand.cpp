@@ -1,5 +1,6 @@
 #include "cli/CollectCommand.h"
 
+#include <chrono>
 #include <optional>
 
 #include "Version.h"
@@ -7,7 +8,10 @@
 #include "cli/TerminalProgress.h"
 #include "collector/CollectClips.h"
 #include "collector/PlanLines.h"
+#include "collector/QuotedName.h"
+#include "collector/ReportFile.h"
 #include "platform/Console.h"
+#include "platform/Errors.h"
 #include "platform/NativeName.h"
 
 namespace marlowin {
@@ -55,19 +59,43 @@ class StopFlag final : public PassObserver {
   std::atomic<bool>* stop_;
 };
 
+// An argument as the person typed it, in single quotes ('--fast'), escaped when it needs it.
+std::string Argument(std::u16string_view argument) {
+  const std::u16string quoted = QuotedName(argument, u"'");
+  return sys::ToDisplay(quoted.starts_with(u'\'') ? quoted : u"'" + quoted + u"'");
+}
+
+// What is wrong with the arguments, in one line, and where to read more.
+int WrongArguments(std::ostream& err, const std::string& what) {
+  err << "marlowin-collect: " << what << "\nTry 'marlowin-collect --help'\n";
+  return 2;
+}
+
+std::string WhatIsWrongWithTheFolders(const std::vector<std::u16string>& folders) {
+  if (folders.empty()) return "missing STARTING_FOLDER and DESTINATION_FOLDER";
+  if (folders.size() == 1) return "missing DESTINATION_FOLDER";
+  std::string extra = folders.size() == 3 ? "extra argument" : "extra arguments";
+  for (std::size_t i = 2; i < folders.size(); ++i) extra += " " + Argument(folders[i]);
+  return extra;
+}
+
 void PrintProblems(const PassReport& report, std::ostream& err) {
   for (const Problem* problem : ProblemsInOrder(report)) {
     err << "marlowin-collect: " << sys::ToDisplay(DescribeProblem(*problem)) << "\n";
   }
 }
 
-void PrintReport(const PassReport& report, std::ostream& out, std::ostream& err, bool json) {
+void PrintReport(const PassReport& report, const SavedReport& saved, std::ostream& out, std::ostream& err,
+                 bool json) {
   if (json) {
-    out << ToJson(report) << "\n";
+    out << ToJson(report, &saved) << "\n";
     return;
   }
   out << sys::ToDisplay(OutcomeLine(report)) << "\n" << sys::ToDisplay(SummaryLine(report)) << "\n";
   PrintProblems(report, err);
+  // Every problem is printed above; the file is only news when it is missing.
+  if (saved.error) err << "marlowin-collect: report not saved: " << sys::Describe(saved.error) << "\n";
+  if (saved.pruneError) err << "marlowin-collect: older reports not removed: " << sys::Describe(saved.pruneError) << "\n";
 }
 
 }  // namespace
@@ -96,14 +124,10 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSys
     } else if (argument == u"--quiet" || argument == u"-q") {
       options.quiet = true;
     } else {
-      err << "marlowin-collect: unknown option " << sys::ToDisplay(argument) << "\n" << kUsage;
-      return 2;
+      return WrongArguments(err, "unknown option " + Argument(argument));
     }
   }
-  if (options.folders.size() != 2) {
-    err << kUsage;
-    return 2;
-  }
+  if (options.folders.size() != 2) return WrongArguments(err, WhatIsWrongWithTheFolders(options.folders));
 
   // Ctrl+C stops the pass as Cancel does; on a terminal one line shows how far it is.
   std::atomic<bool> noStop{false};
@@ -127,9 +151,13 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSys
     PrintProblems(report, err);
     return ExitStatus(report);
   }
-  const PassReport report = CollectClips(fs, options.folders[0], options.folders[1], passOptions);
+  const auto started = std::chrono::system_clock::now();
+  PassReport report = CollectClips(fs, options.folders[0], options.folders[1], passOptions);
+  if (report.started == std::chrono::system_clock::time_point{}) report.started = started;  // names its file
   if (progressLine) progressLine->Finish();
-  PrintReport(report, out, err, options.json);
+  // Kept for later like the program's; a dry run changes nothing, not even the records.
+  const SavedReport saved = SaveReport(report);
+  PrintReport(report, saved, out, err, options.json);
   return ExitStatus(report);
 }
 

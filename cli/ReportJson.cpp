@@ -81,12 +81,12 @@ json ClipJson(const ClipRecord& clip) {
 
 }  // namespace
 
-std::string ToJson(const PassReport& report) {
+std::string ToJson(const PassReport& report, const SavedReport* saved) {
   json problems = json::array();
   for (const Problem* p : ProblemsInOrder(report)) problems.push_back(ProblemJson(*p));
   json clips = json::array();
   for (const ClipRecord& clip : report.clips) clips.push_back(ClipJson(clip));
-  const json object = {
+  json object = {
       {"outcome", OutcomeName(report.outcome)},
       {"message", Text(OutcomeLine(report))},
       {"summary", Text(SummaryLine(report))},
@@ -117,6 +117,10 @@ std::string ToJson(const PassReport& report) {
       {"clips", clips},
       {"exitStatus", ExitStatus(report)},
   };
+  if (saved) {
+    object["reportFile"] = saved->path.empty() ? json() : json(Text(saved->path));
+    if (saved->error) object["reportError"] = sys::Describe(saved->error);
+  }
   // Names that are not UTF-8 (bytes an old camera wrote) are shown with U+FFFD in their place.
   return object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
 }

@@ -39,6 +39,22 @@ std::u16string Cut(std::u16string_view text, std::size_t columns) {
   return std::u16string(Head(text, columns - 3)) + u"...";
 }
 
+// The last `columns` code points.
+std::u16string_view Tail(std::u16string_view text, std::size_t columns) {
+  const std::size_t total = Columns(text);
+  if (total <= columns) return text;
+  const std::size_t head = Head(text, total - columns).size();
+  return text.substr(head);
+}
+
+// Cut in the middle, so that both the shot folder and the clip's own name stay in sight.
+std::u16string CutMiddle(std::u16string_view text, std::size_t columns) {
+  if (Columns(text) <= columns) return std::u16string(text);
+  if (columns <= 3) return std::u16string(Head(text, columns));
+  const std::size_t head = (columns - 3) / 2;
+  return std::u16string(Head(text, head)) + u"..." + std::u16string(Tail(text, columns - 3 - head));
+}
+
 }  // namespace
 
 std::u16string ProgressLine(const ProgressMeter& meter, std::size_t width) {
@@ -53,7 +69,7 @@ std::u16string ProgressLine(const ProgressMeter& meter, std::size_t width) {
     add(meter.ClipsText());
     add(meter.BytesText());
   } else {
-    name = meter.ClipText();
+    name = meter.LineText();  // the shot and the clip, or that the copies are read back
     add(meter.PercentText());
     add(meter.BytesText());
     add(meter.SpeedText());
@@ -62,7 +78,7 @@ std::u16string ProgressLine(const ProgressMeter& meter, std::size_t width) {
   if (name.empty()) return Cut(stats, width);
   const std::size_t statsWidth = Columns(stats);
   if (statsWidth + 2 + kShortestName <= width || statsWidth + 2 + Columns(name) <= width) {
-    return Cut(name, width - statsWidth - 2) + u"  " + stats;
+    return CutMiddle(name, width - statsWidth - 2) + u"  " + stats;
   }
   return Cut(name + u"  " + stats, width);
 }

@@ -23,7 +23,8 @@ class TerminalProgress final : public PassObserver {
   TerminalProgress& operator=(const TerminalProgress&) = delete;
   ~TerminalProgress() override;  // Finish()
 
-  // Redraws the line, at most ten times a second: the clip, percent, bytes, speed, time left.
+  // Redraws the line, at most ten times a second: the shot and clip (or "Verifying ..."), percent,
+  // bytes, speed, time left.
   void OnProgress(const PassProgress& progress) override;
   bool StopRequested() override;
 
@@ -44,7 +45,7 @@ class TerminalProgress final : public PassObserver {
   std::size_t shownWidth_ = 0;  // columns the line on screen takes
 };
 
-// The line itself, `width` columns at most (the clip's name is cut first). For tests.
+// The line itself, `width` columns at most (the clip's name is cut first, in its middle). For tests.
 std::u16string ProgressLine(const ProgressMeter& meter, std::size_t width);
 
 }  // namespace marlowin

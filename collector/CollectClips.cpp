@@ -7,6 +7,7 @@
 // written before it are still proven, put in place and their clips marked.
 #include "collector/CollectClips.h"
 
+#include <chrono>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -51,6 +52,7 @@ class Pass {
     report_.startingFolder = std::move(startingFolder);
     report_.destinationFolder = std::move(destinationFolder);
     report_.verified = options_.verify;
+    report_.started = std::chrono::system_clock::now();
     std::vector<std::unique_ptr<sys::FolderLock>> locks;
     std::vector<sys::FolderEntry> entries;
     if (!OpenFolders(fs_, report_, locks, entries)) return std::move(report_);
@@ -194,7 +196,6 @@ class Pass {
       return {};
     }
     if (planned.action == CopyAction::kProve) {
-      ++report_.copiesProven;
       ticket = queue_.Prove(op.from, op.path);
       work.Done(clip.size);
       batchProofBytes_ += proof;
@@ -206,23 +207,26 @@ class Pass {
                                       ? queue_.CopyOfQueued(pending.adlTicket, op.path, options_.verify, &work, ticket)
                                       : queue_.Copy(op.from, op.path, mode, &work, ticket);
     if (error) return error;
-    (op.intCopy ? pending.intWritten : pending.adlWritten) = true;
+    (op.intCopy ? pending.intWritten : pending.adlWritten) = true;  // counted once it is in place
     work.Done(clip.size);
     batchProofBytes_ += proof;
-    ++report_.copiesWritten;
-    report_.bytesWritten += clip.size;
     return {};
   }
 
   std::function<void()> Finisher() {
     return [this] {
       if (!committing_) return;
-      meter_.Progress().currentClip.clear();
+      PassProgress& progress = meter_.Progress();
+      progress.currentClip.clear();
+      progress.verifying = options_.verify;  // the window says it reads copies back
+      meter_.Tell();
       // Copies written are proven and put in place even after a stop: their clips are marked.
       WorkMeter::Step work(meter_, false);
       std::vector<CopyOutcome> outcomes;
       queue_.FinishCommit(outcomes, &work);
       work.Done(inFlightProofBytes_);
+      progress.verifying = false;
+      meter_.Tell();
       for (CopyOutcome& outcome : outcomes) outcomes_[outcome.ticket] = std::move(outcome);
       committing_ = false;
     };
@@ -252,6 +256,12 @@ class Pass {
         problems_.Fail(operation, clip.path, target, error);
         clip.failed = true;
       } else {
+        if (written) {
+          ++report_.copiesWritten;
+          report_.bytesWritten += clip.size;
+        } else {
+          ++report_.copiesProven;
+        }
         if (operation == Operation::kCopyToAdl && clip.record != kNoRecord) report_.clips[clip.record].hash = found->second.hash;
         if (options_.log) {
           options_.log->Add({target, clip.size, clip.modified, found->second.hash, written, options_.verify, sys::Now()});

@@ -1,6 +1,7 @@
 #include "collector/PlanLines.h"
 
 #include "collector/CleanUpRule.h"
+#include "collector/QuotedName.h"
 #include "platform/NativeName.h"
 
 namespace marlowin {
@@ -24,12 +25,13 @@ std::string Line(const PlanOperation& op) {
 }  // namespace
 
 std::string OperationLine(std::string_view verb, std::u16string_view path, std::u16string_view to) {
+  // A name that holds a line break, or the arrow itself, is quoted: one line, one operation.
   std::string line(verb);
   line += ' ';
-  line += sys::ToDisplay(path);
+  line += sys::ToDisplay(QuotedName(path, u" -> "));
   if (!to.empty()) {
     line += " -> ";
-    line += sys::ToDisplay(to);
+    line += sys::ToDisplay(QuotedName(to, u" -> "));
   }
   return line;
 }

@@ -19,6 +19,9 @@ struct PassProgress {
   std::uint64_t bytesDone = 0;  // of the clips' own bytes; grows as they are copied and proven
   std::uint64_t bytesTotal = 0;
   std::u16string currentClip;  // the clip being worked on, as a full path; empty between clips
+  // In the copying stage: the copies are being read back from the disk and compared with their
+  // clips (currentClip is then the clip whose copy is read, or empty for a batch of them).
+  bool verifying = false;
 };
 
 // Watches a pass. Both calls come on the thread that runs the pass, between steps of at most

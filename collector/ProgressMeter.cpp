@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "collector/QuotedName.h"
+
 namespace marlowin {
 namespace {
 
@@ -72,9 +74,27 @@ std::u16string FormatTimeLeft(seconds left) {
   return text + u" left";
 }
 
-std::u16string FileNameOf(std::u16string_view path) {
-  const std::size_t slash = path.find_last_of(u"/\\");
-  return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
+std::u16string ShotAndClipOf(std::u16string_view path) {
+  // The clip lies in <shot>/MP4 HIGH RES/: its name and its shot's say which it is.
+  const std::size_t nameStart = path.find_last_of(u"/\\") + 1;  // 0 when there is no separator
+  const std::u16string_view name = path.substr(nameStart);
+  if (nameStart < 2) return std::u16string(name);
+  const std::size_t clipFolderStart = path.find_last_of(u"/\\", nameStart - 2) + 1;
+  if (clipFolderStart < 2) return std::u16string(name);
+  const std::size_t shotStart = path.find_last_of(u"/\\", clipFolderStart - 2) + 1;
+  const std::u16string_view shot = path.substr(shotStart, clipFolderStart - 1 - shotStart);
+  if (shot.empty()) return std::u16string(name);
+  return std::u16string(shot) + u'/' + std::u16string(name);
+}
+
+ProgressMeter::BarValues ScaledForBar(std::uint64_t done, std::uint64_t total, std::uint32_t range) {
+  done = std::min(done, total);
+  if (total <= range) return {static_cast<std::uint32_t>(done), static_cast<std::uint32_t>(total)};
+  if (done == total) return {range, range};
+  // Below the whole until it is whole, so that a bar is not full before the end.
+  const double share = static_cast<double>(done) / static_cast<double>(total);
+  const auto scaled = static_cast<std::uint32_t>(share * range);
+  return {std::min(scaled, range - 1), range};
 }
 
 ProgressMeter::ProgressMeter(Clock::duration window) : window_(window) {}
@@ -126,7 +146,31 @@ int ProgressMeter::Percent() const {
   return std::min(percent, 99);
 }
 
-std::u16string ProgressMeter::ClipText() const { return FileNameOf(progress_.currentClip); }
+ProgressMeter::BarValues ProgressMeter::Bar() const {
+  if (progress_.stage == PassProgress::Stage::kPlanning) return {};
+  if (progress_.bytesTotal > 0) return ScaledForBar(progress_.bytesDone, progress_.bytesTotal);
+  return ScaledForBar(progress_.clipsDone, progress_.clipsTotal);
+}
+
+std::u16string ProgressMeter::ClipText() const {
+  if (!progress_.currentClip.empty()) return QuotedName(ShotAndClipOf(progress_.currentClip));
+  switch (progress_.stage) {
+    case PassProgress::Stage::kPlanning:
+      return u"Listing the shot folders";
+    case PassProgress::Stage::kCopying:
+      return progress_.verifying ? u"Reading the copies back from the disk" : u"Putting the copies in place";
+    case PassProgress::Stage::kDone:
+      break;
+  }
+  return u"Finished";
+}
+
+std::u16string ProgressMeter::LineText() const {
+  if (progress_.stage != PassProgress::Stage::kCopying) return StageText();
+  if (!progress_.verifying) return ClipText();
+  if (progress_.currentClip.empty()) return u"Verifying copies: reading them back from the disk";
+  return u"Verifying " + ClipText();
+}
 
 std::u16string ProgressMeter::ClipsText() const {
   if (progress_.stage == PassProgress::Stage::kPlanning)
@@ -157,7 +201,7 @@ std::u16string ProgressMeter::StageText() const {
     case PassProgress::Stage::kPlanning:
       return u"Looking for clips";
     case PassProgress::Stage::kCopying:
-      return u"Copying clips";
+      return progress_.verifying ? u"Verifying copies" : u"Copying clips";
     case PassProgress::Stage::kDone:
       break;
   }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "collector/ProgressMeter.h"
+#include "collector/QuotedName.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
 
@@ -92,7 +93,7 @@ std::u16string ClipsSentence(const PassReport& report) {
   sentence += u", from ";
   if (report.shotFoldersCollected < report.shotFolders) sentence += Number(report.shotFoldersCollected) + u" of ";
   return sentence + Counted(report.shotFolders, u"shot folder", u"shot folders") + u" to " +
-         report.destinationFolder + u".";
+         QuotedName(report.destinationFolder) + u".";
 }
 
 // "12 copies written and verified, 36 already in place and not read again.": what was proven.
@@ -121,7 +122,7 @@ std::u16string SummaryLine(const PassReport& report) {
       break;
   }
   if (report.clipsSeen == 0 && report.outcome == Outcome::kComplete) {
-    return u"No clips were found in " + report.startingFolder +
+    return u"No clips were found in " + QuotedName(report.startingFolder) +
            u". A shot folder there is named by three or more words joined by underscores "
            u"(harbour_dawn_wide) and holds its clips (v01.mp4, v02.mp4, ...) in a folder named "
            u"\"MP4 HIGH RES\".";
@@ -131,7 +132,8 @@ std::u16string SummaryLine(const PassReport& report) {
 }
 
 std::u16string DescribeProblem(const Problem& p) {
-  const std::u16string& path = p.path;
+  // One problem is one line, whatever the names hold.
+  const std::u16string path = QuotedName(p.path), target = QuotedName(p.target), other = QuotedName(p.other);
   switch (p.operation) {
     case Operation::kListStartingFolder:
       return path + u": cannot be listed: " + Reason(p);
@@ -144,22 +146,22 @@ std::u16string DescribeProblem(const Problem& p) {
     case Operation::kMakeFolder:
       return path + u": cannot be made: " + Reason(p);
     case Operation::kCopyToAdl:
-      return path + u": not copied to " + p.target + u": " + Reason(p);
+      return path + u": not copied to " + target + u": " + Reason(p);
     case Operation::kCopyToInt:
-      return path + u": int copy " + p.target + u" not made: " + Reason(p);
+      return path + u": int copy " + target + u" not made: " + Reason(p);
     case Operation::kMark:
-      return path + u": copied, but not marked as " + p.target + u": " + Reason(p);
+      return path + u": copied, but not marked as " + target + u": " + Reason(p);
     case Operation::kCopyReplaced:
-      return path + u": not collected: its copy is replaced by the copy of " + p.other;
+      return path + u": not collected: its copy is replaced by the copy of " + other;
     case Operation::kCopyDeleted:
-      return path + u": not collected: its int copy " + p.target + u" is deleted by the clean-up of " + p.other;
+      return path + u": not collected: its int copy " + target + u" is deleted by the clean-up of " + other;
     case Operation::kCopyIsClip:
-      return path + u": not copied: " + p.target + u" is the clip itself (its folder leads to the clip's own folder)";
+      return path + u": not copied: " + target + u" is the clip itself (its folder leads to the clip's own folder)";
     case Operation::kReplacedLink:
-      return path + u": " + p.target + u" was a link to the clip, not a copy: a real copy takes its place";
+      return path + u": " + target + u" was a link to the clip, not a copy: a real copy takes its place";
     case Operation::kCleanUpMoved:
-      return path + u": removed by the clean-up, as " + p.other +
-             u", numbered highest, was not copied: running the pass again brings " + p.target + u" back";
+      return path + u": removed by the clean-up, as " + other +
+             u", numbered highest, was not copied: running the pass again brings " + target + u" back";
     case Operation::kNotAClip:
       return path + u": not a clip (" + p.rule + u")";
     case Operation::kNoClipFolder:
@@ -171,7 +173,7 @@ std::u16string DescribeProblem(const Problem& p) {
     case Operation::kNotVisited:
       return path + u": not visited, the pass ended before it";
     case Operation::kKeptName:
-      return path + u": kept its name, " + p.target + u" exists";
+      return path + u": kept its name, " + target + u" exists";
     case Operation::kCleanUp:
       return path + u": not removed: " + Reason(p);
     case Operation::kLeftover:

@@ -2,6 +2,7 @@
 
 // What a pass did, told once: the program's message, marlowin-collect's lines and its JSON are
 // all views of this one report.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -80,6 +81,8 @@ struct PassReport {
   std::u16string startingFolder;
   std::u16string destinationFolder;
   bool verified = true;          // copies were proven by reading them back
+  // When the pass began; its report file is named by it (ReportFile.h). The epoch when unknown.
+  std::chrono::system_clock::time_point started{};
 
   std::size_t shotFolders = 0;           // handled shot folders
   std::size_t shotFoldersCollected = 0;  // with clips, every one of them collected

@@ -18,6 +18,8 @@ CWinApp::~CWinApp() {
   if (theApplication == this) theApplication = nullptr;
 }
 
+std::optional<int> CWinApp::AnswerCommandLine(const std::vector<std::u16string>&) { return std::nullopt; }
+
 BOOL CWinApp::InitInstance() { return TRUE; }
 
 int CWinApp::ExitInstance() { return m_nExitCode; }
@@ -30,6 +32,11 @@ void CWinApp::SetRegistryKey(std::u16string_view key) {
 CWinApp* AfxGetApp() { return theApplication; }
 
 namespace marlowin::sys {
+
+std::optional<int> AnswerCommandLine(const std::vector<std::u16string>& arguments) {
+  CWinApp* app = AfxGetApp();
+  return app ? app->AnswerCommandLine(arguments) : std::nullopt;
+}
 
 int StartApplication(const std::u16string& programName) {
   CWinApp* app = AfxGetApp();

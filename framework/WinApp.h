@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Bool.h"
 
@@ -14,6 +16,12 @@ class CWinApp {
   CWinApp(const CWinApp&) = delete;
   CWinApp& operator=(const CWinApp&) = delete;
   virtual ~CWinApp();
+
+  // Before any window system is set up, the entry routine hands the program's arguments
+  // (without the program's own name) here. A status ends the process with it at once, without
+  // InitInstance (the program answered on its own, as for --help); none goes on to the run.
+  // The base version takes no argument.
+  virtual std::optional<int> AnswerCommandLine(const std::vector<std::u16string>& arguments);
 
   // Start-up. TRUE enters the message loop (Run); FALSE ends the process at once, with
   // ExitInstance's result as its exit status.
@@ -45,9 +53,16 @@ CWinApp* AfxGetApp();
 // Ends the message loop of the running application with the given exit code.
 void AfxPostQuitMessage(int nExitCode);
 
+// Prints text for a person who started the program from a command line, such as its help: on
+// stdout on Linux. A Windows GUI program writes it to stdout when that is redirected, else to
+// the console of the process that started it, and shows it in a message box with the caption
+// when it has neither (started from the Start menu, Run or a shortcut).
+void AfxPrintToCommandLine(std::u16string_view caption, std::u16string_view text);
+
 // The framework's entry routine: runs the application object's InitInstance once; after
 // FALSE it calls ExitInstance and returns its result without entering the message loop,
 // after TRUE it returns Run's result. The program's entry point calls it and returns its
-// result. On Linux it first creates the Qt application object; when no display can be
-// opened it says so on stderr and returns a non-zero status.
+// result. It first offers the arguments to AnswerCommandLine. On Linux it then creates the Qt
+// application object; when no display can be opened it says so on stderr, before any message
+// of Qt's, and returns a non-zero status.
 int AfxWinMain(int argc, char** argv);

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "framework/ApplicationStart.h"
 #include "platform/NativeName.h"
@@ -19,15 +21,31 @@ namespace {
 QtMessageHandler previousHandler = nullptr;
 std::string programName;
 
+// What Qt says while its application object is made, held back: when no display opens, its
+// warnings ("qt.qpa.xcb: could not connect to display") come after our own line, as the detail.
+struct HeldMessage {
+  QtMsgType type;
+  std::string file, function, category;
+  int line;
+  QString text;
+};
+std::vector<HeldMessage> heldMessages;
+
 // Qt ends a program that cannot open its display with a fatal message and abort(). A person
-// who started us without a display gets one plain line and a failure status instead.
+// who started us without a display gets one plain line first and a failure status instead.
 void NoDisplayHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (type != QtFatalMsg) {
-    if (previousHandler) previousHandler(type, context, message);
+    heldMessages.push_back({type, context.file ? context.file : "", context.function ? context.function : "",
+                            context.category ? context.category : "", context.line, message});
     return;
   }
   std::fprintf(stderr, "%s: no display can be opened (set DISPLAY or WAYLAND_DISPLAY)\n",
                programName.c_str());
+  for (const HeldMessage& held : heldMessages) {
+    const bool named = !held.category.empty() && held.category != "default";
+    std::fprintf(stderr, "%s%s%s\n", named ? held.category.c_str() : "", named ? ": " : "",
+                 held.text.toLocal8Bit().constData());
+  }
   std::fflush(stderr);
   std::_Exit(EXIT_FAILURE);
 }
@@ -42,6 +60,15 @@ QIcon ProgramIcon() {
   return icon;
 }
 
+// The held messages, to the handler that was there before, as if they had just been said.
+void ReplayHeldMessages() {
+  for (const HeldMessage& held : heldMessages) {
+    const QMessageLogContext context(held.file.c_str(), held.line, held.function.c_str(), held.category.c_str());
+    qt_message_output(held.type, context, held.text);
+  }
+  heldMessages.clear();
+}
+
 }  // namespace
 
 int AfxWinMain(int argc, char** argv) {
@@ -54,6 +81,11 @@ int AfxWinMain(int argc, char** argv) {
   const std::u16string name = marlowin::sys::ProgramName(marlowin::sys::FromNativeName(argv[0]));
   programName = marlowin::sys::ToDisplay(name);
 
+  // --help and the like are answered before Qt is asked for a display.
+  std::vector<std::u16string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(marlowin::sys::FromNativeName(argv[i] ? argv[i] : ""));
+  if (const std::optional<int> status = marlowin::sys::AnswerCommandLine(arguments)) return *status;
+
   // Qt keeps a reference to the count for the application object's lifetime.
   int qtArgc = argc;
   std::unique_ptr<QApplication> qtApp;
@@ -61,11 +93,18 @@ int AfxWinMain(int argc, char** argv) {
     previousHandler = qInstallMessageHandler(NoDisplayHandler);
     qtApp = std::make_unique<QApplication>(qtArgc, argv);
     qInstallMessageHandler(previousHandler);
+    ReplayHeldMessages();
     QGuiApplication::setDesktopFileName(QString::fromStdString(programName));
   }
   // Every window of the program, the message box and the dialogs too, shows the icon in its title.
   if (const QIcon icon = ProgramIcon(); !icon.isNull()) QApplication::setWindowIcon(icon);
   return marlowin::sys::StartApplication(name);
+}
+
+void AfxPrintToCommandLine(std::u16string_view, std::u16string_view text) {
+  const std::string bytes = marlowin::sys::ToDisplay(text);
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  std::fflush(stdout);
 }
 
 int CWinApp::Run() {

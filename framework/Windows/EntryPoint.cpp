@@ -3,5 +3,5 @@
 #include "framework/WinApp.h"
 
 // The entry point of a GUI-subsystem program: the framework runs the one application object.
-// The program reads no command line.
+// The framework reads the command line itself (for --help and --version).
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return AfxWinMain(0, nullptr); }

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/TempTree.h"
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);  // for the whole run of the widgets under test
   testing::InitGoogleTest(&argc, argv);
+  const marlowin::testing::TemporaryRecords records;  // the reports of passes go there
   return RUN_ALL_TESTS();
 }

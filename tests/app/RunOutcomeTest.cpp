@@ -10,6 +10,7 @@
 #include "tests/app/ScriptedUser.h"
 #include "platform/Files.h"
 #include "platform/NativeName.h"
+#include "platform/UserRecords.h"
 #include "tests/support/TempTree.h"
 #include "tests/ui/FakeDirShell.h"
 #include "ui/DirShell.h"
@@ -105,6 +106,48 @@ TEST_F(RunOutcome, FailuresAreToldWithTheirClipAndReasonNotCalledComplete) {
   EXPECT_NE(user.messages[0].details.find(u"v02.mp4: not copied to "), std::u16string::npos);  // "Show Details..."
 #endif
   EXPECT_TRUE(tree.Exists(u"shoot/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
+}
+
+TEST_F(RunOutcome, TheMessageNamesTheReportFileWhenItHasNoRoomForEveryProblem) {
+  for (int i = 0; i < 12; ++i) tree.WriteFile(u"shoot/ab_cd_ef/MP4 HIGH RES/notes" + marlowin::testing::U16(std::to_string(i)) + u".txt", "");
+  shell.ConfirmPath(tree.Path(u"shoot"));
+  shell.ConfirmPath(tree.Path(u"collected"));
+  Run();
+  ASSERT_EQ(user.messages.size(), 1u);
+  const std::u16string& text = user.messages[0].text;
+  constexpr std::u16string_view kLastLine = u"\n\nThe whole report: ";
+  const std::size_t at = text.rfind(kLastLine);
+  ASSERT_NE(at, std::u16string::npos) << marlowin::sys::ToDisplay(text);
+  EXPECT_NE(text.find(u"\nand 2 more\n"), std::u16string::npos);
+  const std::u16string path = text.substr(at + kLastLine.size());
+  std::u16string folder;
+  ASSERT_FALSE(marlowin::sys::ReportsFolder(folder));  // the test's own, in a temporary folder
+  EXPECT_EQ(path.rfind(folder + marlowin::sys::kPathSeparator, 0), 0u) << marlowin::sys::ToDisplay(path);
+  EXPECT_TRUE(path.ends_with(u".txt"));
+  marlowin::sys::File file;
+  ASSERT_FALSE(file.OpenForReading(path));
+  std::string content(1 << 16, '\0');
+  std::size_t got = 0;
+  ASSERT_FALSE(file.Read(content.data(), content.size(), got));
+  content.resize(got);
+  EXPECT_EQ(content.rfind("video copy complete\n", 0), 0u) << content;
+  for (int i = 0; i < 12; ++i) EXPECT_NE(content.find("notes" + std::to_string(i) + ".txt: not a clip"), std::string::npos) << i;
+}
+
+TEST_F(RunOutcome, AReportThatCannotBeSavedIsToldAndTheOutcomeStands) {
+  tree.WriteFile(u"not a folder", "records cannot go below a file");
+  const marlowin::testing::ScopedVariable state("XDG_STATE_HOME", tree.Path(u"not a folder"));
+  const marlowin::testing::ScopedVariable local("LOCALAPPDATA", tree.Path(u"not a folder"));
+  std::u16string folder;
+  ASSERT_FALSE(marlowin::sys::ReportsFolder(folder));
+  shell.ConfirmPath(tree.Path(u"shoot"));
+  shell.ConfirmPath(tree.Path(u"collected"));
+  Run();
+  ASSERT_EQ(user.messages.size(), 1u);
+  const std::u16string& text = user.messages[0].text;
+  EXPECT_EQ(text.substr(0, text.find(u'\n')), kComplete);
+  EXPECT_NE(text.find(u"\n\nreport not saved: "), std::u16string::npos) << marlowin::sys::ToDisplay(text);
+  EXPECT_TRUE(tree.Exists(u"shoot/ab_cd_ef/MP4 HIGH RES/v01_hires.mp4")) << "the pass is done all the same";
 }
 
 TEST_F(RunOutcome, AChosenFolderThatIsGoneIsToldWithItsReason) {

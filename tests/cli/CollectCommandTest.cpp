@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <sstream>
 
 #include "platform/NativeName.h"
+#include "platform/UserRecords.h"
 #include "tests/support/RecordingFileSystem.h"
 #include "tests/support/TempTree.h"
 
@@ -114,6 +116,26 @@ TEST_F(CollectCommandTest, DryRunPrintsWhatThePassDoesAndChangesNothing) {
   EXPECT_NE(again.out.find("keep "), std::string::npos) << again.out;
 }
 
+#ifndef _WIN32
+TEST_F(CollectCommandTest, DryRunLinesCannotBeForgedByNames) {
+  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v04\ncommit\nmove a -> b.mp4", "hostile");
+  const Result dry = Run({u"-n", tree.Path(u"S"), tree.Path(u"D")});
+  EXPECT_EQ(dry.status, 0);
+  std::istringstream lines(dry.out);
+  int commits = 0;
+  for (std::string line; std::getline(lines, line);) {
+    commits += line == "commit";
+    EXPECT_TRUE(line == "commit" || line.rfind("mkdir ", 0) == 0 || line.rfind("copy ", 0) == 0 ||
+                line.rfind("move " + Native(u""), 0) == 0 || line.rfind("move '" + Native(u""), 0) == 0 ||
+                line.rfind("delete ", 0) == 0 || line.rfind("rmdir ", 0) == 0)
+        << line;
+    EXPECT_EQ(line.rfind("move a", 0), std::string::npos) << line;
+  }
+  EXPECT_EQ(commits, 1);
+  EXPECT_NE(dry.out.find("'$'\\n''commit'$'\\n''move a -> b"), std::string::npos) << dry.out;
+}
+#endif
+
 TEST_F(CollectCommandTest, FolderThatCannotBeFoundChangesNothingAndExitsTwo) {
   Result r = Run({tree.Path(u"nothing"), tree.Path(u"D")});
   EXPECT_EQ(r.status, 2);
@@ -126,6 +148,42 @@ TEST_F(CollectCommandTest, FolderThatCannotBeFoundChangesNothingAndExitsTwo) {
   EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
 }
 
+// The test's main keeps the records in a temporary folder.
+TEST_F(CollectCommandTest, EachPassKeepsItsReportButADryRunDoesNot) {
+  std::u16string folder;
+  ASSERT_FALSE(sys::ReportsFolder(folder));
+  const auto reports = [&folder] {
+    std::vector<sys::FolderEntry> entries;
+    (void)sys::ListFolder(folder, entries);  // none while the folder is not there
+    return entries.size();
+  };
+  const std::size_t before = reports();
+  EXPECT_EQ(Run({u"-n", tree.Path(u"S"), tree.Path(u"D")}).status, 0);
+  EXPECT_EQ(reports(), before);
+  const Result r = Run({u"--json", tree.Path(u"S"), tree.Path(u"D")});
+  EXPECT_EQ(reports(), before + 1);
+  const nlohmann::json report = nlohmann::json::parse(r.out);
+  const std::string file = report["reportFile"].get<std::string>();
+  EXPECT_EQ(file.rfind(sys::ToDisplay(folder), 0), 0u) << file;
+  EXPECT_FALSE(report.contains("reportError"));
+}
+
+#ifndef _WIN32  // Windows allows no control characters in names
+TEST_F(CollectCommandTest, NamesWithNewlinesAndTabsPrintOneProblemALine) {
+  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v04\ncommit\nmove a -> b.mp4", "forged");
+  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v05\t.MP4", "not a clip");
+  tree.MakeFolder(u"D/ab_cd_adl_ef/video/v04\ncommit\nmove a -> b_hires.mp4");  // its copy fails
+  const Result r = Run({tree.Path(u"S"), tree.Path(u"D")});
+  EXPECT_EQ(r.status, 1);
+  const std::string clips = Native(u"S/ab_cd_ef/MP4 HIGH RES");
+  EXPECT_EQ(r.err, "marlowin-collect: '" + clips + "/v04'$'\\n''commit'$'\\n''move a -> b.mp4': not copied to '" +
+                       Native(u"D/ab_cd_adl_ef/video/v04") + "'$'\\n''commit'$'\\n''move a -> b_hires.mp4': " +
+                       std::make_error_code(std::errc::is_a_directory).message() + "\n" +
+                       "marlowin-collect: '" + clips + "/v05'$'\\t''.MP4': not a clip (only names ending in \".mp4\" are clips)\n");
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
+}
+#endif
+
 TEST_F(CollectCommandTest, HelpVersionAndWrongArguments) {
   Result r = Run({u"--help"});
   EXPECT_EQ(r.status, 0);
@@ -133,11 +191,18 @@ TEST_F(CollectCommandTest, HelpVersionAndWrongArguments) {
   EXPECT_NE(r.out.find("Exit status: 0 complete; 1 incomplete"), std::string::npos);
   r = Run({u"--version"});
   EXPECT_EQ(r.out.rfind("marlowin-collect ", 0), 0u);
-  for (const auto& wrong : std::vector<std::vector<std::u16string>>{
-           {}, {tree.Path(u"S")}, {tree.Path(u"S"), tree.Path(u"D"), u"x"}, {u"--fast", u"a", u"b"}}) {
-    r = Run(wrong);
+  // What is wrong, in one line, and where to read more: no usage text.
+  const std::pair<std::vector<std::u16string>, std::string> wrong[] = {
+      {{}, "missing STARTING_FOLDER and DESTINATION_FOLDER"},
+      {{tree.Path(u"S")}, "missing DESTINATION_FOLDER"},
+      {{tree.Path(u"S"), tree.Path(u"D"), u"x"}, "extra argument 'x'"},
+      {{u"a", u"b", u"x", u"it's\ny"}, "extra arguments 'x' 'it'\\''s'$'\\n''y'"},
+      {{u"--fast", u"a", u"b"}, "unknown option '--fast'"},
+  };
+  for (const auto& [arguments, what] : wrong) {
+    r = Run(arguments);
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("usage: marlowin-collect"), std::string::npos);
+    EXPECT_EQ(r.err, "marlowin-collect: " + what + "\nTry 'marlowin-collect --help'\n");
     EXPECT_EQ(r.out, "");
   }
   EXPECT_TRUE(recorder.Calls().empty());

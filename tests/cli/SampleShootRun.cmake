@@ -13,10 +13,24 @@ if(WINDOWS_PATHS)
   string(REPLACE "/" "\\" destination "Z:${destination}")
 endif()
 
-execute_process(COMMAND ${EMULATOR} ${PROGRAM} ${start} ${destination}
+# The report goes into records of the run's own (under Wine into the throw-away prefix).
+execute_process(COMMAND ${CMAKE_COMMAND} -E env XDG_STATE_HOME=${WORK}/records ${EMULATOR} ${PROGRAM} ${start} ${destination}
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT status EQUAL 0 OR NOT out MATCHES "^video copy complete\n")
   message(FATAL_ERROR "marlowin-collect: status ${status}, output '${out}', errors '${err}'")
+endif()
+
+if(NOT WINDOWS_PATHS)
+  file(GLOB reports ${WORK}/records/marlowin/reports/*.txt)
+  list(LENGTH reports count)
+  if(NOT count EQUAL 1)
+    message(FATAL_ERROR "expected one report file, found: ${reports}")
+  endif()
+  file(READ ${reports} report)
+  if(NOT report MATCHES "^video copy complete\n\n6 clips copied, from 2 shot folders to ")
+    message(FATAL_ERROR "the report file holds:\n${report}")
+  endif()
+  file(REMOVE_RECURSE ${WORK}/records)
 endif()
 
 file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE ${WORK} ${WORK}/*)

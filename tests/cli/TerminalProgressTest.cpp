@@ -49,25 +49,25 @@ TEST_F(TerminalProgressTest, RedrawsAtMostTenTimesASecondInPlace) {
   // One second of updates every 10 ms: drawn at 0, 100, ..., 900 ms.
   const std::vector<std::string> lines = Draws(out.str());
   ASSERT_EQ(lines.size(), 10u);
-  EXPECT_EQ(lines[0], "v02.mp4  0%  0 B of 3.4 GB");
-  EXPECT_EQ(lines[9], "v02.mp4  2%  90 MB of 3.4 GB");
+  EXPECT_EQ(lines[0], "a_b_c/v02.mp4  0%  0 B of 3.4 GB");
+  EXPECT_EQ(lines[9], "a_b_c/v02.mp4  2%  90 MB of 3.4 GB");
   EXPECT_EQ(out.str().find('\n'), std::string::npos);
   // With a speed measured: the speed and the time left join the line.
   for (int i = 100; i <= 300; ++i, now += 10ms) line.OnProgress(Copying(static_cast<std::uint64_t>(i) * kMB));
-  EXPECT_EQ(Draws(out.str()).back(), "v02.mp4  8%  300 MB of 3.4 GB  100 MB/s  about 35 seconds left");
+  EXPECT_EQ(Draws(out.str()).back(), "a_b_c/v02.mp4  8%  300 MB of 3.4 GB  100 MB/s  about 35 seconds left");
 }
 
 TEST_F(TerminalProgressTest, CutsTheLineToTheTerminalWidthNameFirst) {
   const std::u16string longName = u"/s/a_b_c/MP4 HIGH RES/a_very_long_clip_name_that_goes_on_and_on_v02.mp4";
   TerminalProgress line(out, 40, stop, [this] { return now; });
   line.OnProgress(Copying(1234 * kMB, longName));
-  // 39 columns: the stats whole, the name cut.
-  EXPECT_EQ(Draws(out.str()).back(), "a_very_long_c...  36%  1.2 GB of 3.4 GB");
+  // 39 columns: the stats whole, the name cut in its middle.
+  EXPECT_EQ(Draws(out.str()).back(), "a_b_c/...v02.mp4  36%  1.2 GB of 3.4 GB");
 
   std::ostringstream narrow;
   TerminalProgress tight(narrow, 12, stop, [this] { return now; });
   tight.OnProgress(Copying(1234 * kMB, longName));
-  EXPECT_EQ(Draws(narrow.str()).back(), "a_very_l...");
+  EXPECT_EQ(Draws(narrow.str()).back(), "a_b_c/a_...");
   tight.Finish();
 }
 
@@ -79,13 +79,26 @@ TEST_F(TerminalProgressTest, BlanksWhatALongerLineLeftAndClearsAtTheEnd) {
   line.OnProgress(Copying(1235 * kMB, u"/s/a_b_c/MP4 HIGH RES/v03.mp4"));
   const std::string second = Draws(out.str()).back();
   EXPECT_EQ(second.size(), first.size());
-  EXPECT_EQ(second, "v03.mp4  36%  1.2 GB of 3.4 GB" + std::string(first.size() - 30, ' '));
+  EXPECT_EQ(second, "a_b_c/v03.mp4  36%  1.2 GB of 3.4 GB" + std::string(first.size() - 36, ' '));
   line.Finish();
   // The line blanked and the cursor back at its start, for the next output.
-  EXPECT_TRUE(out.str().ends_with("\r" + std::string(30, ' ') + "\r"));
+  EXPECT_TRUE(out.str().ends_with("\r" + std::string(36, ' ') + "\r"));
   const std::size_t length = out.str().size();
   line.Finish();  // once only
   EXPECT_EQ(out.str().size(), length);
+}
+
+TEST_F(TerminalProgressTest, SaysWhenTheCopiesAreReadBackAndKeepsNamesOnTheLine) {
+  TerminalProgress line(out, 100, stop, [this] { return now; });
+  PassProgress verifying = Copying(1234 * kMB, u"");
+  verifying.verifying = true;
+  line.OnProgress(verifying);
+  EXPECT_EQ(Draws(out.str()).back(), "Verifying copies: reading them back from the disk  36%  1.2 GB of 3.4 GB");
+  now += 200ms;
+  line.OnProgress(Copying(1234 * kMB, u"/s/a_b_c/MP4 HIGH RES/v02\n\x1b[2K.mp4"));
+  EXPECT_EQ(Draws(out.str()).back(), "'a_b_c/v02'$'\\n\\033''[2K.mp4'  36%  1.2 GB of 3.4 GB" + std::string(20, ' '));
+  EXPECT_EQ(out.str().find('\n'), std::string::npos);
+  EXPECT_EQ(out.str().find('\x1b'), std::string::npos);
 }
 
 TEST_F(TerminalProgressTest, PlanningSaysWhatIsFoundAndStopReadsTheFlag) {

@@ -78,7 +78,7 @@ TEST(ProgressMeter, Texts) {
   ProgressMeter meter;
   meter.Update(Copying(1234 * kMB, 3400 * kMB), t0);
   EXPECT_EQ(meter.StageText(), u"Copying clips");
-  EXPECT_EQ(meter.ClipText(), u"v02.mp4");
+  EXPECT_EQ(meter.ClipText(), u"ab_cd_ef/v02.mp4");
   EXPECT_EQ(meter.ClipsText(), u"12 of 60 clips");
   EXPECT_EQ(meter.BytesText(), u"1.2 GB of 3.4 GB");
   EXPECT_EQ(meter.Percent(), 36);
@@ -89,7 +89,7 @@ TEST(ProgressMeter, Texts) {
   one.clipsTotal = 1;
   one.currentClip = u"C:\\shoot\\ab_cd_ef\\MP4 HIGH RES\\v01.mp4";
   meter.Update(one, t0 + 1s);
-  EXPECT_EQ(meter.ClipText(), u"v01.mp4");
+  EXPECT_EQ(meter.ClipText(), u"ab_cd_ef/v01.mp4");
   EXPECT_EQ(meter.ClipsText(), u"0 of 1 clip");
   EXPECT_EQ(meter.Percent(), 99);  // 100 only when done
   one.currentClip.clear();
@@ -97,7 +97,7 @@ TEST(ProgressMeter, Texts) {
   one.clipsDone = 1;
   one.stage = Stage::kDone;
   meter.Update(one, t0 + 2s);
-  EXPECT_EQ(meter.ClipText(), u"");
+  EXPECT_EQ(meter.ClipText(), u"Finished");
   EXPECT_EQ(meter.PercentText(), u"100%");
   EXPECT_EQ(meter.StageText(), u"Done");
 
@@ -106,6 +106,70 @@ TEST(ProgressMeter, Texts) {
   noBytes.clipsTotal = 4;
   meter.Update(noBytes, t0 + 3s);
   EXPECT_EQ(meter.Percent(), 75);
+}
+
+TEST(ProgressMeter, TheClipLineNamesTheShotAndSaysWhatThePassDoesBetweenClips) {
+  ProgressMeter meter;
+  PassProgress p = Copying(1234 * kMB, 3400 * kMB);
+  p.currentClip = u"/shoot/harbour_dawn_wide/MP4 HIGH RES/v03.mp4";
+  meter.Update(p, t0);
+  EXPECT_EQ(meter.ClipText(), u"harbour_dawn_wide/v03.mp4");
+  EXPECT_EQ(meter.LineText(), u"harbour_dawn_wide/v03.mp4");
+
+  // Reading the copies back: the window says so, with or without the clip whose copy it reads.
+  p.verifying = true;
+  meter.Update(p, t0 + 1s);
+  EXPECT_EQ(meter.StageText(), u"Verifying copies");
+  EXPECT_EQ(meter.LineText(), u"Verifying harbour_dawn_wide/v03.mp4");
+  p.currentClip.clear();
+  meter.Update(p, t0 + 2s);
+  EXPECT_EQ(meter.ClipText(), u"Reading the copies back from the disk");
+  EXPECT_EQ(meter.LineText(), u"Verifying copies: reading them back from the disk");
+  EXPECT_EQ(meter.BytesPerSecond(), 0.0) << "the speed goes on being measured while verifying";
+
+  // Never an empty line.
+  p.verifying = false;
+  meter.Update(p, t0 + 3s);
+  EXPECT_EQ(meter.ClipText(), u"Putting the copies in place");
+  EXPECT_EQ(meter.StageText(), u"Copying clips");
+  meter.Update(PassProgress{}, t0 + 4s);
+  EXPECT_EQ(meter.ClipText(), u"Listing the shot folders");
+  EXPECT_EQ(meter.LineText(), u"Looking for clips");
+
+  // A name that would break the line is quoted; a clip path of another shape keeps its name.
+  p.currentClip = u"/shoot/a_b_c/MP4 HIGH RES/v02\ncommit.mp4";
+  meter.Update(p, t0 + 5s);
+  EXPECT_EQ(meter.ClipText(), u"'a_b_c/v02'$'\\n''commit.mp4'");
+  EXPECT_EQ(ShotAndClipOf(u"C:\\shoot\\ab_cd_ef\\MP4 HIGH RES\\v01.mp4"), u"ab_cd_ef/v01.mp4");
+  EXPECT_EQ(ShotAndClipOf(u"v01.mp4"), u"v01.mp4");
+  EXPECT_EQ(ShotAndClipOf(u"clips/v01.mp4"), u"v01.mp4");
+  EXPECT_EQ(ShotAndClipOf(u"/clips/v01.mp4"), u"v01.mp4");
+  EXPECT_EQ(ShotAndClipOf(u"shot/clips/v01.mp4"), u"shot/v01.mp4");
+}
+
+TEST(ProgressMeter, BarValuesFitAThirtyTwoBitControlPastFourGiB) {
+  constexpr std::uint64_t kGiB = 1024ull * 1024 * 1024;
+  ProgressMeter meter;
+  meter.Update(Copying(1 * kGiB, 5 * kGiB), t0);
+  EXPECT_EQ(meter.Bar().done, 200000u);
+  EXPECT_EQ(meter.Bar().total, 1000000u);
+  meter.Update(Copying(5 * kGiB - 1, 5 * kGiB), t0 + 1s);
+  EXPECT_EQ(meter.Bar().done, 999999u) << "not full before the end";
+  meter.Update(Copying(5 * kGiB, 5 * kGiB), t0 + 2s);
+  EXPECT_EQ(meter.Bar().done, 1000000u);
+  meter.Update(Copying(3, 4), t0 + 3s);  // small totals as they are
+  EXPECT_EQ(meter.Bar().done, 3u);
+  EXPECT_EQ(meter.Bar().total, 4u);
+  PassProgress noBytes = Copying(0, 0);  // clips without bytes: counted by clips
+  meter.Update(noBytes, t0 + 4s);
+  EXPECT_EQ(meter.Bar().done, 12u);
+  EXPECT_EQ(meter.Bar().total, 60u);
+  meter.Update(PassProgress{}, t0 + 5s);
+  EXPECT_EQ(meter.Bar().total, 0u) << "planning: no bar yet";
+  const ProgressMeter::BarValues huge = ScaledForBar(~0ull / 3, ~0ull);
+  EXPECT_EQ(huge.total, 1000000u);
+  EXPECT_EQ(huge.done, 333333u);
+  EXPECT_EQ(ScaledForBar(7, 5).done, 5u) << "never past the total";
 }
 
 TEST(ProgressMeter, FormatsBytesInDecimalUnits) {

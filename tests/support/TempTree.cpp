@@ -5,9 +5,15 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <vector>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cstdlib>
+#endif
 
 #include "platform/ContentHash.h"
 #include "platform/FileSystem.h"
@@ -37,7 +43,60 @@ std::u16string FromFsPath(const fs::path& path) {
 #endif
 }
 
+void SetVariable(const char* name, const std::u16string& value) {
+#ifdef _WIN32
+  const std::wstring wideName(name, name + std::char_traits<char>::length(name));
+  const std::wstring wideValue(value.begin(), value.end());
+  SetEnvironmentVariableW(wideName.c_str(), value.empty() ? nullptr : wideValue.c_str());
+#else
+  if (value.empty()) {
+    ::unsetenv(name);
+  } else {
+    ::setenv(name, sys::ToNativeName(value).c_str(), 1);
+  }
+#endif
+}
+
+constexpr const char* kRecordsSet = "MARLOWIN_TEST_RECORDS";
+
+std::optional<std::u16string> Variable(const char* name) {
+#ifdef _WIN32
+  const std::wstring wideName(name, name + std::char_traits<char>::length(name));
+  const DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+  if (size == 0) return std::nullopt;
+  std::wstring value(size, L'\0');
+  value.resize(GetEnvironmentVariableW(wideName.c_str(), value.data(), size));
+  return std::u16string(value.begin(), value.end());
+#else
+  const char* value = std::getenv(name);
+  if (!value) return std::nullopt;
+  return sys::FromNativeName(value);
+#endif
+}
+
 }  // namespace
+
+ScopedVariable::ScopedVariable(const char* name, const std::u16string& value)
+    : name_(name), previous_(Variable(name)) {
+  SetVariable(name, value);
+}
+
+ScopedVariable::~ScopedVariable() { SetVariable(name_, previous_.value_or(u"")); }
+
+TemporaryRecords::TemporaryRecords() {
+  if (Variable(kRecordsSet)) return;
+  tree_ = std::make_unique<TempTree>();
+  SetVariable("XDG_STATE_HOME", tree_->Root());
+  SetVariable("LOCALAPPDATA", tree_->Root());
+  SetVariable(kRecordsSet, u"1");
+}
+
+TemporaryRecords::~TemporaryRecords() {
+  if (!tree_) return;
+  SetVariable("XDG_STATE_HOME", u"");
+  SetVariable("LOCALAPPDATA", u"");
+  SetVariable(kRecordsSet, u"");
+}
 
 std::u16string U16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
@@ -80,6 +139,11 @@ void TempTree::WriteFile(std::u16string_view relative, std::string_view content)
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+void TempTree::WriteSparseFile(std::u16string_view relative, std::uint64_t size) const {
+  WriteFile(relative, "");
+  fs::resize_file(ToFsPath(Path(relative)), size);
 }
 
 std::string TempTree::ReadFile(std::u16string_view relative) const {

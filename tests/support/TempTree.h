@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +23,8 @@ class TempTree {
 
   void MakeFolder(std::u16string_view relative) const;  // with missing parents
   void WriteFile(std::u16string_view relative, std::string_view content) const;
+  // A file of `size` zero bytes that takes no room on the disk (a sparse file).
+  void WriteSparseFile(std::u16string_view relative, std::uint64_t size) const;
   std::string ReadFile(std::u16string_view relative) const;
   bool Exists(std::u16string_view relative) const;
 
@@ -30,6 +35,33 @@ class TempTree {
 
  private:
   std::u16string root_;
+};
+
+// The user's records (the reports of passes) kept in a temporary folder while it lives:
+// XDG_STATE_HOME and LOCALAPPDATA point at it, for this process and the programs it starts,
+// so that no test writes into the records of the person running it. A test program started
+// by another (which may be killed) keeps to its parent's folder.
+class TemporaryRecords {
+ public:
+  TemporaryRecords();
+  ~TemporaryRecords();
+
+ private:
+  std::unique_ptr<TempTree> tree_;  // none in a child
+};
+
+// An environment variable of this process (and of the programs it starts) set while it lives,
+// then as it was before.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const std::u16string& value);
+  ~ScopedVariable();
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::u16string> previous_;
 };
 
 std::u16string U16(std::string_view ascii);

@@ -72,31 +72,25 @@ class ShellProgress final : public PassObserver {
     Refresh(now);
   }
 
-  void SetLine(DWORD line, std::u16string& shown, const std::u16string& text, bool compactPath) {
+  void SetLine(DWORD line, std::u16string& shown, const std::u16string& text) {
     if (text == shown) return;
     shown = text;
     // An empty line is one space: the shell keeps a line's old text for an empty one.
-    dialog_->SetLine(line, text.empty() ? L" " : sys::AsWide(text), compactPath ? TRUE : FALSE, nullptr);
+    dialog_->SetLine(line, text.empty() ? L" " : sys::AsWide(text), FALSE, nullptr);
   }
 
   void Refresh(Clock::time_point now) {
     lastRefresh_ = now;
     if (cancelled_) return;  // the shell shows its cancel message now
-    const PassProgress& progress = meter_.Progress();
-    if (progress.stage == PassProgress::Stage::kPlanning) {
-      SetLine(1, line1_, meter_.StageText(), false);
-    } else {
-      // The clip's full path, shortened by the shell to fit: its shot folder and its name.
-      SetLine(1, line1_, progress.currentClip.empty() ? meter_.StageText() : progress.currentClip, true);
-    }
+    // The shot folder and the clip ("harbour_dawn_wide/v03.mp4"), or what the pass is doing:
+    // looking for clips, or reading the copies back ("Verifying ...").
+    SetLine(1, line1_, meter_.LineText());
     std::u16string details = meter_.ClipsText() + u",  " + meter_.BytesText();
     if (const std::u16string speed = meter_.SpeedText(); !speed.empty()) details += u",  " + speed;
-    SetLine(2, line2_, details, false);
-    if (progress.stage != PassProgress::Stage::kPlanning && progress.bytesTotal > 0) {
-      dialog_->SetProgress64(progress.bytesDone, progress.bytesTotal);
-    } else if (progress.stage != PassProgress::Stage::kPlanning && progress.clipsTotal > 0) {
-      dialog_->SetProgress64(progress.clipsDone, progress.clipsTotal);
-    }
+    SetLine(2, line2_, details);
+    // Scaled: the shell hands the values to a progress bar that holds 32-bit signed numbers, so
+    // that bytes past 2 GiB would show a full bar (and a wrong time estimate) from the start.
+    if (const ProgressMeter::BarValues bar = meter_.Bar(); bar.total > 0) dialog_->SetProgress64(bar.done, bar.total);
   }
 
   Clock::time_point start_;

@@ -6,15 +6,21 @@
 #include <string>
 
 #include "Version.h"
+#include "platform/WideString.h"
+#include "tests/support/Process.h"
 
 namespace {
 
-HMODULE LoadProgram(const wchar_t* fromTest, DWORD flags) {
+std::wstring ProgramPath(const wchar_t* fromTest) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring path(self);
   path.erase(path.find_last_of(L"\\/") + 1);
-  return LoadLibraryExW((path + fromTest).c_str(), nullptr, flags);
+  return path + fromTest;
+}
+
+HMODULE LoadProgram(const wchar_t* fromTest, DWORD flags) {
+  return LoadLibraryExW(ProgramPath(fromTest).c_str(), nullptr, flags);
 }
 
 // The program's embedded manifest (resource 1 of type RT_MANIFEST), empty when it has none.
@@ -97,4 +103,19 @@ TEST(Program, BothProgramsCarryTheIconAndTheProjectsVersion) {
     EXPECT_NE(version.find(text), std::string::npos) << "no string " << MARLOWIN_VERSION;
     FreeLibrary(data);
   }
+}
+
+// Redirected, as a script or a console would: the answer is on stdout and no window opens
+// (a window would hold the test until the watchdog of the build ends it).
+TEST(Program, HelpAndVersionAreAnsweredOnStdoutWithoutAWindow) {
+  const std::u16string program = marlowin::sys::FromWide(ProgramPath(MARLOWIN_PROGRAM_FROM_TEST));
+  marlowin::testing::ProgramResult result = marlowin::testing::ChildProgram(program, {u"--version"}).Wait();
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out.rfind("marlowin ", 0), 0u) << result.out;
+  EXPECT_EQ(result.out.find('\n'), result.out.size() - 1) << result.out;
+  result = marlowin::testing::ChildProgram(program, {u"--help"}).Wait();
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out.rfind("usage: marlowin [--help | --version]\n", 0), 0u) << result.out;
+  EXPECT_NE(result.out.find("marlowin-collect [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER"), std::string::npos);
+  EXPECT_NE(result.out.find("\\Marlowin\\reports."), std::string::npos) << result.out;
 }

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "tests/ui/FakePass.h"
+#include "tests/ui/SparseShootPass.h"
 #include "ui/ProgressWindow.h"
 
 namespace {
@@ -71,7 +72,7 @@ TEST(QtProgressWindow, LongWorkShowsAfterASecondAndCancelStopsItWithinASecond) {
     if (clicked == Clock::time_point{} && Clock::now() - shown > 1500ms) {
       // By now the speed is measured: every text is there.
       EXPECT_EQ(Text(*window, "activity"), QStringLiteral("Copying clips"));
-      EXPECT_EQ(Text(*window, "clip"), QStringLiteral("v02.mp4"));
+      EXPECT_EQ(Text(*window, "clip"), QStringLiteral("ab_cd_ef/v02.mp4"));
       EXPECT_EQ(Text(*window, "clips"), QStringLiteral("12 of 60 clips"));
       EXPECT_TRUE(Text(*window, "bytes").endsWith(QStringLiteral(" GB of 3.4 GB"))) << Text(*window, "bytes").toStdString();
       EXPECT_TRUE(Text(*window, "speed").endsWith(QStringLiteral(" MB/s"))) << Text(*window, "speed").toStdString();
@@ -114,6 +115,35 @@ TEST(QtProgressWindow, ClosingTheWindowIsCancelAndAFailureOfTheWorkComesThrough)
   EXPECT_THROW(RunWithProgressWindow(work), std::runtime_error);
   EXPECT_NE(pass.stopSeen, 0);
   EXPECT_EQ(ProgressWindow(), nullptr);
+}
+
+// A real pass over a shoot of 5 GiB (sparse clips: they take no room), stopped once the window
+// has shown how far it is: the values past 4 GiB are right.
+TEST(QtProgressWindow, ARealPassOfFiveGiBShowsItsTrueShareAndItsShotAndClip) {
+  marlowin::testing::SparseShootPass pass;
+  QString activity, clip, bytes;
+  int percent = -1;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    QWidget* window = ProgressWindow();
+    if (!window || percent >= 0 || Text(*window, "bytes").startsWith(QStringLiteral("0 B"))) return;
+    activity = Text(*window, "activity");
+    clip = Text(*window, "clip");
+    bytes = Text(*window, "bytes");
+    percent = window->findChild<QProgressBar*>(QStringLiteral("bar"))->value();
+    window->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
+  });
+  look.start(20);
+  RunWithProgressWindow(std::ref(pass));
+  ASSERT_GE(percent, 0) << "the window never showed the copy";
+  EXPECT_EQ(pass.report.outcome, marlowin::Outcome::kCancelled);
+  EXPECT_TRUE(activity == QStringLiteral("Copying clips") || activity == QStringLiteral("Verifying copies"))
+      << activity.toStdString();
+  EXPECT_TRUE(clip.startsWith(QStringLiteral("harbour_dawn_wide/v0")) ||
+              clip == QStringLiteral("Reading the copies back from the disk"))
+      << clip.toStdString();
+  EXPECT_TRUE(bytes.endsWith(QStringLiteral(" of 5.4 GB"))) << bytes.toStdString();
+  EXPECT_LT(percent, 100);
 }
 
 }  // namespace

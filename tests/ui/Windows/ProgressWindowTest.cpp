@@ -14,7 +14,10 @@
 #include <thread>
 #include <vector>
 
+#include <commctrl.h>
+
 #include "tests/ui/FakePass.h"
+#include "tests/ui/SparseShootPass.h"
 #include "ui/ProgressWindow.h"
 
 namespace {
@@ -60,19 +63,39 @@ std::vector<std::wstring> ChildTexts(HWND window) {
   return texts;
 }
 
-HWND CancelButton(HWND window) {
-  HWND found = nullptr;
+// The first child of the window of this class (and with this text, when one is given).
+HWND ChildOf(HWND window, const wchar_t* className, const wchar_t* text = nullptr) {
+  struct Search {
+    const wchar_t* className;
+    const wchar_t* text;
+    HWND found = nullptr;
+  } search{className, text};
   EnumChildWindows(
       window,
-      [](HWND child, LPARAM result) -> BOOL {
-        wchar_t name[16] = {};
-        GetClassNameW(child, name, 16);
-        if (_wcsicmp(name, L"Button") != 0 || TextOf(child) != L"Cancel") return TRUE;
-        *reinterpret_cast<HWND*>(result) = child;
+      [](HWND child, LPARAM data) -> BOOL {
+        auto& wanted = *reinterpret_cast<Search*>(data);
+        wchar_t name[32] = {};
+        GetClassNameW(child, name, 32);
+        if (_wcsicmp(name, wanted.className) != 0 || (wanted.text && TextOf(child) != wanted.text)) return TRUE;
+        wanted.found = child;
         return FALSE;
       },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND CancelButton(HWND window) { return ChildOf(window, L"Button", L"Cancel"); }
+
+// The share of the dialog's progress bar that is filled, from its own position and range;
+// -1 without a bar.
+double BarShare(HWND window) {
+  const HWND bar = ChildOf(window, PROGRESS_CLASSW);
+  if (!bar) return -1;
+  const auto low = static_cast<int>(SendMessageW(bar, PBM_GETRANGE, TRUE, 0));
+  const auto high = static_cast<int>(SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
+  const auto position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+  if (high <= low) return 2;  // a range the bar cannot show: it is drawn full
+  return static_cast<double>(position - low) / (high - low);
 }
 
 bool AnyContains(const std::vector<std::wstring>& texts, const std::wstring& part) {
@@ -142,10 +165,12 @@ TEST_F(ShellProgressWindow, ShortWorkShowsNothing) {
 TEST_F(ShellProgressWindow, LongWorkShowsTheShellsDialogAndItsCancelStopsTheWork) {
   FakePass pass;
   std::vector<std::wstring> texts;
+  double share = -1;
   std::atomic<Clock::rep> clicked{0};
   Watcher watcher([&](HWND window) {
     if (Clock::now() - Clock::time_point(Clock::duration(watcher.shown.load())) < 1500ms) return false;
     texts = ChildTexts(window);
+    share = BarShare(window);
     const HWND cancel = CancelButton(window);
     EXPECT_NE(cancel, nullptr) << "no Cancel button";
     clicked = Clock::now().time_since_epoch().count();
@@ -161,7 +186,10 @@ TEST_F(ShellProgressWindow, LongWorkShowsTheShellsDialogAndItsCancelStopsTheWork
   ASSERT_NE(watcher.shown, 0) << "the dialog never showed";
   EXPECT_GE(Since(watcher.start, watcher.shown), 900ms);
   EXPECT_LT(Since(watcher.start, watcher.shown), 3000ms);  // Wine loads the shell's dialog slowly
-  EXPECT_TRUE(AnyContains(texts, L"v02.mp4"));
+  EXPECT_TRUE(AnyContains(texts, L"ab_cd_ef/v02.mp4"));
+  // 1.2 GB and a little more of 3.4 GB: past 2 GiB the values are scaled for the bar.
+  EXPECT_GT(share, 0.3);
+  EXPECT_LT(share, 0.7);
   EXPECT_TRUE(AnyContains(texts, L"12 of 60 clips"));
   EXPECT_TRUE(AnyContains(texts, L" GB of 3.4 GB"));
   EXPECT_TRUE(AnyContains(texts, L" MB/s"));
@@ -183,6 +211,28 @@ TEST_F(ShellProgressWindow, ClosingTheDialogStopsTheWorkAndAFailureComesThrough)
   EXPECT_THROW(RunWithProgressWindow(work), std::runtime_error);
   EXPECT_NE(pass.stopSeen, 0);
   EXPECT_EQ(FindProgressWindow(), nullptr);
+}
+
+// A real pass over a shoot of 5 GiB (sparse clips: they take no room), stopped once the dialog
+// has shown how far it is: past 4 GiB the bar shows the true share, and the line the shot.
+TEST_F(ShellProgressWindow, ARealPassOfFiveGiBShowsItsTrueShareAndItsShotAndClip) {
+  marlowin::testing::SparseShootPass pass;
+  std::vector<std::wstring> texts;
+  double share = -1;
+  Watcher watcher([&](HWND window) {
+    const std::vector<std::wstring> now = ChildTexts(window);
+    if (!AnyContains(now, L" of 5.4 GB") || AnyContains(now, L"0 B of")) return false;
+    texts = now;
+    share = BarShare(window);
+    PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return true;
+  });
+  RunWithProgressWindow(std::ref(pass));
+  ASSERT_FALSE(texts.empty()) << "the dialog never showed the copy";
+  EXPECT_EQ(pass.report.outcome, marlowin::Outcome::kCancelled);
+  EXPECT_TRUE(AnyContains(texts, L"harbour_dawn_wide/v0") || AnyContains(texts, L"Verifying")) << texts.size();
+  EXPECT_GE(share, 0.0);
+  EXPECT_LT(share, 1.0) << "the bar is full before the end";
 }
 
 }  // namespace
