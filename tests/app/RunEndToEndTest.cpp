@@ -48,3 +48,23 @@ TEST(RunWithRealWindows, TwoChosenFoldersAreCollectedAndOneMessageSaysSo) {
             "shoot/ab_cd_ef/MP4 HIGH RES/v02_hires.mp4 = two\n"
             "shoot/ab_cd_ef/MP4 HIGH RES/v03_hires.mp4 = three\n");
 }
+
+// A folder on the card picked by mistake as the copy to folder: the clips would be marked with
+// their only copies on the card that is cleared on the mark.
+TEST(RunWithRealWindows, ACopyToFolderOnTheCardItselfIsRefusedAndNothingChanges) {
+  marlowin::testing::TempTree tree;
+  tree.WriteFile(u"card/ab_cd_ef/MP4 HIGH RES/v01.mp4", "one");
+  tree.MakeFolder(u"card/backup");
+  const std::string before = tree.Dump();
+  marlowin::testing::ScriptedUser user;
+  user.choices = {tree.Path(u"card"), tree.Path(u"card/backup")};
+  char program[] = "marlowin";
+  char* argv[] = {program, nullptr};
+
+  CMarlowinApp app;
+  EXPECT_EQ(AfxWinMain(1, argv), 0);
+  ASSERT_EQ(user.messages.size(), 1u);
+  EXPECT_EQ(user.messages[0].text,
+            u"video copy not started: the copy to folder lies inside the starting folder\n\nNothing was changed.");
+  EXPECT_EQ(tree.Dump(), before);
+}

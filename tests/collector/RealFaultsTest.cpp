@@ -3,10 +3,13 @@
 // Mounting needs root; without it (or without the tools) a case says so and is skipped.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "collector/CollectClips.h"
 #include "platform/Errors.h"
@@ -205,20 +208,64 @@ TEST_F(RealFaults, ExfatCardThroughFuse) {
   CardPassMarksEveryClipAndNeverReplaces(*this, tree, card, "mount.exfat-fuse " + card.loop_ + " " + Quote(tree.Path(u"card")));
 }
 
-TEST(RealFaultsAsUser, ClipFolderNobodyMayReadIsAFailureNamedInTheReport) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder; the fault-injecting case covers it";
+// marlowin-collect as an ordinary user (root reads every folder): as "nobody" through setpriv
+// when the tests run as root, else as the user running them.
+class AsUser : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (::geteuid() == 0 && !Have("setpriv")) GTEST_SKIP() << "needs setpriv (util-linux) to become an ordinary user";
+    tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4", "one");
+    tree.WriteFile(u"S/gh_ij_kl/MP4 HIGH RES/v01.mp4", "one");
+    tree.MakeFolder(u"D");
+    tree.MakeFolder(u"records");
+    // Everything open to that user, as on a card and a drive of its own.
+    ASSERT_EQ(Shell("chmod -R a+rwX " + Quote(tree.Root())), 0);
+  }
+  // The first line of stdout, and the exit status.
+  std::pair<std::string, int> Run() {
+    const std::string user = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    const int status = std::system(("XDG_STATE_HOME=" + Quote(tree.Path(u"records")) + " " + user +
+                                    MARLOWIN_COLLECT_PROGRAM + " -q " + Quote(tree.Path(u"S")) + " " +
+                                    Quote(tree.Path(u"D")) + " >" + Quote(tree.Path(u"out")) + " 2>" +
+                                    Quote(tree.Path(u"err")))
+                                       .c_str());
+    err = tree.ReadFile(u"err");
+    const std::string out = tree.ReadFile(u"out");
+    return {out.substr(0, out.find('\n') + 1), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+  }
+  void Lock(const char16_t* folder, const char* mode) {
+    ASSERT_EQ(Shell(std::string("chmod ") + mode + " " + Quote(tree.Path(folder))), 0);
+  }
   TempTree tree;
-  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4", "one");
-  tree.WriteFile(u"S/gh_ij_kl/MP4 HIGH RES/v01.mp4", "one");
-  tree.MakeFolder(u"D");
-  const std::string locked = sys::ToNativeName(tree.Path(u"S/gh_ij_kl/MP4 HIGH RES"));
-  ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
-  const auto fs = sys::MakeRealFileSystem();
-  const PassReport report = CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"));
-  ::chmod(locked.c_str(), 0755);
-  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 0 of 1 clips could not be copied");
-  ASSERT_FALSE(report.problems.empty());
-  EXPECT_EQ(report.problems[0].reason, std::errc::permission_denied);
+  std::string err;
+};
+
+TEST_F(AsUser, AFolderThatCannotBeOpenedIsNotAccessibleNotInUse) {
+  Lock(u"S", "311");  // can be passed through, not read: the lock cannot open it
+  auto [line, status] = Run();
+  EXPECT_EQ(line, "starting path not accessible\n") << err;
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(err.find(std::make_error_code(std::errc::permission_denied).message()), std::string::npos) << err;
+  Lock(u"S", "777");
+  Lock(u"D", "311");
+  std::tie(line, status) = Run();
+  EXPECT_EQ(line, "copy to path not accessible\n") << err;
+  EXPECT_EQ(status, 2);
+  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
+}
+
+TEST_F(AsUser, AClipFolderNobodyMayReadIsNamedInTheFirstLine) {
+  Lock(u"S/gh_ij_kl/MP4 HIGH RES", "0");
+  const auto [line, status] = Run();
+  Lock(u"S/gh_ij_kl/MP4 HIGH RES", "777");
+  EXPECT_EQ(line, "video copy incomplete: 1 clip folder could not be read\n") << err;
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(err.find("MP4 HIGH RES: cannot be listed, its clips were not collected: " +
+                     std::make_error_code(std::errc::permission_denied).message()),
+            std::string::npos)
+      << err;
+  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01_hires.mp4"));
+  EXPECT_TRUE(tree.Exists(u"S/gh_ij_kl/MP4 HIGH RES/v01.mp4"));
 }
 
 }  // namespace
