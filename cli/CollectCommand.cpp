@@ -27,9 +27,11 @@ constexpr const char* kUsage =
     "Prints the outcome (\"video copy complete\", or \"video copy incomplete: N of M clips\n"
     "could not be copied\") and a summary on stdout, and each problem on stderr.\n"
     "\n"
-    "  -n, --dry-run   print every file-system operation the pass would perform, one a line,\n"
-    "                  in order, and change nothing (\"commit\" puts the copies made so far in\n"
-    "                  place once they are on the disk and proven)\n"
+    "  -n, --dry-run   print the plan: every file-system operation the pass would perform,\n"
+    "                  one a line, in order, and change nothing (\"prove\" reads a copy in\n"
+    "                  place back against its clip, \"keep\" leaves one as it is, \"commit\"\n"
+    "                  puts the copies made so far in place once they are on the disk and\n"
+    "                  proven)\n"
     "      --json      print the whole report as one JSON object on stdout instead\n"
     "      --no-verify do not read the copies back to prove them (for hardware you trust)\n"
     "  -q, --quiet     no progress line on the terminal\n"
@@ -37,8 +39,9 @@ constexpr const char* kUsage =
     "  -h, --help      print this text\n"
     "\n"
     "Exit status: 0 complete; 1 incomplete (some clips were not collected: they keep their\n"
-    "names, and running the same command again picks them up); 2 a folder not accessible, a\n"
-    "folder in use by another pass, or wrong arguments; 130 stopped with Ctrl+C.\n";
+    "names, and running the same command again picks them up); 2 not started (a folder not\n"
+    "accessible or in use by another pass, the folders inside each other, no room on the\n"
+    "destination) or wrong arguments; 130 stopped with Ctrl+C.\n";
 
 struct Options {
   bool dryRun = false;
