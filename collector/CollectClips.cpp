@@ -28,17 +28,13 @@ constexpr std::uint64_t kNoTicket = 0;
 constexpr std::size_t kNoRecord = static_cast<std::size_t>(-1);
 
 // A clip whose copies are queued, waiting for the commit that proves them before it is marked.
+// Its paths are the plan's: only what the copies did is kept here.
 struct PendingClip {
-  std::u16string path;
-  std::u16string newPath;  // empty when it carries the mark already
-  std::u16string adlTarget, intTarget;
+  std::uint32_t shot = 0;
+  std::uint32_t clip = 0;
   std::uint64_t adlTicket = kNoTicket;
   std::uint64_t intTicket = kNoTicket;
   bool adlWritten = false, intWritten = false;  // else found in place and proven
-  std::uint32_t shot = 0;
-  std::uint32_t loses = kNoIndex;  // a failure the plan knew: its copy is not its own
-  std::uint64_t size = 0;
-  sys::FileTime modified;
   bool failed = false;
   std::size_t record = kNoRecord;
 };
@@ -148,17 +144,14 @@ class Pass {
       return;
     }
     PendingClip pending;
-    pending.path = plan_.ClipPath(shot, clip);
-    pending.newPath = plan_.MarkedPath(shot, clip);
-    pending.size = clip.size;
-    pending.modified = clip.modified;
     pending.shot = shotIndex;
-    pending.loses = clip.loses;
+    pending.clip = index;
+    const std::u16string clipPath = plan_.ClipPath(shot, clip);
     if (options_.recordClips) {
       pending.record = report_.clips.size();
-      report_.clips.emplace_back().source = pending.path;
+      report_.clips.emplace_back().source = clipPath;
     }
-    progress.currentClip = pending.path;
+    progress.currentClip = clipPath;
     meter_.Tell();
     bool dropped = false;  // stopped during a copy: the clip is for the next pass
     plan_.ClipOperations(shot, clip, [&](const PlanOperation& op) {
@@ -172,7 +165,7 @@ class Pass {
         return false;
       }
       if (!error) return true;
-      problems_.Fail(op.intCopy ? Operation::kCopyToInt : Operation::kCopyToAdl, pending.path, op.path, error);
+      problems_.Fail(op.intCopy ? Operation::kCopyToInt : Operation::kCopyToAdl, clipPath, op.path, error);
       pending.failed = true;
       if (!op.intCopy) adlFailed_[index] = true;  // the clip is passed over: no int copy, no mark
       return op.intCopy;
@@ -186,7 +179,6 @@ class Pass {
   std::error_code CopyOne(const PlanOperation& op, const PlannedCopy& planned, const PlannedClip& clip,
                           PendingClip& pending) {
     std::uint64_t& ticket = op.intCopy ? pending.intTicket : pending.adlTicket;
-    (op.intCopy ? pending.intTarget : pending.adlTarget) = op.path;
     if (pending.record != kNoRecord) (op.intCopy ? report_.clips[pending.record].intCopy : report_.clips[pending.record].adlCopy) = op.path;
     WorkMeter::Step work(meter_);
     const std::uint64_t proof = options_.verify ? clip.size : 0;
@@ -244,7 +236,10 @@ class Pass {
   }
 
   // A clip whose batch is finished: marked when each of its copies is proven and in place.
-  void Conclude(PendingClip& clip) {
+  void Conclude(PendingClip& pending) {
+    const PlannedShot& shot = plan_.shots[pending.shot];
+    const PlannedClip& planned = shot.clips[pending.clip];
+    const std::u16string path = plan_.ClipPath(shot, planned);
     bool stopped = false;
     const auto check = [&](std::uint64_t ticket, const std::u16string& target, Operation operation, bool written) {
       if (ticket == kNoTicket) return;
@@ -253,51 +248,58 @@ class Pass {
       if (error == Errc::kCancelled) {
         stopped = true;  // not a failure: the person stopped the pass before its proof
       } else if (error) {
-        problems_.Fail(operation, clip.path, target, error);
-        clip.failed = true;
+        problems_.Fail(operation, path, target, error);
+        pending.failed = true;
       } else {
         if (written) {
           ++report_.copiesWritten;
-          report_.bytesWritten += clip.size;
+          report_.bytesWritten += planned.size;
         } else {
           ++report_.copiesProven;
         }
-        if (operation == Operation::kCopyToAdl && clip.record != kNoRecord) report_.clips[clip.record].hash = found->second.hash;
+        if (operation == Operation::kCopyToAdl && pending.record != kNoRecord) {
+          report_.clips[pending.record].hash = found->second.hash;
+        }
         if (options_.log) {
-          options_.log->Add({target, clip.size, clip.modified, found->second.hash, written, options_.verify, sys::Now()});
+          options_.log->Add({target, planned.size, planned.modified, found->second.hash, written, options_.verify, sys::Now()});
         }
       }
       if (found != outcomes_.end()) outcomes_.erase(found);
     };
-    check(clip.adlTicket, clip.adlTarget, Operation::kCopyToAdl, clip.adlWritten);
-    check(clip.intTicket, clip.intTarget, Operation::kCopyToInt, clip.intWritten);
-    if (clip.failed || stopped) return;
-    if (clip.loses != kNoIndex) {
-      problems_.Tell(plan_.problems[clip.loses]);
+    if (pending.adlTicket != kNoTicket) {
+      check(pending.adlTicket, plan_.AdlTarget(shot, planned), Operation::kCopyToAdl, pending.adlWritten);
+    }
+    if (pending.intTicket != kNoTicket) {
+      check(pending.intTicket, plan_.IntTarget(shot, planned), Operation::kCopyToInt, pending.intWritten);
+    }
+    if (pending.failed || stopped) return;
+    if (planned.loses != kNoIndex) {
+      problems_.Tell(plan_.problems[planned.loses]);
       return;
     }
-    if (!clip.newPath.empty()) {
-      const std::error_code error = fs_.RenameNoReplace(clip.path, clip.newPath);
+    if (!planned.marked) {
+      const std::u16string newPath = plan_.MarkedPath(shot, planned);
+      const std::error_code error = fs_.RenameNoReplace(path, newPath);
       if (error == std::errc::file_exists) {
-        problems_.Add(false, Operation::kKeptName, clip.path).target = clip.newPath;
+        problems_.Add(false, Operation::kKeptName, path).target = newPath;
       } else if (error) {
-        problems_.Fail(Operation::kMark, clip.path, clip.newPath, error);
+        problems_.Fail(Operation::kMark, path, newPath, error);
         return;
       } else {
         ++report_.clipsMarked;
-        if (clip.record != kNoRecord) report_.clips[clip.record].markedAs = clip.newPath;
+        if (pending.record != kNoRecord) report_.clips[pending.record].markedAs = newPath;
       }
     }
     ++report_.clipsCollected;
-    if (clip.adlWritten || clip.intWritten) {
+    if (pending.adlWritten || pending.intWritten) {
       ++report_.clipsCopied;
-    } else if (clip.adlTicket != kNoTicket || clip.intTicket != kNoTicket) {
+    } else if (pending.adlTicket != kNoTicket || pending.intTicket != kNoTicket) {
       ++report_.clipsProven;
     } else {
       ++report_.clipsAlready;
     }
-    ++collectedInShot_[clip.shot];
-    if (clip.record != kNoRecord) report_.clips[clip.record].collected = true;
+    ++collectedInShot_[pending.shot];
+    if (pending.record != kNoRecord) report_.clips[pending.record].collected = true;
   }
 
   // The int copy of the greatest-numbered clip whose adl copy was made goes again, with its two

@@ -48,6 +48,9 @@ Plan Builder::Build(Plan plan, const std::vector<sys::FolderEntry>& entries) {
 
 void Builder::Walk(const std::vector<sys::FolderEntry>& entries, std::vector<std::pair<bool, std::uint32_t>>& walk) {
   std::unordered_map<std::u16string, std::uint32_t> groups;
+  // A plan of many shots keeps no slack.
+  plan_.shots.reserve(static_cast<std::size_t>(
+      std::count_if(entries.begin(), entries.end(), [](const sys::FolderEntry& entry) { return entry.isFolder; })));
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const sys::FolderEntry& entry = entries[i];
     if (!entry.isFolder) continue;
@@ -141,7 +144,13 @@ void Builder::AddClipSteps(std::uint32_t shotIndex, std::uint32_t clipIndex) {
     batchBytes_ += clip.size;
     if (copy == &clip.intCopy) currentIntFolders_.push_back(Key(plan_.IntFolder(shot, clip.Number())));
   }
-  if (batchCopies_ >= plan_.settings.batchCopies || batchBytes_ >= plan_.settings.batchBytes) Commit(false);
+  // Clips with nothing to commit (copies in place) are concluded in batches too: a rerun over a
+  // large shoot keeps few of them waiting.
+  ++batchClips_;
+  if (batchCopies_ >= plan_.settings.batchCopies || batchBytes_ >= plan_.settings.batchBytes ||
+      batchClips_ >= 4 * plan_.settings.batchCopies) {
+    Commit(false);
+  }
 }
 
 void Builder::Commit(bool settle) {
@@ -150,6 +159,7 @@ void Builder::Commit(bool settle) {
   currentIntFolders_.clear();
   currentStaged_ = false;
   batchCopies_ = 0;
+  batchClips_ = 0;
   batchBytes_ = 0;
 }
 

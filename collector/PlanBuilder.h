@@ -119,6 +119,7 @@ class Builder {
   sys::FileStatus clipFolderStatus_;                               // of the shot's clip folder
   bool currentStaged_ = false;
   std::size_t batchCopies_ = 0;
+  std::size_t batchClips_ = 0;
   std::uint64_t batchBytes_ = 0;
   std::vector<std::u16string> currentIntFolders_;   // of the int copies staged in the batch
   std::vector<std::u16string> inFlightIntFolders_;  // and in the batch being committed

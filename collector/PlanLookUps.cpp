@@ -53,6 +53,7 @@ void Builder::ListClips(PlannedShot& shot, std::vector<Problem>& problems) {
     }
     shot.clips.push_back(std::move(clip));
   }
+  shot.clips.shrink_to_fit();
 }
 
 Builder::Folder Builder::LookUpFolder(GroupState& group, const std::u16string& video, const std::u16string& parent) {
