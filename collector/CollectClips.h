@@ -1,5 +1,8 @@
 #pragma once
 
+// The collection pass: its options and its one entry point, which returns the report of what it
+// did. How it goes is told at the top of CollectClips.cpp.
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "collector/QuotedName.h"
+#include "platform/Text.h"
 
 namespace marlowin {
 namespace {
@@ -17,37 +18,11 @@ using std::chrono::seconds;
 constexpr milliseconds kSampleSpacing{250};
 constexpr seconds kShortestMeasure{1};
 
-std::u16string Number(std::uint64_t n) {
-  const std::string digits = std::to_string(n);
-  return std::u16string(digits.begin(), digits.end());
-}
-
-// "1.2" for a value below 10, else "85": never the locale's decimal comma.
-std::u16string Short(double value) {
-  if (value < 9.95) {
-    const auto tenths = static_cast<std::uint64_t>(std::llround(value * 10));
-    return Number(tenths / 10) + u'.' + Number(tenths % 10);
-  }
-  return Number(static_cast<std::uint64_t>(std::llround(value)));
-}
-
-std::u16string Counted(std::uint64_t n, std::u16string_view one, std::u16string_view many) {
-  return Number(n) + u' ' + std::u16string(n == 1 ? one : many);
-}
+using sys::CountedText;
+using sys::DecimalText;
+using sys::FormatBytes;
 
 }  // namespace
-
-std::u16string FormatBytes(std::uint64_t bytes) {
-  static constexpr const char16_t* kUnits[] = {u"kB", u"MB", u"GB", u"TB", u"PB", u"EB"};
-  if (bytes < 1000) return Number(bytes) + u" B";
-  double value = static_cast<double>(bytes);
-  for (const char16_t* unit : kUnits) {
-    value /= 1000;
-    // The unit whose shown value stays below 1000 (999.6 MB is shown as 1.0 GB).
-    if (value < 999.5) return Short(value) + u' ' + unit;
-  }
-  return Short(value) + u" EB";
-}
 
 std::u16string FormatSpeed(double bytesPerSecond) {
   const double rounded = std::max(0.0, std::round(bytesPerSecond));
@@ -58,19 +33,19 @@ std::u16string FormatTimeLeft(seconds left) {
   const long long s = std::max<long long>(left.count(), 0);
   if (s <= 55) {  // in steps of 5 seconds, rounded up
     const long long fives = std::max<long long>((s + 4) / 5, 1) * 5;
-    return u"about " + Number(static_cast<std::uint64_t>(fives)) + u" seconds left";
+    return u"about " + DecimalText(static_cast<std::uint64_t>(fives)) + u" seconds left";
   }
   const long long minutes = (s + 30) / 60;
   if (minutes < 60) {
-    return u"about " + Counted(static_cast<std::uint64_t>(minutes), u"minute", u"minutes") + u" left";
+    return u"about " + CountedText(static_cast<std::uint64_t>(minutes), u"minute", u"minutes") + u" left";
   }
   if (minutes >= 600) {  // from ten hours on, whole hours
-    return u"about " + Counted(static_cast<std::uint64_t>((minutes + 30) / 60), u"hour", u"hours") + u" left";
+    return u"about " + CountedText(static_cast<std::uint64_t>((minutes + 30) / 60), u"hour", u"hours") + u" left";
   }
   // Between one and ten hours: the minutes to the nearest 5.
   const long long rounded = (minutes + 2) / 5 * 5;
-  std::u16string text = u"about " + Counted(static_cast<std::uint64_t>(rounded / 60), u"hour", u"hours");
-  if (rounded % 60 > 0) text += u' ' + Counted(static_cast<std::uint64_t>(rounded % 60), u"minute", u"minutes");
+  std::u16string text = u"about " + CountedText(static_cast<std::uint64_t>(rounded / 60), u"hour", u"hours");
+  if (rounded % 60 > 0) text += u' ' + CountedText(static_cast<std::uint64_t>(rounded % 60), u"minute", u"minutes");
   return text + u" left";
 }
 
@@ -174,8 +149,8 @@ std::u16string ProgressMeter::LineText() const {
 
 std::u16string ProgressMeter::ClipsText() const {
   if (progress_.stage == PassProgress::Stage::kPlanning)
-    return Counted(progress_.clipsTotal, u"clip", u"clips") + u" found";
-  return Number(progress_.clipsDone) + u" of " + Counted(progress_.clipsTotal, u"clip", u"clips");
+    return CountedText(progress_.clipsTotal, u"clip", u"clips") + u" found";
+  return DecimalText(progress_.clipsDone) + u" of " + CountedText(progress_.clipsTotal, u"clip", u"clips");
 }
 
 std::u16string ProgressMeter::BytesText() const {
@@ -194,7 +169,7 @@ std::u16string ProgressMeter::TimeLeftText() const {
   return left ? FormatTimeLeft(*left) : std::u16string();
 }
 
-std::u16string ProgressMeter::PercentText() const { return Number(static_cast<std::uint64_t>(Percent())) + u'%'; }
+std::u16string ProgressMeter::PercentText() const { return DecimalText(static_cast<std::uint64_t>(Percent())) + u'%'; }
 
 std::u16string ProgressMeter::StageText() const {
   switch (progress_.stage) {

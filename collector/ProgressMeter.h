@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "collector/Progress.h"
+#include "platform/Text.h"
 
 namespace marlowin {
 
@@ -69,7 +70,6 @@ class ProgressMeter {
 };
 
 // The text forms, for whoever needs them on their own.
-std::u16string FormatBytes(std::uint64_t bytes);            // "0 B", "950 B", "1.2 kB", "85 MB", "3.4 GB"
 std::u16string FormatSpeed(double bytesPerSecond);          // "85 MB/s"
 std::u16string FormatTimeLeft(std::chrono::seconds left);   // "about 40 seconds left"
 // "harbour_dawn_wide/v02.mp4" for ".../harbour_dawn_wide/MP4 HIGH RES/v02.mp4": the file name

@@ -3,22 +3,17 @@
 #include <algorithm>
 #include <vector>
 
-#include "collector/ProgressMeter.h"
 #include "collector/QuotedName.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
+#include "platform/Text.h"
 
 namespace marlowin {
 namespace {
 
-std::u16string Number(std::size_t n) {
-  const std::string digits = std::to_string(n);
-  return std::u16string(digits.begin(), digits.end());
-}
-
-std::u16string Counted(std::size_t n, std::u16string_view one, std::u16string_view many) {
-  return Number(n) + u" " + std::u16string(n == 1 ? one : many);
-}
+using sys::CountedText;
+using sys::DecimalText;
+using sys::FormatBytes;
 
 // The system's text (UTF-8) among our UTF-16 names.
 std::u16string Reason(const Problem& problem) { return sys::FromNativeName(sys::Describe(problem.reason)); }
@@ -37,15 +32,15 @@ std::u16string OutcomeLine(const PassReport& report) {
     case Outcome::kIncomplete: {
       // Clips are counted; a clip folder that cannot be read hides how many clips it holds.
       const std::u16string folders =
-          Counted(report.clipFoldersUnread, u"clip folder", u"clip folders") + u" could not be read";
+          CountedText(report.clipFoldersUnread, u"clip folder", u"clip folders") + u" could not be read";
       if (report.clipsFailed == 0 && report.clipFoldersUnread > 0) return u"video copy incomplete: " + folders;
-      std::u16string line = u"video copy incomplete: " + Number(report.clipsFailed) + u" of " +
-                            Number(report.clipsSeen) + u" clips could not be copied";
+      std::u16string line = u"video copy incomplete: " + DecimalText(report.clipsFailed) + u" of " +
+                            DecimalText(report.clipsSeen) + u" clips could not be copied";
       if (report.clipFoldersUnread > 0) line += u", " + folders;
       return line;
     }
     case Outcome::kCancelled:
-      return u"video copy cancelled: " + Number(report.clipsCollected) + u" of " + Number(report.clipsPlanned) +
+      return u"video copy cancelled: " + DecimalText(report.clipsCollected) + u" of " + DecimalText(report.clipsPlanned) +
              u" clips were collected";
     case Outcome::kStartingFolderMissing:
       return std::u16string(kStartingPathNotAccessible);
@@ -74,7 +69,7 @@ std::u16string Listed(const std::vector<std::pair<std::size_t, std::u16string_vi
   std::u16string text;
   for (const auto& [count, what] : parts) {
     if (count == 0) continue;
-    text += text.empty() ? Counted(count, one, many) : u", " + Number(count);
+    text += text.empty() ? CountedText(count, one, many) : u", " + DecimalText(count);
     text += what;
   }
   return text;
@@ -91,8 +86,8 @@ std::u16string ClipsSentence(const PassReport& report) {
                                    u"clip", u"clips");
   if (report.copiesWritten == 0 && report.clipsCollected > 0) sentence = u"Nothing was written: " + sentence;
   sentence += u", from ";
-  if (report.shotFoldersCollected < report.shotFolders) sentence += Number(report.shotFoldersCollected) + u" of ";
-  return sentence + Counted(report.shotFolders, u"shot folder", u"shot folders") + u" to " +
+  if (report.shotFoldersCollected < report.shotFolders) sentence += DecimalText(report.shotFoldersCollected) + u" of ";
+  return sentence + CountedText(report.shotFolders, u"shot folder", u"shot folders") + u" to " +
          QuotedName(report.destinationFolder) + u".";
 }
 
@@ -200,7 +195,7 @@ std::u16string MessageText(const PassReport& report, std::size_t maxProblems) {
   for (std::size_t i = 0; i < problems.size() && i < maxProblems; ++i) {
     text += u"\n" + DescribeProblem(*problems[i]);
   }
-  if (problems.size() > maxProblems) text += u"\nand " + Number(problems.size() - maxProblems) + u" more";
+  if (problems.size() > maxProblems) text += u"\nand " + DecimalText(problems.size() - maxProblems) + u" more";
   return text;
 }
 

@@ -1,6 +1,7 @@
 #include "framework/WinApp.h"
 
 #include "framework/ApplicationStart.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -47,8 +48,7 @@ int StartApplication(const std::u16string& programName) {
 }
 
 std::u16string ProgramName(std::u16string path) {
-  const std::size_t slash = path.find_last_of(u"\\/");
-  if (slash != std::u16string::npos) path.erase(0, slash + 1);
+  path = std::u16string(FileNameOf(path));
   const std::size_t dot = path.rfind(u'.');
   if (dot != std::u16string::npos && dot != 0) path.erase(dot);
   return path;

@@ -178,7 +178,7 @@ TEST(ProgressMeter, FormatsBytesInDecimalUnits) {
       {9949, u"9.9 kB"},    {9950, u"10 kB"},         {999499, u"999 kB"},       {999500, u"1.0 MB"},
       {85 * kMB, u"85 MB"}, {3400 * kMB, u"3.4 GB"},  {12345 * kMB * kMB, u"12 PB"},
   };
-  for (const auto& [bytes, text] : cases) EXPECT_EQ(FormatBytes(bytes), text) << bytes;
+  for (const auto& [bytes, text] : cases) EXPECT_EQ(sys::FormatBytes(bytes), text) << bytes;
   EXPECT_EQ(FormatSpeed(85.4 * kMB), u"85 MB/s");
 }
 
