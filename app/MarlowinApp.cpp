@@ -121,6 +121,7 @@ marlowin::PassReport CMarlowinApp::CollectClips(std::u16string startingFolder, s
     const auto fileSystem = marlowin::sys::MakeRealFileSystem();
     marlowin::PassOptions options;
     options.observer = &observer;
+    options.keepHistory = true;  // the lasting proof of every pass, in the destination folder
     report = marlowin::CollectClips(*fileSystem, std::move(startingFolder), std::move(destinationFolder), options);
   });
   if (report.started == std::chrono::system_clock::time_point{}) report.started = started;  // names its file

@@ -48,6 +48,7 @@ struct Options {
   bool json = false;
   bool verify = true;
   bool quiet = false;
+  bool history = true;
   std::vector<std::u16string> folders;
 };
 
@@ -124,6 +125,8 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSys
       options.json = true;
     } else if (argument == u"--no-verify") {
       options.verify = false;
+    } else if (argument == u"--no-history") {
+      options.history = false;
     } else if (argument == u"--quiet" || argument == u"-q") {
       options.quiet = true;
     } else {
@@ -141,6 +144,7 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSys
   PassOptions passOptions;
   passOptions.verify = options.verify;
   passOptions.recordClips = options.json;
+  passOptions.keepHistory = options.history;
   passOptions.observer = progressLine ? static_cast<PassObserver*>(&*progressLine) : &stop;
   const sys::KeepAwake awake;  // a long copy must not be cut by sleep
   if (options.dryRun) {

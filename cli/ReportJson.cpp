@@ -44,6 +44,7 @@ const char* OperationName(Operation operation) {
     case Operation::kCopyDeleted: return "copy deleted";
     case Operation::kReplacedLink: return "replaced link";
     case Operation::kCleanUpMoved: return "clean-up moved";
+    case Operation::kHistory: return "history not updated";
     case Operation::kNotAClip: return "not a clip";
     case Operation::kNoClipFolder: return "no clip folder";
     case Operation::kPassedOver: return "passed over";

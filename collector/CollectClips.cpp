@@ -8,23 +8,32 @@
 #include "collector/CollectClips.h"
 
 #include <chrono>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "collector/CleanUpRule.h"
 #include "collector/CopyQueue.h"
+#include "collector/FoldersMade.h"
+#include "collector/PassHistory.h"
 #include "collector/PassStart.h"
 #include "collector/PlanProblems.h"
 #include "collector/ProblemList.h"
 #include "collector/WorkMeter.h"
 #include "platform/Errors.h"
+#include "platform/NativeName.h"
 #include "platform/Paths.h"
 
 namespace marlowin {
 namespace {
 
 constexpr std::uint64_t kNoTicket = 0;
+
+sys::FileTime ToFileTime(std::chrono::system_clock::time_point time) {
+  const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
+  return {since / 1'000'000'000, static_cast<std::uint32_t>(since % 1'000'000'000)};
+}
 constexpr std::size_t kNoRecord = static_cast<std::size_t>(-1);
 
 // A clip whose copies are queued, waiting for the commit that proves them before it is marked.
@@ -42,7 +51,8 @@ struct PendingClip {
 class Pass {
  public:
   Pass(sys::FileSystem& fs, const PassOptions& options)
-      : fs_(fs), options_(options), problems_(report_.problems), meter_(options.observer), queue_(fs) {}
+      : fs_(fs), options_(options), problems_(report_.problems), meter_(options.observer), queue_(fs),
+        folders_(fs, problems_) {}
 
   PassReport Run(std::u16string startingFolder, std::u16string destinationFolder) {
     report_.startingFolder = std::move(startingFolder);
@@ -70,6 +80,9 @@ class Pass {
       return Finish();
     }
 
+    if (options_.keepHistory) {
+      history_.emplace(fs_, report_.destinationFolder, ToFileTime(report_.started), options_.verify);
+    }
     meter_.Start(plan_.work, plan_.clips, plan_.clipBytes);
     meter_.Progress().stage = PassProgress::Stage::kCopying;
     meter_.Tell();
@@ -91,7 +104,8 @@ class Pass {
         adlFailed_.assign(shot.clips.size(), false);
         // Its folders matter only where a copy goes into them.
         plan_.ShotOperations(shot, [&](const PlanOperation& op) {
-          return MakeOrTidy(op, step.shot, kNoIndex, !shot.clips.empty());
+          folders_.MakeOrTidy(op, step.shot, kNoIndex, !shot.clips.empty());
+          return true;
         });
         TellShot(plan_, shot, report_, problems_);
         break;
@@ -109,28 +123,6 @@ class Pass {
         CleanUpShot(plan_.shots[step.shot]);
         break;
     }
-  }
-
-  // A folder the copies need, made (a failure when a copy goes into it: the copies then fail
-  // too; else a warning); or a leftover of an interrupted pass, removed.
-  // `clip` is kNoIndex for the shot's adl folders.
-  bool MakeOrTidy(const PlanOperation& op, std::uint32_t shot, std::uint32_t clip, bool needed) {
-    if (op.kind == PlanOperation::Kind::kMakeFolder) {
-      const std::error_code error = fs_.MakeFolder(op.path);
-      if (!error) {
-        // The first folder of a pair is the outer one, the second its video folder.
-        if (made_.empty() || made_.back().shot != shot || made_.back().clip != clip) made_.push_back({shot, clip, 0});
-        made_.back().folders |= op.path.ends_with(u"video") ? 2 : 1;
-      }
-      if (error && error != std::errc::file_exists) problems_.Add(needed, Operation::kMakeFolder, op.path).reason = error;
-    } else if (op.kind == PlanOperation::Kind::kRemoveLeftover) {
-      const std::error_code removed = fs_.RemoveLeftover(op.path);
-      // One still held belongs to a pass that runs now (elsewhere, on a shared drive).
-      if (removed && removed != Errc::kLeftoverInUse && removed != std::errc::no_such_file_or_directory) {
-        problems_.Warn(Operation::kLeftover, op.path, removed);
-      }
-    }
-    return true;
   }
 
   void CarryClip(std::uint32_t shotIndex, std::uint32_t index) {
@@ -156,7 +148,8 @@ class Pass {
     bool dropped = false;  // stopped during a copy: the clip is for the next pass
     plan_.ClipOperations(shot, clip, [&](const PlanOperation& op) {
       if (op.kind == PlanOperation::Kind::kMakeFolder || op.kind == PlanOperation::Kind::kRemoveLeftover) {
-        return MakeOrTidy(op, shotIndex, index, clip.hasIntCopy);
+        folders_.MakeOrTidy(op, shotIndex, index, clip.hasIntCopy);
+        return true;
       }
       const PlannedCopy& planned = op.intCopy ? clip.intCopy : clip.adl;
       const std::error_code error = CopyOne(op, planned, clip, pending);
@@ -194,7 +187,7 @@ class Pass {
       return {};
     }
     // The clip's bytes are hashed as they are read, for the proof and for the record.
-    const CopyQueue::Mode mode{options_.verify || options_.log, options_.verify};
+    const CopyQueue::Mode mode{options_.verify || options_.log || history_, options_.verify};
     const std::error_code error = planned.fromAdlCopy
                                       ? queue_.CopyOfQueued(pending.adlTicket, op.path, options_.verify, &work, ticket)
                                       : queue_.Copy(op.from, op.path, mode, &work, ticket);
@@ -260,8 +253,9 @@ class Pass {
         if (operation == Operation::kCopyToAdl && pending.record != kNoRecord) {
           report_.clips[pending.record].hash = found->second.hash;
         }
-        if (options_.log) {
-          options_.log->Add({target, planned.size, planned.modified, found->second.hash, written, options_.verify, sys::Now()});
+        // A copy that a later clip of the pass replaces is not this clip's to record.
+        if (planned.loses == kNoIndex || plan_.problems[planned.loses].target != target) {
+          Log({target, planned.size, planned.modified, found->second.hash, written, options_.verify, sys::Now()});
         }
       }
       if (found != outcomes_.end()) outcomes_.erase(found);
@@ -304,6 +298,11 @@ class Pass {
 
   // The int copy of the greatest-numbered clip whose adl copy was made goes again, with its two
   // folders when they are empty.
+  void Log(const LoggedCopy& copy) {
+    if (options_.log) options_.log->Add(copy);
+    if (history_) history_->Add(copy);
+  }
+
   void CleanUpShot(const PlannedShot& shot) {
     const CleanUp cleanUp = FindCleanUp(shot, [this](std::size_t clip) { return !adlFailed_[clip]; });
     if (cleanUp.intNumber.empty()) return;
@@ -319,6 +318,7 @@ class Pass {
         // Usually not there: it was not written. Anything else a person should know.
         if (deleted && deleted != std::errc::no_such_file_or_directory) problems_.Warn(Operation::kCleanUp, op.path, deleted);
         if (!deleted && options_.log) options_.log->Remove(op.path);
+        if (!deleted && history_) history_->Remove(op.path);
         if (!deleted && moved) {
           // As the naming rules have it; the person should know what is gone, and why.
           Problem& problem = problems_.Add(false, Operation::kCleanUpMoved, plan_.IntFolder(shot, cleanUp.intNumber));
@@ -330,20 +330,6 @@ class Pass {
       }
       return true;
     });
-  }
-
-  // A folder that holds anything stays, as it should.
-  void RemoveEmptyFoldersMade() {
-    for (auto made = made_.rbegin(); made != made_.rend(); ++made) {
-      const PlannedShot& shot = plan_.shots[made->shot];
-      const std::u16string number = made->clip == kNoIndex ? std::u16string() : shot.clips[made->clip].Number();
-      if (made->folders & 2) {
-        (void)fs_.RemoveEmptyFolder(made->clip == kNoIndex ? plan_.AdlVideoFolder(shot) : plan_.IntVideoFolder(shot, number));
-      }
-      if (made->folders & 1) {
-        (void)fs_.RemoveEmptyFolder(made->clip == kNoIndex ? plan_.AdlFolder(shot) : plan_.IntFolder(shot, number));
-      }
-    }
   }
 
   std::u16string GreatestNotCopied(const PlannedShot& shot, const std::u16string& greatest) const {
@@ -358,7 +344,7 @@ class Pass {
       // The copy under way was dropped; those written before it are proven, put in place and
       // their clips marked. Folders made for copies that never came go again.
       batches_.OnSettle(queue_.Queued() > 0, Finisher(), Concluder(), Committer());
-      RemoveEmptyFoldersMade();
+      folders_.RemoveEmpty(plan_);
       report_.outcome = Outcome::kCancelled;
     } else if (problems_.FailedClips() > 0 || report_.Failures() > 0) {
       report_.outcome = Outcome::kIncomplete;
@@ -369,6 +355,12 @@ class Pass {
       if (clips > 0 && collectedInShot_[i] == clips) ++report_.shotFoldersCollected;
     }
     report_.clipsPlanned = std::max(report_.clipsPlanned, report_.clipsSeen);
+    if (history_) {
+      // The copies are what the outcome is about: a history not kept is a warning.
+      if (const history::Failure failure = history_->Finish()) {
+        problems_.Add(false, Operation::kHistory, history_->Folder()).rule = sys::FromNativeName(history::Describe(failure));
+      }
+    }
     meter_.Progress().stage = PassProgress::Stage::kDone;
     meter_.Progress().currentClip.clear();
     meter_.Tell();
@@ -383,18 +375,14 @@ class Pass {
   CopyQueue queue_;
   Plan plan_;
   BatchOrder<PendingClip> batches_;
-  struct Made {
-    std::uint32_t shot;
-    std::uint32_t clip;    // kNoIndex: the shot's adl folders, else the clip's int folders
-    unsigned folders;      // 1 the outer folder, 2 its video folder
-  };
-  std::vector<Made> made_;  // folders this pass made
+  FoldersMade folders_;
   std::vector<std::size_t> collectedInShot_;                    // clips collected, by shot
   std::vector<bool> adlFailed_;  // by clip of the shot under way: no adl copy, out of its clean-up
   std::unordered_map<std::uint64_t, CopyOutcome> outcomes_;  // of the commits finished, by ticket
   std::uint64_t batchProofBytes_ = 0;
   std::uint64_t inFlightProofBytes_ = 0;
   bool committing_ = false;
+  std::optional<PassHistory> history_;
 };
 
 }  // namespace

@@ -33,6 +33,9 @@ struct PassOptions {
   // Told each copy put in place or proven, with its clip's hash: copies are hashed as they are
   // read from the clips also without verification.
   CopyLog* log = nullptr;
+  // Add a generation to the ASC MHL history of the destination folder (its ascmhl folder) when
+  // the pass writes or proves any copy.
+  bool keepHistory = false;
 };
 
 // One collection pass from the starting folder into the destination folder, and its report.

@@ -157,6 +157,8 @@ std::u16string DescribeProblem(const Problem& p) {
     case Operation::kCleanUpMoved:
       return path + u": removed by the clean-up, as " + other +
              u", numbered highest, was not copied: running the pass again brings " + target + u" back";
+    case Operation::kHistory:
+      return path + u": history not updated: " + p.rule;
     case Operation::kNotAClip:
       return path + u": not a clip (" + p.rule + u")";
     case Operation::kNoClipFolder:

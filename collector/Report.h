@@ -54,6 +54,7 @@ enum class Operation {
   kLeftover,            // a temporary of an earlier pass that could not be removed
   kReplacedLink,        // the copy's name was a link to the clip: a real copy takes its place
   kCleanUpMoved,        // a failed adl copy moved the clean-up onto another clip's int copy
+  kHistory,             // the destination's history could not be read or added to (`rule` says why)
 };
 
 struct Problem {

@@ -3,12 +3,14 @@
 // One generation of a folder's ASC MHL history: the file ascmhl/NNNN_<folder>_<date>Z.mhl that
 // one pass (of this program or of another tool) wrote, as a value, and its bytes.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "history/Failure.h"
+#include "history/XmlTree.h"
 #include "platform/Files.h"
 
 namespace marlowin::history {
@@ -48,6 +50,14 @@ bool IsMhlPath(std::u16string_view path);
 // that is not 32 lower-case hex digits, kNotXmlText for a text XML cannot hold; the detail
 // names it.
 Result<std::string> WriteGeneration(const Generation& generation);
+
+// Gives the next file's entry, or false after the last.
+using NextHash = std::function<Result<bool>(HashEntry&)>;
+
+// WriteGeneration for a generation of any length: the creator and process of `head` (its own
+// hashes are not written), then the entries `next` gives, the bytes to `sink` as they are made.
+// There must be at least one entry (kBadValue): the format wants one.
+[[nodiscard]] Failure WriteGenerationInPieces(const Generation& head, const NextHash& next, const ByteSink& sink);
 
 // A generation written by any tool: the creator, the process and each file's path, size,
 // modification date and xxh128 are taken; other hash formats, directory hashes, metadata and

@@ -11,7 +11,14 @@
 namespace marlowin::history {
 namespace {
 
-// The number a generation file's name starts with; 0 for any other name.
+Failure WithFile(Failure failure, const std::u16string& fileName) {
+  const std::string name = sys::ToDisplay(fileName);
+  failure.detail = failure.detail.empty() ? name : name + ": " + failure.detail;
+  return failure;
+}
+
+}  // namespace
+
 std::uint64_t NumberOfGenerationFile(std::u16string_view name) {
   const std::size_t underscore = name.find(u'_');
   if (underscore == 0 || underscore == std::u16string_view::npos || !name.ends_with(u".mhl")) return 0;
@@ -22,14 +29,6 @@ std::uint64_t NumberOfGenerationFile(std::u16string_view name) {
   }
   return ParseUnsigned(digits).value_or(0);
 }
-
-Failure WithFile(Failure failure, const std::u16string& fileName) {
-  const std::string name = sys::ToDisplay(fileName);
-  failure.detail = failure.detail.empty() ? name : name + ": " + failure.detail;
-  return failure;
-}
-
-}  // namespace
 
 std::uint64_t NextSequenceNumber(const Chain& chain, const std::vector<std::u16string>& historyFolderNames) {
   std::uint64_t last = 0;

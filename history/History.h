@@ -16,6 +16,9 @@
 
 namespace marlowin::history {
 
+// The number a generation file's name starts with (digits, '_', ... ".mhl"); 0 for any other name.
+std::uint64_t NumberOfGenerationFile(std::u16string_view name);
+
 // The number after every generation there is: those the chain names and every file of ascmhl/
 // whose name is digits, '_', ... ".mhl" (a generation written by a pass that stopped before it
 // could add it to the chain keeps its number). 1 for a new history.

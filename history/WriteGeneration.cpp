@@ -71,4 +71,29 @@ Result<std::string> WriteGeneration(const Generation& generation) {
   return WriteXml(root);
 }
 
+Failure WriteGenerationInPieces(const Generation& head, const NextHash& next, const ByteSink& sink) {
+  XmlElement root{std::string(kMhlNamespace), "hashlist", {{"version", "2.0"}}, {}, {}};
+  root.children.push_back(CreatorInfo(head));
+  root.children.push_back(ProcessInfo(head));
+  root.Add("hashes");
+  bool any = false;
+  HashEntry entry;
+  return WriteXmlInPieces(
+      root,
+      [&](XmlElement& element) -> Result<bool> {
+        entry = HashEntry{};
+        Result<bool> more = next(entry);
+        if (!more || !more.value()) {
+          if (more && !any) return Failure{HistoryErrc::kBadValue, "a generation without files"};
+          return more;
+        }
+        Result<XmlElement> hash = Hash(entry);
+        if (!hash) return hash.failure();
+        element = std::move(hash.value());
+        any = true;
+        return true;
+      },
+      sink);
+}
+
 }  // namespace marlowin::history

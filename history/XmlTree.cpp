@@ -66,7 +66,52 @@ XmlElement& XmlElement::Set(std::string attributeName, std::string value) {
 
 Result<std::string> WriteXml(const XmlElement& root) {
   if (std::string detail = Unwritable(root); !detail.empty()) return Failure{HistoryErrc::kNotXmlText, detail};
-  return xml_library::WriteCheckedXml(root);
+  Result<std::unique_ptr<xml_library::PieceWriter>> writer = xml_library::NewPieceWriter();
+  if (!writer) return writer.failure();
+  if (Failure failure = writer.value()->Whole(root, std::string())) return failure;
+  if (Failure failure = writer.value()->End()) return failure;
+  return writer.value()->TakeBytes();
+}
+
+Failure WriteXmlInPieces(const XmlElement& root, const NextElement& next, const ByteSink& sink) {
+  if (root.children.empty()) return {HistoryErrc::kBadValue, "no list in <" + root.name + ">"};
+  if (std::string detail = Unwritable(root); !detail.empty()) return {HistoryErrc::kNotXmlText, detail};
+  Result<std::unique_ptr<xml_library::PieceWriter>> made = xml_library::NewPieceWriter();
+  if (!made) return made.failure();
+  xml_library::PieceWriter& writer = *made.value();
+  // The bytes go out every so often: a long list costs no more memory than a short one.
+  constexpr std::size_t kPiece = 1 << 18;
+  const XmlElement& list = root.children.back();
+  if (Failure failure = writer.Open(root, std::string())) return failure;
+  for (std::size_t i = 0; i + 1 < root.children.size(); ++i) {
+    if (Failure failure = writer.Whole(root.children[i], root.ns)) return failure;
+  }
+  if (Failure failure = writer.Open(list, root.ns)) return failure;
+  std::string pending;
+  XmlElement item;
+  for (;;) {
+    item = XmlElement{list.ns, {}, {}, {}, {}};
+    Result<bool> more = next(item);
+    if (!more) return more.failure();
+    if (!more.value()) break;
+    if (std::string detail = Unwritable(item); !detail.empty()) return {HistoryErrc::kNotXmlText, detail};
+    if (Failure failure = writer.Whole(item, list.ns)) return failure;
+    Result<std::string> bytes = writer.TakeBytes();
+    if (!bytes) return bytes.failure();
+    pending += bytes.value();
+    if (pending.size() >= kPiece) {
+      if (std::error_code error = sink(pending)) return {error, "writing"};
+      pending.clear();
+    }
+  }
+  if (Failure failure = writer.Close()) return failure;
+  if (Failure failure = writer.Close()) return failure;
+  if (Failure failure = writer.End()) return failure;
+  Result<std::string> bytes = writer.TakeBytes();
+  if (!bytes) return bytes.failure();
+  pending += bytes.value();
+  if (std::error_code error = sink(pending)) return {error, "writing"};
+  return {};
 }
 
 }  // namespace marlowin::history

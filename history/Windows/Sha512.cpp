@@ -10,34 +10,43 @@
 #include "history/Failure.h"
 
 namespace marlowin::history {
-namespace {
 
-bool HashInto(BCRYPT_ALG_HANDLE algorithm, std::string_view bytes, Sha512Digest& digest) {
+struct Sha512Stream::State {
+  BCRYPT_ALG_HANDLE algorithm = nullptr;
   BCRYPT_HASH_HANDLE hash = nullptr;
-  if (!BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0))) return false;
-  bool ok = true;
+  bool ok = false;
+  ~State() {
+    if (hash) BCryptDestroyHash(hash);
+    if (algorithm) BCryptCloseAlgorithmProvider(algorithm, 0);
+  }
+};
+
+Sha512Stream::Sha512Stream() : state_(std::make_unique<State>()) {
+  state_->ok = BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&state_->algorithm, BCRYPT_SHA512_ALGORITHM, nullptr, 0)) &&
+               BCRYPT_SUCCESS(BCryptCreateHash(state_->algorithm, &state_->hash, nullptr, 0, nullptr, 0, 0));
+}
+Sha512Stream::~Sha512Stream() = default;
+
+void Sha512Stream::Update(std::string_view bytes) {
   // The length of a piece is a ULONG: larger inputs go in several.
-  for (std::size_t done = 0; ok && done < bytes.size();) {
+  for (std::size_t done = 0; state_->ok && done < bytes.size();) {
     const ULONG piece = static_cast<ULONG>(std::min<std::size_t>(bytes.size() - done, ULONG_MAX));
     auto* data = reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data() + done));
-    ok = BCRYPT_SUCCESS(BCryptHashData(hash, data, piece, 0));
+    state_->ok = BCRYPT_SUCCESS(BCryptHashData(state_->hash, data, piece, 0));
     done += piece;
   }
-  ok = ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest.data(), static_cast<ULONG>(digest.size()), 0));
-  BCryptDestroyHash(hash);
-  return ok;
 }
 
-}  // namespace
+std::error_code Sha512Stream::Finish(Sha512Digest& digest) {
+  state_->ok = state_->ok &&
+               BCRYPT_SUCCESS(BCryptFinishHash(state_->hash, digest.data(), static_cast<ULONG>(digest.size()), 0));
+  return state_->ok ? std::error_code() : make_error_code(HistoryErrc::kDigestFailed);
+}
 
 std::error_code Sha512(std::string_view bytes, Sha512Digest& digest) {
-  BCRYPT_ALG_HANDLE algorithm = nullptr;
-  if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA512_ALGORITHM, nullptr, 0))) {
-    return HistoryErrc::kDigestFailed;
-  }
-  const bool ok = HashInto(algorithm, bytes, digest);
-  BCryptCloseAlgorithmProvider(algorithm, 0);
-  return ok ? std::error_code() : make_error_code(HistoryErrc::kDigestFailed);
+  Sha512Stream stream;
+  stream.Update(bytes);
+  return stream.Finish(digest);
 }
 
 }  // namespace marlowin::history

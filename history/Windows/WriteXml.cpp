@@ -1,8 +1,11 @@
-// An element tree to bytes with XmlLite's writer, into a memory stream, UTF-8 without a byte
-// order mark. Carriage returns in text go out as character references, so they come back.
+// Element trees to bytes with XmlLite's writer, into a memory stream taken as it fills, UTF-8
+// without a byte order mark. Carriage returns in text go out as character references, so they
+// come back.
 // Wine's XmlLite writes attribute values as they are, unescaped: where a probe finds the
 // loaded writer does, the values are escaped here first.
 #include <shlwapi.h>
+
+#include <memory>
 
 #include "history/Windows/XmlLite.h"
 #include "history/XmlTree.h"
@@ -44,8 +47,8 @@ std::u16string Escaped(const std::u16string& value) {
   return escaped;
 }
 
-HRESULT WriteElement(IXmlWriter* writer, const XmlElement& element, const std::string& parentNs,
-                     bool escapeAttributes) {
+HRESULT OpenElement(IXmlWriter* writer, const XmlElement& element, const std::string& parentNs,
+                    bool escapeAttributes) {
   // The namespace is named only where it changes; XmlLite then declares it as the default one.
   const std::u16string ns = Wide(element.ns);
   HRESULT r = writer->WriteStartElement(nullptr, sys::AsWide(Wide(element.name)),
@@ -58,13 +61,20 @@ HRESULT WriteElement(IXmlWriter* writer, const XmlElement& element, const std::s
     }
   }
   if (SUCCEEDED(r) && !element.text.empty()) r = WriteText(writer, Wide(element.text));
+  return r;
+}
+
+HRESULT WriteElement(IXmlWriter* writer, const XmlElement& element, const std::string& parentNs,
+                     bool escapeAttributes) {
+  HRESULT r = OpenElement(writer, element, parentNs, escapeAttributes);
   for (const XmlElement& child : element.children) {
     if (SUCCEEDED(r)) r = WriteElement(writer, child, element.ns, escapeAttributes);
   }
   return SUCCEEDED(r) ? writer->WriteEndElement() : r;
 }
 
-Result<std::string> StreamBytes(IStream* stream) {
+// The writer's bytes so far, and the memory stream emptied for the next ones.
+Result<std::string> TakeStreamBytes(IStream* stream) {
   STATSTG status{};
   if (HRESULT r = stream->Stat(&status, STATFLAG_NONAME); FAILED(r)) {
     return xmllite::Failed(HistoryErrc::kXmlFailed, r, "memory stream");
@@ -72,32 +82,64 @@ Result<std::string> StreamBytes(IStream* stream) {
   std::string bytes(static_cast<std::size_t>(status.cbSize.QuadPart), '\0');
   ULONG got = 0;
   HRESULT r = stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-  if (SUCCEEDED(r)) r = stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &got);
-  if (FAILED(r) || got != bytes.size()) return xmllite::Failed(HistoryErrc::kXmlFailed, r, "memory stream");
+  if (SUCCEEDED(r) && !bytes.empty()) r = stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &got);
+  if (SUCCEEDED(r) && got != bytes.size()) r = E_FAIL;
+  if (SUCCEEDED(r)) r = stream->SetSize(ULARGE_INTEGER{});
+  if (SUCCEEDED(r)) r = stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+  if (FAILED(r)) return xmllite::Failed(HistoryErrc::kXmlFailed, r, "memory stream");
   return bytes;
 }
 
-Result<std::string> Write(const XmlElement& root, bool escapeAttributes) {
-  Com<IXmlWriter> writer;
-  if (Failure failure = xmllite::NewWriter(writer)) return failure;
-  Com<IStream> stream(SHCreateMemStream(nullptr, 0));
-  if (!stream.get()) return Failure{HistoryErrc::kXmlFailed, "no memory stream"};
-  HRESULT r = writer->SetProperty(XmlWriterProperty_ByteOrderMark, FALSE);
-  if (SUCCEEDED(r)) r = writer->SetProperty(XmlWriterProperty_Indent, TRUE);
-  if (SUCCEEDED(r)) r = writer->SetOutput(stream.get());
-  if (SUCCEEDED(r)) r = writer->WriteStartDocument(XmlStandalone_Omit);
-  if (SUCCEEDED(r)) r = WriteElement(writer.get(), root, std::string(), escapeAttributes);
-  if (SUCCEEDED(r)) r = writer->WriteEndDocument();
-  if (SUCCEEDED(r)) r = writer->Flush();
-  if (FAILED(r)) return xmllite::Failed(HistoryErrc::kXmlFailed, r, "writing XML");
-  return StreamBytes(stream.get());
+class XmlLiteWriter final : public PieceWriter {
+ public:
+  explicit XmlLiteWriter(bool escapeAttributes) : escape_(escapeAttributes) {}
+
+  Failure Begin() {
+    if (Failure failure = xmllite::NewWriter(writer_)) return failure;
+    stream_ = Com<IStream>(SHCreateMemStream(nullptr, 0));
+    if (!stream_.get()) return Failure{HistoryErrc::kXmlFailed, "no memory stream"};
+    HRESULT r = writer_->SetProperty(XmlWriterProperty_ByteOrderMark, FALSE);
+    if (SUCCEEDED(r)) r = writer_->SetProperty(XmlWriterProperty_Indent, TRUE);
+    if (SUCCEEDED(r)) r = writer_->SetOutput(stream_.get());
+    if (SUCCEEDED(r)) r = writer_->WriteStartDocument(XmlStandalone_Omit);
+    return Check(r);
+  }
+
+  Failure Open(const XmlElement& element, const std::string& parentNs) override {
+    return Check(OpenElement(writer_.get(), element, parentNs, escape_));
+  }
+  Failure Whole(const XmlElement& element, const std::string& parentNs) override {
+    return Check(WriteElement(writer_.get(), element, parentNs, escape_));
+  }
+  Failure Close() override { return Check(writer_->WriteEndElement()); }
+  Failure End() override { return Check(writer_->WriteEndDocument()); }
+  Result<std::string> TakeBytes() override {
+    if (Failure failure = Check(writer_->Flush())) return failure;
+    return TakeStreamBytes(stream_.get());
+  }
+
+ private:
+  static Failure Check(HRESULT r) { return FAILED(r) ? xmllite::Failed(HistoryErrc::kXmlFailed, r, "writing XML") : Failure{}; }
+
+  bool escape_;
+  Com<IXmlWriter> writer_;
+  Com<IStream> stream_;
+};
+
+Result<std::unique_ptr<PieceWriter>> MakeWriter(bool escapeAttributes) {
+  auto writer = std::make_unique<XmlLiteWriter>(escapeAttributes);
+  if (Failure failure = writer->Begin()) return failure;
+  return std::unique_ptr<PieceWriter>(std::move(writer));
 }
 
 // Whether the loaded writer leaves attribute values unescaped; asked once.
 bool WritesAttributesUnescaped() {
   static const bool unescaped = [] {
-    XmlElement probe{{}, "probe", {{"value", "&"}}, {}, {}};
-    Result<std::string> bytes = Write(probe, false);
+    Result<std::unique_ptr<PieceWriter>> writer = MakeWriter(false);
+    if (!writer) return false;
+    const XmlElement probe{{}, "probe", {{"value", "&"}}, {}, {}};
+    if (writer.value()->Whole(probe, std::string()) || writer.value()->End()) return false;
+    Result<std::string> bytes = writer.value()->TakeBytes();
     return bytes && bytes.value().find("\"&\"") != std::string::npos;
   }();
   return unescaped;
@@ -105,6 +147,6 @@ bool WritesAttributesUnescaped() {
 
 }  // namespace
 
-Result<std::string> WriteCheckedXml(const XmlElement& root) { return Write(root, WritesAttributesUnescaped()); }
+Result<std::unique_ptr<PieceWriter>> NewPieceWriter() { return MakeWriter(WritesAttributesUnescaped()); }
 
 }  // namespace marlowin::history::xml_library

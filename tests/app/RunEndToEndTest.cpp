@@ -31,6 +31,12 @@ TEST(RunWithRealWindows, TwoChosenFoldersAreCollectedAndOneMessageSaysSo) {
   EXPECT_EQ(user.messages[0].caption, u"Marlowin");
   EXPECT_EQ(user.messages[0].text, u"video copy complete\n\n3 clips copied, from 1 shot folder to " +
                                        tree.Path(u"collected") + u". 4 copies written and verified.");
+  // The pass's record: one generation and the chain that lists it.
+  const std::vector<std::u16string> history = tree.Names(u"collected/ascmhl");
+  ASSERT_EQ(history.size(), 2u) << tree.Dump(u"collected/ascmhl");
+  EXPECT_TRUE(history[0].starts_with(u"0001_collected_")) << tree.Dump(u"collected/ascmhl");
+  EXPECT_EQ(history[1], u"ascmhl_chain.xml");
+  tree.Remove(u"collected/ascmhl");
   EXPECT_EQ(tree.Dump(),
             "collected/\n"
             "collected/ab_cd_adl_ef/\n"

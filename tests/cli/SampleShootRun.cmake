@@ -36,10 +36,26 @@ endif()
 file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE ${WORK} ${WORK}/*)
 list(SORT entries)
 list(JOIN entries "\n" actual)
+# The history's generation is named by the time the pass started.
+string(REGEX REPLACE "D/ascmhl/0001_D_[0-9-]+_[0-9]+Z\\.mhl" "D/ascmhl/0001_D_<date>_<time>Z.mhl" actual "${actual}")
 file(READ ${EXPECTED} expected)
 string(STRIP "${expected}" expected)
 if(NOT actual STREQUAL expected)
   message(FATAL_ERROR "tree after the pass:\n${actual}\n\nexpected:\n${expected}")
+endif()
+
+# Both history files as the ASC's schemas have them, whichever system wrote them.
+if(XMLLINT AND SCHEMAS)
+  file(GLOB generation ${WORK}/D/ascmhl/0001_D_*.mhl)
+  foreach(check "ASCMHL.xsd;${generation}" "ASCMHLDirectory.xsd;${WORK}/D/ascmhl/ascmhl_chain.xml")
+    list(GET check 0 schema)
+    list(GET check 1 document)
+    execute_process(COMMAND ${XMLLINT} --noout --schema ${SCHEMAS}/${schema} ${document}
+                    RESULT_VARIABLE valid OUTPUT_VARIABLE said ERROR_VARIABLE said)
+    if(NOT valid EQUAL 0)
+      message(FATAL_ERROR "${document} is not valid against ${schema}:\n${said}")
+    endif()
+  endforeach()
 endif()
 
 file(READ "${WORK}/D/ab_cd_int_ef__m02/video/v02_hires.mp4" copy)

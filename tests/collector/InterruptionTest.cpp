@@ -179,6 +179,11 @@ TEST(ConcurrentPasses, TwoStartedTogetherLeaveTheCleanTreeAndTrueMessages) {
         EXPECT_EQ(result.out.rfind("video copy complete", 0), 0u) << result.out << result.err;
       }
     }
+    // One of them collected: one generation in the history, listed in its chain.
+    const std::vector<std::u16string> history = tree.Names(u"D/ascmhl");
+    ASSERT_EQ(history.size(), 2u) << tree.Dump(u"D/ascmhl");
+    EXPECT_TRUE(history[0].starts_with(u"0001_D_") && history[1] == u"ascmhl_chain.xml") << tree.Dump(u"D/ascmhl");
+    tree.Remove(u"D/ascmhl");
     ASSERT_EQ(tree.Dump(), clean) << "round " << round;
   }
   std::printf("%d of 16 passes found the other one running\n", refused);

@@ -154,6 +154,18 @@ std::string TempTree::ReadFile(std::u16string_view relative) const {
   return content.str();
 }
 
+void TempTree::Remove(std::u16string_view relative) const { fs::remove_all(ToFsPath(Path(relative))); }
+
+std::vector<std::u16string> TempTree::Names(std::u16string_view relative) const {
+  std::vector<std::u16string> names;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(ToFsPath(Path(relative)), error)) {
+    names.push_back(entry.path().filename().u16string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 bool TempTree::Exists(std::u16string_view relative) const {
   std::error_code ignored;
   return fs::exists(fs::symlink_status(ToFsPath(Path(relative)), ignored));

@@ -27,6 +27,10 @@ class TempTree {
   void WriteSparseFile(std::u16string_view relative, std::uint64_t size) const;
   std::string ReadFile(std::u16string_view relative) const;
   bool Exists(std::u16string_view relative) const;
+  // The entry and everything in it.
+  void Remove(std::u16string_view relative) const;
+  // The names of a folder's entries, sorted; none when it is not there.
+  std::vector<std::u16string> Names(std::u16string_view relative) const;
 
   // Every entry below the root, one a line, sorted: "a/b/" for a folder, "a/b/c = text" for
   // a file with its content (a file over 1 KiB as "[N bytes, xxh128 HASH]"). Names print as UTF-8.
