@@ -96,7 +96,7 @@ class XmlLiteWriter final : public PieceWriter {
 
   Failure Begin() {
     if (Failure failure = xmllite::NewWriter(writer_)) return failure;
-    stream_ = Com<IStream>(SHCreateMemStream(nullptr, 0));
+    *stream_.Out() = SHCreateMemStream(nullptr, 0);
     if (!stream_.get()) return Failure{HistoryErrc::kXmlFailed, "no memory stream"};
     HRESULT r = writer_->SetProperty(XmlWriterProperty_ByteOrderMark, FALSE);
     if (SUCCEEDED(r)) r = writer_->SetProperty(XmlWriterProperty_Indent, TRUE);
