@@ -358,7 +358,9 @@ class Pass {
     if (history_) {
       // The copies are what the outcome is about: a history not kept is a warning.
       if (const history::Failure failure = history_->Finish()) {
-        problems_.Add(false, Operation::kHistory, history_->Folder()).rule = sys::FromNativeName(history::Describe(failure));
+        Problem& problem = problems_.Add(false, Operation::kHistory, history_->Folder());
+        problem.reason = failure.code;
+        problem.rule = sys::FromNativeName(history::Describe(failure));
       }
     }
     meter_.Progress().stage = PassProgress::Stage::kDone;
