@@ -71,17 +71,21 @@ std::error_code HistorySpool::Rewind() {
   return fs_.OpenForReading(path_, file_);
 }
 
+std::error_code HistorySpool::Refill() {
+  if (taken_ < buffer_.size()) return {};
+  buffer_.resize(kBufferSize);
+  std::size_t got = 0;
+  const std::error_code error = file_->Read(buffer_.data(), buffer_.size(), got);
+  buffer_.resize(error ? 0 : got);
+  taken_ = 0;
+  return error;
+}
+
 std::error_code HistorySpool::Take(void* into, std::size_t size) {
   auto* out = static_cast<char*>(into);
   while (size > 0) {
-    if (taken_ == buffer_.size()) {
-      buffer_.resize(kBufferSize);
-      std::size_t got = 0;
-      if (std::error_code error = file_->Read(buffer_.data(), buffer_.size(), got)) return error;
-      buffer_.resize(got);
-      taken_ = 0;
-      if (got == 0) return std::make_error_code(std::errc::io_error);  // shorter than what was written
-    }
+    if (std::error_code error = Refill()) return error;
+    if (buffer_.empty()) return std::make_error_code(std::errc::io_error);  // shorter than what was written
     const std::size_t piece = std::min(size, buffer_.size() - taken_);
     std::memcpy(out, buffer_.data() + taken_, piece);
     taken_ += piece;
@@ -93,14 +97,8 @@ std::error_code HistorySpool::Take(void* into, std::size_t size) {
 
 std::error_code HistorySpool::Next(LoggedCopy& copy, bool& got) {
   got = false;
-  if (taken_ == buffer_.size()) {
-    buffer_.resize(kBufferSize);
-    std::size_t read = 0;
-    if (std::error_code error = file_->Read(buffer_.data(), buffer_.size(), read)) return error;
-    buffer_.resize(read);
-    taken_ = 0;
-    if (read == 0) return {};
-  }
+  if (std::error_code error = Refill()) return error;
+  if (buffer_.empty()) return {};  // after the last
   std::uint32_t length = 0;
   std::uint8_t hashLength = 0, flags = 0;
   std::error_code error = Take(&length, sizeof length);

@@ -34,6 +34,8 @@ class HistorySpool {
   [[nodiscard]] std::error_code Next(LoggedCopy& copy, bool& got);
 
  private:
+  // Reads the next piece of the file once the buffer is taken; an empty buffer at its end.
+  [[nodiscard]] std::error_code Refill();
   [[nodiscard]] std::error_code Take(void* into, std::size_t size);
 
   sys::FileSystem& fs_;
