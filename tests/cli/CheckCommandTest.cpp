@@ -3,51 +3,24 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <sstream>
-
-#include "cli/CollectCommand.h"
 #include "collector/CollectClips.h"
 #include "platform/Files.h"
-#include "platform/NativeName.h"
-#include "tests/support/RecordingFileSystem.h"
-#include "tests/support/TempTree.h"
+#include "tests/cli/CommandFixture.h"
 #include "tests/support/TreeHistory.h"
 
 namespace marlowin {
 namespace {
 
-using testing::RecordingFileSystem;
-using testing::TempTree;
+using Result = testing::CommandResult;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-class CheckCommandTest : public ::testing::Test {
+class CheckCommandTest : public testing::CommandFixture {
  protected:
-  CheckCommandTest() : fs(tree.Root()) {
-    for (const char* name : {"v01.mp4", "v02.mp4", "v03.mp4"}) {
-      tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/" + testing::U16(name), name);
-    }
-    tree.MakeFolder(u"D");
-    EXPECT_EQ(CollectClips(fs, tree.Path(u"S"), tree.Path(u"D")).outcome, Outcome::kComplete);
-  }
+  CheckCommandTest() { EXPECT_EQ(CollectClips(recorder, tree.Path(u"S"), tree.Path(u"D")).outcome, Outcome::kComplete); }
 
   void Record() {
     const history::Failure failure = testing::RecordCollectedFiles(tree.Path(u"D"), 1796757737);
     ASSERT_FALSE(failure) << history::Describe(failure);
   }
-  Result Run(std::vector<std::u16string> arguments) {
-    std::ostringstream out, err;
-    const int status = RunCollectCommand(arguments, fs, out, err);
-    return {status, out.str(), err.str()};
-  }
-  std::string Native(const char16_t* relative) { return sys::ToDisplay(tree.Path(relative)); }
-
-  TempTree tree;
-  RecordingFileSystem fs;
 };
 
 TEST_F(CheckCommandTest, AProvenTreePrintsTheOutcomeAndASummaryAndExitsZero) {
