@@ -27,7 +27,8 @@ int RunCheckCommand(const std::u16string& folder, bool json, bool quiet, sys::Fi
   }
   out << sys::ToDisplay(CheckOutcomeLine(check)) << "\n" << sys::ToDisplay(CheckSummaryLine(check)) << "\n";
   for (const CheckedFile& file : check.files) {
-    if (file.verdict == FileVerdict::kProven) continue;
+    // Files a stop left unread are counted in the summary: a line each would bury the rest.
+    if (file.verdict == FileVerdict::kProven || file.verdict == FileVerdict::kNotChecked) continue;
     err << "marlowin-collect: " << (file.IsWarning() ? "warning: " : "") << sys::ToDisplay(DescribeCheckedFile(check, file))
         << "\n";
   }

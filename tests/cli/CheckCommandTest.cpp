@@ -117,6 +117,18 @@ TEST_F(CheckCommandTest, JsonWithoutAHistorySaysWhy) {
   EXPECT_EQ(check["exitStatus"], 2);
 }
 
+TEST_F(CheckCommandTest, CtrlCStopsTheCheckWith130) {
+  Record();
+  std::atomic<bool> stop{true};
+  CommandConsole console;
+  console.stop = &stop;
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCollectCommand({u"--check", tree.Path(u"D")}, recorder, out, err, console), 130);
+  EXPECT_EQ(out.str(), "check stopped: 0 of 4 recorded files proven\n0 files proven, 0 B read back from the disk, "
+                       "against 1 generation of the history of " + Native(u"D") + ". Not proven: 4 not checked.\n");
+  EXPECT_EQ(err.str(), "");
+}
+
 TEST_F(CheckCommandTest, WrongArgumentsAreTwo) {
   for (const std::vector<std::u16string>& arguments :
        {std::vector<std::u16string>{u"--check"}, {u"--check", u"a", u"b"}, {u"--check", u"--dry-run", u"a"},
