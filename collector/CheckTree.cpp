@@ -65,6 +65,8 @@ class Checker {
   // Looks up a folder below the check's folder once; the verdict for the files in it.
   FileVerdict LookUpFolder(const std::u16string& path, std::error_code& reason);
   void ReadBack(std::vector<CheckedFile*>& files, std::vector<std::u16string> paths);
+  // The files below `folder` (`relative` in the tree; empty for the tree itself) that no
+  // generation records.
   void FindUnrecorded(const std::u16string& folder, const std::u16string& relative);
   bool Stopped();
   void Report(const std::u16string& current);
@@ -194,8 +196,16 @@ void Checker::ReadBack(std::vector<CheckedFile*>& files, std::vector<std::u16str
 }
 
 void Checker::FindUnrecorded(const std::u16string& folder, const std::u16string& relative) {
+  std::error_code error;
+  if (!relative.empty()) {
+    sys::FileStatus status;
+    error = fs_.GetLinkStatus(folder, status);
+    // A link to a folder leads out of the tree: what lies there is not the tree's.
+    if (!error && status.type != sys::FileType::kFolder) return;
+  }
   std::vector<sys::FolderEntry> entries;
-  if (const std::error_code error = fs_.ListFolder(folder, entries)) {
+  if (!error) error = fs_.ListFolder(folder, entries);
+  if (error) {
     CheckedFile unlisted = FileAt(relative, FileVerdict::kUnlisted);
     unlisted.reason = error;
     check_.files.push_back(std::move(unlisted));
@@ -204,15 +214,13 @@ void Checker::FindUnrecorded(const std::u16string& folder, const std::u16string&
   for (const sys::FolderEntry& entry : entries) {
     // The program's own temporaries are a pass's leftovers, not files of the tree.
     if (sys::IsTemporaryName(entry.name)) continue;
-    const std::u16string path = sys::JoinPath(folder, entry.name);
-    const std::u16string inTree = relative + u'/' + entry.name;
+    const std::u16string inTree = relative.empty() ? entry.name : relative + u'/' + entry.name;
+    if (relative.empty() && !(entry.isFolder && IsCollectedFolderName(entry.name))) continue;
     if (entry.isFolder) {
-      sys::FileStatus status;
-      // A link to a folder leads out of the tree: what lies there is not the tree's.
-      if (!fs_.GetLinkStatus(path, status) && status.type == sys::FileType::kFolder) FindUnrecorded(path, inTree);
-      continue;
+      FindUnrecorded(sys::JoinPath(folder, entry.name), inTree);
+    } else if (!recorded_.contains(Key(inTree, foldsCase_))) {
+      check_.files.push_back(FileAt(inTree, FileVerdict::kUnrecorded));
     }
-    if (!recorded_.contains(Key(inTree, foldsCase_))) check_.files.push_back(FileAt(inTree, FileVerdict::kUnrecorded));
   }
 }
 
@@ -256,14 +264,7 @@ void Checker::Run() {
     check_.outcome = CheckOutcome::kCancelled;
     return;
   }
-  std::vector<sys::FolderEntry> entries;
-  if (!fs_.ListFolder(check_.folder, entries)) {
-    for (const sys::FolderEntry& entry : entries) {
-      if (!entry.isFolder || !IsCollectedFolderName(entry.name)) continue;
-      const std::u16string path = sys::JoinPath(check_.folder, entry.name);
-      if (!fs_.GetLinkStatus(path, status) && status.type == sys::FileType::kFolder) FindUnrecorded(path, entry.name);
-    }
-  }
+  FindUnrecorded(check_.folder, {});  // of the folder itself, only its adl and int folders
   check_.outcome = check_.Failures() > 0 ? CheckOutcome::kNotProven : CheckOutcome::kProven;
 }
 

@@ -37,7 +37,7 @@ enum class FileVerdict {
   kNoHash,      // the latest entry has no xxh128 to prove it with
   kNotChecked,  // the check was stopped before it
   kUnrecorded,  // a file of an adl or int folder that no generation records: a warning
-  kUnlisted,    // a folder below an adl or int folder that could not be listed: a warning
+  kUnlisted,    // a folder (or the tree, path empty) that could not be listed for unrecorded files: a warning
 };
 
 struct CheckedFile {

@@ -40,6 +40,7 @@ std::u16string NotProvenParts(const TreeCheck& check) {
 }  // namespace
 
 std::u16string FullPathOf(const TreeCheck& check, const CheckedFile& file) {
+  if (file.path.empty()) return check.folder;
   std::u16string relative = file.path;
   if (file.verdict != FileVerdict::kRefused) {
     for (char16_t& c : relative) {

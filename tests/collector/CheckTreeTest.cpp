@@ -148,6 +148,23 @@ TEST_F(CheckTreeTest, AnUnrecordedFileOfAnAdlOrIntFolderIsAWarningAndOthersAreNo
             std::u16string::npos);
 }
 
+TEST_F(CheckTreeTest, AFolderThatCannotBeListedForUnrecordedFilesIsAWarning) {
+  Record();
+  fs.fault = [](const std::string& call) {
+    return call == "list <root>/D/ab_cd_int_ef__m02/video" ? std::make_error_code(std::errc::permission_denied)
+                                                          : std::error_code();
+  };
+  const TreeCheck check = Check();
+  EXPECT_EQ(check.outcome, CheckOutcome::kProven);
+  const CheckedFile* unlisted = Find(check, u"ab_cd_int_ef__m02/video");
+  ASSERT_TRUE(unlisted);
+  EXPECT_EQ(unlisted->verdict, FileVerdict::kUnlisted);
+  EXPECT_TRUE(unlisted->IsWarning());
+  EXPECT_EQ(DescribeCheckedFile(check, *unlisted),
+            tree.Path(u"D/ab_cd_int_ef__m02/video") + u": cannot be listed, its files are not compared with the "
+            u"history: " + sys::FromNativeName(sys::Describe(std::make_error_code(std::errc::permission_denied))));
+}
+
 TEST_F(CheckTreeTest, NoHistoryIsTwoAndNothingIsRead) {
   const TreeCheck check = Check();
   EXPECT_EQ(check.outcome, CheckOutcome::kNoHistory);
