@@ -44,7 +44,7 @@ void ReadAhead::ReadAll() {
       Slot* slot = FreeSlot();
       if (!slot) break;
       std::size_t got = 0;
-      if (!error) error = file->Read(slot->buffer.data(), CopyBuffer::size(), got);
+      if (!error) error = file->Read(slot->buffer.data(), slot->buffer.size(), got);
       slot->piece = {i, slot->buffer.data(), got, got == 0 || error, error};
       if (slot->piece.end) slot->piece.size = 0;
       const bool end = slot->piece.end;
