@@ -4,7 +4,9 @@
 #include <optional>
 
 #include "Version.h"
+#include "cli/CheckCommand.h"
 #include "cli/ReportJson.h"
+#include "cli/StopFlag.h"
 #include "cli/TerminalProgress.h"
 #include "collector/CollectClips.h"
 #include "collector/PlanLines.h"
@@ -19,6 +21,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: marlowin-collect [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER\n"
+    "       marlowin-collect --check [--json] [-q] DESTINATION_FOLDER\n"
     "\n"
     "Collects the clips of every shot folder in STARTING_FOLDER (its \"MP4 HIGH RES\" folder)\n"
     "into adl and int folders in DESTINATION_FOLDER, proves every copy by reading it back,\n"
@@ -27,6 +30,13 @@ constexpr const char* kUsage =
     "Prints the outcome (\"video copy complete\", or \"video copy incomplete: N of M clips\n"
     "could not be copied\") and a summary on stdout, and each problem on stderr.\n"
     "\n"
+    "      --check     check a collected DESTINATION_FOLDER against its ASC MHL history:\n"
+    "                  read back from the disk every file it records (the latest entry of\n"
+    "                  each) and compare its size and xxh128; each file missing or\n"
+    "                  changed is a failure, each file of an adl or int folder that no\n"
+    "                  generation records a warning. Changes nothing. Exit status 0 every\n"
+    "                  recorded file proven, 1 some not, 2 no history (or one that cannot\n"
+    "                  be read: the reason is printed), 130 stopped with Ctrl+C\n"
     "  -n, --dry-run   print the plan: every file-system operation the pass would perform,\n"
     "                  one a line, in order, and change nothing (\"prove\" reads a copy in\n"
     "                  place back against its clip, \"keep\" leaves one as it is, \"commit\"\n"
@@ -44,23 +54,13 @@ constexpr const char* kUsage =
     "destination) or wrong arguments; 130 stopped with Ctrl+C.\n";
 
 struct Options {
+  bool check = false;
   bool dryRun = false;
   bool json = false;
   bool verify = true;
   bool quiet = false;
   bool history = true;
   std::vector<std::u16string> folders;
-};
-
-// Asks the pass to stop when Ctrl+C was pressed.
-class StopFlag final : public PassObserver {
- public:
-  explicit StopFlag(std::atomic<bool>* stop) : stop_(stop) {}
-  void OnProgress(const PassProgress&) override {}
-  bool StopRequested() override { return stop_ && stop_->load(); }
-
- private:
-  std::atomic<bool>* stop_;
 };
 
 // An argument as the person typed it, in single quotes ('--fast'), escaped when it needs it.
@@ -119,6 +119,8 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSys
     } else if (argument == u"--version") {
       out << "marlowin-collect " << MARLOWIN_VERSION << "\n";
       return 0;
+    } else if (argument == u"--check") {
+      options.check = true;
     } else if (argument == u"--dry-run" || argument == u"-n") {
       options.dryRun = true;
     } else if (argument == u"--json") {
@@ -132,6 +134,15 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSys
     } else {
       return WrongArguments(err, "unknown option " + Argument(argument));
     }
+  }
+  if (options.check) {
+    if (options.dryRun || !options.verify || !options.history) {
+      return WrongArguments(err, "--check takes only --json and --quiet");
+    }
+    if (options.folders.size() != 1) {
+      return WrongArguments(err, options.folders.empty() ? "missing DESTINATION_FOLDER to check" : "--check takes one folder");
+    }
+    return RunCheckCommand(options.folders[0], options.json, options.quiet, fs, out, err, console);
   }
   if (options.folders.size() != 2) return WrongArguments(err, WhatIsWrongWithTheFolders(options.folders));
 

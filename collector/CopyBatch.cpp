@@ -11,7 +11,7 @@
 namespace marlowin {
 
 char* CopyBuffer::data() {
-  if (!storage_) storage_.reset(new (std::align_val_t(kAlignment)) char[kSize]);
+  if (!storage_) storage_.reset(new (std::align_val_t(kAlignment)) char[size_]);
   return storage_.get();
 }
 

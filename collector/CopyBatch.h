@@ -37,12 +37,15 @@ struct StagedCopy {
 // An aligned buffer, so that reads past the cache can go straight into it.
 class CopyBuffer {
  public:
+  static constexpr std::size_t kDefaultSize = 4u << 20;
+  static constexpr std::size_t kAlignment = 4096;
+
+  explicit CopyBuffer(std::size_t size = kDefaultSize) : size_(size) {}  // a multiple of kAlignment
   char* data();
-  static constexpr std::size_t size() { return kSize; }
+  std::size_t size() const { return size_; }
 
  private:
-  static constexpr std::size_t kSize = 4u << 20;
-  static constexpr std::size_t kAlignment = 4096;
+  std::size_t size_;
   struct Free {
     void operator()(char* p) const;
   };

@@ -130,4 +130,18 @@ std::u16string MakeCleanupClipName(std::u16string_view greatestClipNumber) {
   return name;
 }
 
+bool IsCollectedFolderName(std::u16string_view folderName) {
+  const FolderVerdict verdict = ClassifyFolderName(folderName);
+  if (!verdict.tokens.last.empty() && folderName == MakeAdlFolderName(verdict.tokens)) return true;
+  // An int folder: the name of its shot's tokens, "__m" and a clip number. Made again from the
+  // parts it splits into, so that only a name the rules give counts.
+  const std::size_t mark = folderName.rfind(kClipNumberPrefix);
+  if (mark == std::u16string_view::npos) return false;
+  const std::u16string_view number = folderName.substr(mark + kClipNumberPrefix.size());
+  const std::optional<std::u16string> clipNumber = ReadClipNumber(u"v" + std::u16string(number));
+  if (!clipNumber || *clipNumber != number) return false;
+  const FolderVerdict shot = ClassifyFolderName(folderName.substr(0, mark));
+  return !shot.tokens.last.empty() && folderName == MakeIntFolderName(shot.tokens, number);
+}
+
 }  // namespace marlowin

@@ -38,4 +38,8 @@ std::optional<std::u16string> ReadClipNumber(std::u16string_view baseName);
 bool NeedsIntCopy(std::u16string_view clipNumber);
 std::u16string MakeCleanupClipName(std::u16string_view greatestClipNumber);
 
+// True for a name that MakeAdlFolderName or MakeIntFolderName gives: a folder a pass makes in
+// the destination folder.
+bool IsCollectedFolderName(std::u16string_view folderName);
+
 }  // namespace marlowin

@@ -13,6 +13,7 @@
 #include "history/Chain.h"
 #include "history/Generation.h"
 #include "history/History.h"
+#include "history/HistoryFolder.h"
 #include "history/HostName.h"
 #include "history/Sha512.h"
 #include "platform/NativeName.h"
@@ -24,18 +25,6 @@ namespace {
 using history::Failure;
 
 Failure FileFailure(std::error_code error, std::u16string_view name) { return {error, sys::ToDisplay(name)}; }
-
-std::error_code ReadAll(sys::FileSystem& fs, const std::u16string& path, std::string& bytes) {
-  std::unique_ptr<sys::OpenFile> file;
-  if (std::error_code error = fs.OpenForReading(path, file)) return error;
-  bytes.clear();
-  char buffer[1 << 16];
-  for (std::size_t got = 1; got > 0;) {
-    if (std::error_code error = file->Read(buffer, sizeof buffer, got)) return error;
-    bytes.append(buffer, got);
-  }
-  return file->Close();
-}
 
 // A temporary file of the folder, written, flushed to the disk and closed; `write` gives it its
 // bytes. The temporary goes again when anything fails.
@@ -146,7 +135,7 @@ Failure PassHistory::WriteGeneration(bool& written) {
   const std::u16string chainPath = sys::JoinPath(folder_, history::kChainFileName);
   if (hasChain) {
     std::string bytes;
-    if (std::error_code error = ReadAll(fs_, chainPath, bytes)) return FileFailure(error, history::kChainFileName);
+    if (std::error_code error = history::ReadWholeFile(fs_, chainPath, bytes)) return FileFailure(error, history::kChainFileName);
     history::Result<history::Chain> parsed = history::ParseChain(bytes);
     if (!parsed) {
       Failure failure = parsed.failure();
@@ -167,7 +156,7 @@ Failure PassHistory::WriteGeneration(bool& written) {
   }
   for (const auto& [number, name] : unlisted) {
     std::string bytes;
-    if (std::error_code error = ReadAll(fs_, sys::JoinPath(folder_, name), bytes)) return FileFailure(error, name);
+    if (std::error_code error = history::ReadWholeFile(fs_, sys::JoinPath(folder_, name), bytes)) return FileFailure(error, name);
     history::Result<history::ChainEntry> entry = history::ChainEntryFor(number, name, bytes);
     if (!entry) return entry.failure();
     chain.generations.push_back(std::move(entry.value()));

@@ -20,6 +20,7 @@ class Category final : public std::error_category {
       case HistoryErrc::kBadValue: return "a value that ASC MHL does not allow";
       case HistoryErrc::kDigestFailed: return "the SHA-512 digest could not be computed";
       case HistoryErrc::kXmlFailed: return "the XML library failed";
+      case HistoryErrc::kNoHistory: return "no ASC MHL history";
     }
     return "unknown error";
   }

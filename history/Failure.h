@@ -19,6 +19,7 @@ enum class HistoryErrc {
   kBadValue,              // a value the format does not allow (a path with "..", a bad hash)
   kDigestFailed,          // the system could not compute a SHA-512 digest
   kXmlFailed,             // the system's XML library failed while writing or parsing
+  kNoHistory,             // the folder holds no ascmhl/ascmhl_chain.xml
 };
 
 const std::error_category& HistoryCategory();

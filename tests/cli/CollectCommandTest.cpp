@@ -8,6 +8,7 @@
 
 #include "platform/NativeName.h"
 #include "platform/UserRecords.h"
+#include "tests/cli/CommandFixture.h"
 #include "tests/support/RecordingFileSystem.h"
 #include "tests/support/TempTree.h"
 
@@ -16,32 +17,9 @@ namespace {
 
 using testing::RecordingFileSystem;
 using testing::TempTree;
+using Result = testing::CommandResult;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-class CollectCommandTest : public ::testing::Test {
- protected:
-  CollectCommandTest() : recorder(tree.Root()) {
-    for (const char* name : {"v01.mp4", "v02.mp4", "v03.mp4"}) {
-      tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/" + testing::U16(name), name);
-    }
-    tree.MakeFolder(u"D");
-  }
-
-  Result Run(std::vector<std::u16string> arguments) {
-    std::ostringstream out, err;
-    const int status = RunCollectCommand(arguments, recorder, out, err);
-    return {status, out.str(), err.str()};
-  }
-  std::string Native(const char16_t* relative) { return sys::ToDisplay(tree.Path(relative)); }
-
-  TempTree tree;
-  RecordingFileSystem recorder;
-};
+class CollectCommandTest : public testing::CommandFixture {};
 
 TEST_F(CollectCommandTest, CompletePassPrintsTheOutcomeAndASummaryAndExitsZero) {
   const Result r = Run({tree.Path(u"S"), tree.Path(u"D")});

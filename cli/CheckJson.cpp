@@ -1,0 +1,108 @@
+// The check as JSON: one object, outcome first.
+#include "cli/CheckJson.h"
+
+#include <nlohmann/json.hpp>
+
+#include "platform/Errors.h"
+#include "platform/NativeName.h"
+
+namespace marlowin {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+std::string Text(std::u16string_view text) { return sys::ToDisplay(text); }
+
+const char* OutcomeName(CheckOutcome outcome) {
+  switch (outcome) {
+    case CheckOutcome::kProven: return "proven";
+    case CheckOutcome::kNotProven: return "not proven";
+    case CheckOutcome::kNoHistory: return "no history";
+    case CheckOutcome::kHistoryUnreadable: return "history not readable";
+    case CheckOutcome::kFolderMissing: return "folder not accessible";
+    case CheckOutcome::kCancelled: return "cancelled";
+  }
+  return "";
+}
+
+const char* VerdictName(FileVerdict verdict) {
+  switch (verdict) {
+    case FileVerdict::kProven: return "proven";
+    case FileVerdict::kMissing: return "missing";
+    case FileVerdict::kChanged: return "changed";
+    case FileVerdict::kUnreadable: return "unreadable";
+    case FileVerdict::kRefused: return "refused";
+    case FileVerdict::kThroughLink: return "link";
+    case FileVerdict::kNoHash: return "no hash";
+    case FileVerdict::kNotChecked: return "not checked";
+    case FileVerdict::kUnrecorded: return "unrecorded";
+    case FileVerdict::kUnlisted: return "unlisted";
+  }
+  return "";
+}
+
+json Reason(const std::error_code& reason) {
+  return {{"reason", sys::Describe(reason)},
+          {"code", std::string(reason.category().name()) + ":" + std::to_string(reason.value())}};
+}
+
+template <class T>
+json OrNull(const std::optional<T>& value) {
+  return value ? json(*value) : json();
+}
+
+json OrNull(const std::string& text) { return text.empty() ? json() : json(text); }
+
+json FileJson(const TreeCheck& check, const CheckedFile& file, bool problem) {
+  json item;
+  if (problem) item["kind"] = file.IsFailure() ? "failure" : "warning";
+  item["path"] = Text(file.path);
+  item["verdict"] = VerdictName(file.verdict);
+  if (problem) item["message"] = Text(DescribeCheckedFile(check, file));
+  if (!file.IsWarning()) {
+    item["generation"] = file.sequence;
+    item["recorded"] = {{"size", OrNull(file.recordedSize)}, {"xxh128", OrNull(file.recordedHash)}};
+    item["found"] = {{"size", OrNull(file.foundSize)}, {"xxh128", OrNull(file.foundHash)}};
+  }
+  if (file.reason) item.update(Reason(file.reason));
+  return item;
+}
+
+}  // namespace
+
+std::string ToJson(const TreeCheck& check) {
+  json problems = json::array();
+  json files = json::array();
+  for (const CheckedFile& file : check.files) {
+    if (file.verdict != FileVerdict::kProven) problems.push_back(FileJson(check, file, true));
+    if (!file.IsWarning()) files.push_back(FileJson(check, file, false));
+  }
+  json object = {
+      {"outcome", OutcomeName(check.outcome)},
+      {"message", Text(CheckOutcomeLine(check))},
+      {"summary", Text(CheckSummaryLine(check))},
+      {"folder", Text(check.folder)},
+      {"generations", check.generations},
+      {"counts",
+       {{"filesRecorded", check.Recorded()},
+        {"filesProven", check.Count(FileVerdict::kProven)},
+        {"filesMissing", check.Count(FileVerdict::kMissing)},
+        {"filesChanged", check.Count(FileVerdict::kChanged)},
+        {"filesUnrecorded", check.Count(FileVerdict::kUnrecorded)},
+        {"bytesRead", check.bytesRead},
+        {"failures", check.Failures()},
+        {"warnings", check.Warnings()}}},
+  };
+  if (check.historyFailure) {
+    json failure = Reason(check.historyFailure.code);
+    failure["detail"] = check.historyFailure.detail;
+    object["historyError"] = std::move(failure);
+  }
+  object["problems"] = std::move(problems);
+  object["files"] = std::move(files);
+  object["exitStatus"] = CheckExitStatus(check);
+  // Names that are not UTF-8 are shown with U+FFFD in their place.
+  return object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace marlowin
