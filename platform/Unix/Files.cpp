@@ -161,6 +161,13 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
     const std::uint64_t step = std::min(kStep, size - done);
     std::uint64_t moved = 0;
     if (kernel) {
+      // The kernel's copy reads ahead in small pieces: the next step is asked for now, in large
+      // reads that go on while this one is copied (nothing to do for a file in the cache).
+      if (done == 0) (void)::posix_fadvise(in, 0, static_cast<off_t>(step), POSIX_FADV_WILLNEED);
+      if (done + step < size) {
+        (void)::posix_fadvise(in, static_cast<off_t>(done + step), static_cast<off_t>(std::min(kStep, size - done - step)),
+                              POSIX_FADV_WILLNEED);
+      }
       const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, step, 0);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
