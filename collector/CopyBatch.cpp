@@ -19,11 +19,19 @@ void CopyBuffer::Free::operator()(char* p) const { ::operator delete[](p, std::a
 
 std::error_code HashWholeFile(sys::OpenFile& file, CopyBuffer& buffer, std::string& hash,
                               std::atomic<std::uint64_t>* counted, const std::atomic<bool>* stop) {
+  sys::FileStatus status;
+  if (const std::error_code error = file.Status(status)) return error;
   sys::ContentHasher hasher;
-  for (;;) {
+  // Reads of no more than the whole blocks left (a read past the cache fills every page it is
+  // given): small files keep the buffer's pages untouched, and out of the pass's memory.
+  constexpr std::uint64_t kBlock = 4096;
+  for (std::uint64_t done = 0;;) {
+    const std::uint64_t left = status.size > done ? status.size - done : 0;
+    const auto want = static_cast<std::size_t>(std::clamp<std::uint64_t>((left + kBlock - 1) / kBlock * kBlock, kBlock, buffer.size()));
     std::size_t got = 0;
-    if (const std::error_code error = file.Read(buffer.data(), buffer.size(), got)) return error;
+    if (const std::error_code error = file.Read(buffer.data(), want, got)) return error;
     if (got == 0) break;
+    done += got;
     hasher.Update(buffer.data(), got);
     if (counted) *counted += got;
     if (stop && *stop) return Errc::kCancelled;

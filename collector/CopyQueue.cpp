@@ -42,13 +42,20 @@ std::error_code CopyQueue::Copy(const std::u16string& from, const std::u16string
   if (const std::error_code error = fs_.GetStatus(from, copy.sourceStatus)) return error;
   if (copy.sourceStatus.type != sys::FileType::kFile) return Errc::kNotARegularFile;
   std::error_code error;
-  if (mode.hash || mode.prove) {
+  if (mode.hash && !mode.prove) {
+    // Nothing reads this copy back: its hash must be of the very bytes written.
     error = CopyHashing(copy, progress);
   } else {
-    copy.temporary = fs_.NewTemporaryPath(sys::FolderOf(to));
-    error = fs_.CopyToNewFile(from, copy.temporary, [progress](std::uint64_t bytes) { return Reports(progress, bytes); },
-                              copy.file);
-    if (error) copy.temporary.clear();  // the kernel's copy leaves nothing behind
+    // The kernel's copy costs the least; one to be proven hashes the clip as it goes, from the
+    // cache the copy fills. Where the kernel's copy cannot hash, the clip is read, hashed and
+    // written here.
+    sys::ContentHasher hasher;
+    error = CopyInKernel(copy, progress, mode.prove ? &hasher : nullptr);
+    if (error == std::errc::function_not_supported && mode.prove) {
+      error = CopyHashing(copy, progress);
+    } else if (!error && mode.prove) {
+      copy.hash = hasher.Hex();
+    }
   }
   if (!error) error = CheckUnchanged(copy);
   if (error) {
@@ -69,16 +76,11 @@ std::error_code CopyQueue::CopyOfQueued(std::uint64_t of, const std::u16string& 
   copy.copyOf = static_cast<std::size_t>(original - current_->copies.data());
   copy.source = original->temporary;
   copy.sourceStatus = original->sourceStatus;
-  copy.temporary = fs_.NewTemporaryPath(sys::FolderOf(to));
   // The copy it is made from is closed meanwhile: Windows opens no source that another handle
   // writes to.
   std::error_code error = original->file->Close();
   original->file.reset();
-  if (!error) {
-    error = fs_.CopyToNewFile(copy.source, copy.temporary,
-                              [progress](std::uint64_t bytes) { return Reports(progress, bytes); }, copy.file);
-  }
-  if (error) copy.temporary.clear();
+  if (!error) error = CopyInKernel(copy, progress, nullptr);
   const std::error_code reopened = fs_.OpenForWriting(original->temporary, original->file);
   if (!original->error) original->error = reopened;
   if (error) return error;
@@ -103,6 +105,15 @@ bool CopyQueue::HasCopiesIn(const std::u16string& folder) const {
     }
   }
   return false;
+}
+
+// The kernel's copy of the copy's source to a new temporary beside its target.
+std::error_code CopyQueue::CopyInKernel(StagedCopy& copy, sys::ByteObserver* progress, sys::ContentHasher* hasher) {
+  copy.temporary = fs_.NewTemporaryPath(sys::FolderOf(copy.target));
+  const std::error_code error = fs_.CopyToNewFile(
+      copy.source, copy.temporary, [progress](std::uint64_t bytes) { return Reports(progress, bytes); }, copy.file, hasher);
+  if (error) copy.temporary.clear();  // the kernel's copy leaves nothing behind
+  return error;
 }
 
 // Reads the clip, hashes and writes what was read, so that the hash is of the very bytes the

@@ -34,8 +34,10 @@ class CopyQueue {
   CopyQueue& operator=(const CopyQueue&) = delete;
   ~CopyQueue();  // Abandon()
 
-  // How a copy is made: `hash` reads, hashes and writes the clip's bytes (else the kernel's
-  // copy); `prove` reads the copy back at its commit and compares it with the clip's hash.
+  // How a copy is made: `hash` hashes the clip's bytes as they are copied; `prove` reads the
+  // copy back at its commit and compares it with the clip's hash. A copy to be proven is the
+  // kernel's, hashed from the cache it fills; one only hashed is read, hashed and written here,
+  // so that its hash is of the very bytes it holds; the rest is the kernel's plain copy.
   struct Mode {
     bool hash = true;
     bool prove = true;
@@ -71,6 +73,7 @@ class CopyQueue {
  private:
   StagedCopy* Find(std::uint64_t ticket);
   std::error_code CopyHashing(StagedCopy& copy, sys::ByteObserver* progress);
+  std::error_code CopyInKernel(StagedCopy& copy, sys::ByteObserver* progress, sys::ContentHasher* hasher);
   std::error_code CheckUnchanged(StagedCopy& copy);
   std::uint64_t Queue(StagedCopy&& copy);
   void Wait(std::vector<CopyOutcome>* outcomes);

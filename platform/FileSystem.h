@@ -68,10 +68,11 @@ class FileSystem {
   [[nodiscard]] virtual std::error_code CreateTemporary(const std::u16string& folder, std::u16string& path,
                                                         std::unique_ptr<OpenFile>& file) = 0;
   [[nodiscard]] virtual std::error_code OpenForWriting(const std::u16string& path, std::unique_ptr<OpenFile>& file) = 0;
-  // The kernel's copy of a whole file into a new file `to` (see sys::CopyToNewFile).
+  // The kernel's copy of a whole file into a new file `to`, hashing what it copies when given a
+  // hasher (see sys::CopyToNewFile).
   [[nodiscard]] virtual std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
                                                       const std::function<bool(std::uint64_t)>& progress,
-                                                      std::unique_ptr<OpenFile>& file) = 0;
+                                                      std::unique_ptr<OpenFile>& file, ContentHasher* hasher) = 0;
   // A name for a new temporary in the folder (for CopyToNewFile).
   virtual std::u16string NewTemporaryPath(const std::u16string& folder) = 0;
 

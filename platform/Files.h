@@ -13,6 +13,8 @@
 
 namespace marlowin::sys {
 
+class ContentHasher;
+
 // The separator the program joins paths with: "\" on Windows, "/" on POSIX.
 #ifdef _WIN32
 inline constexpr char16_t kPathSeparator = u'\\';
@@ -205,9 +207,13 @@ class File {
 // done after each step of at most 64 MiB. `progress` returning false stops the copy with
 // Errc::kCancelled. On success `target` is the new file, open for writing; on failure `to` is
 // gone again.
+// With a `hasher`, each step's bytes of `from` are also fed to it, read right after the step from
+// the cache the copy has just filled (the source is read from its disk once), or taken from the
+// buffer where plain reads and writes stand in for the kernel's copy. Where the platform's copy
+// cannot do that (Windows), std::errc::function_not_supported and nothing is made.
 [[nodiscard]] std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
                                             const std::function<bool(std::uint64_t)>& progress,
-                                            File& target);
+                                            File& target, ContentHasher* hasher = nullptr);
 
 // A name for a new temporary in the folder, not yet taken when it was made.
 std::u16string NewTemporaryPath(const std::u16string& folder);

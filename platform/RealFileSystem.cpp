@@ -73,8 +73,8 @@ class RealFileSystem final : public FileSystem {
   }
   std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
                                 const std::function<bool(std::uint64_t)>& progress,
-                                std::unique_ptr<OpenFile>& file) override {
-    return Opened(file, [&](File& f) { return sys::CopyToNewFile(from, to, progress, f); });
+                                std::unique_ptr<OpenFile>& file, ContentHasher* hasher) override {
+    return Opened(file, [&](File& f) { return sys::CopyToNewFile(from, to, progress, f, hasher); });
   }
   std::u16string NewTemporaryPath(const std::u16string& folder) override { return sys::NewTemporaryPath(folder); }
 

@@ -21,7 +21,9 @@
 #include <random>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "platform/ContentHash.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
 
@@ -32,6 +34,8 @@ namespace {
 // stop is seen within a second even on a slow card, far below where a call could misbehave.
 constexpr std::uint64_t kStep = 8ull << 20;
 constexpr std::size_t kBufferSize = 4u << 20;
+// Of the reads that hash what the kernel copied: from the cache, so small ones cost nothing.
+constexpr std::size_t kHashBufferSize = 1u << 20;
 
 std::error_code Portable(std::errc code) { return std::make_error_code(code); }
 
@@ -114,14 +118,39 @@ std::string RandomTail() {
   return tail;
 }
 
+// Feeds `size` bytes of `fd` from `offset` to the hasher: just copied by the kernel, so they come
+// from the cache. Read rather than mapped: a file cut short meanwhile is then an error, not a
+// signal that ends the process.
+std::error_code HashRange(int fd, std::uint64_t offset, std::uint64_t size, ContentHasher& hasher,
+                          std::vector<char>& buffer) {
+  if (buffer.empty()) buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kHashBufferSize, size)));
+  while (size > 0) {
+    const ssize_t n = ::pread(fd, buffer.data(), std::min<std::uint64_t>(buffer.size(), size), static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return LastError();
+    if (n == 0) return make_error_code(Errc::kSourceChanged);
+    hasher.Update(buffer.data(), static_cast<std::size_t>(n));
+    offset += static_cast<std::uint64_t>(n);
+    size -= static_cast<std::uint64_t>(n);
+  }
+  return {};
+}
+
 // Copies from `in` to `out` (both at offset 0) in steps of at most 64 MiB, each followed by a
-// start of write-back and a progress report. The kernel copies where it can. No more than the
-// source's size at the start is copied: a file that keeps growing must not keep the copy going
-// (the caller sees the change).
-std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t)>& progress) {
+// start of write-back and a progress report, and fed to `hasher` when there is one. The kernel
+// copies where it can. No more than the source's size at the start is copied: a file that keeps
+// growing must not keep the copy going (the caller sees the change).
+std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t)>& progress,
+                         ContentHasher* hasher) {
   struct stat st {};
   if (::fstat(in, &st) != 0) return LastError();
+  std::vector<char> hashBuffer;
   if (::ioctl(out, FICLONE, in) == 0) {  // shared blocks: nothing to write
+    if (hasher) {
+      if (const std::error_code error = HashRange(in, 0, static_cast<std::uint64_t>(st.st_size), *hasher, hashBuffer)) {
+        return error;
+      }
+    }
     return progress(static_cast<std::uint64_t>(st.st_size)) ? std::error_code() : Errc::kCancelled;
   }
   const auto size = static_cast<std::uint64_t>(st.st_size);
@@ -132,6 +161,13 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
     const std::uint64_t step = std::min(kStep, size - done);
     std::uint64_t moved = 0;
     if (kernel) {
+      // The kernel's copy reads ahead in small pieces: the next step is asked for now, in large
+      // reads that go on while this one is copied (nothing to do for a file in the cache).
+      if (done == 0) (void)::posix_fadvise(in, 0, static_cast<off_t>(step), POSIX_FADV_WILLNEED);
+      if (done + step < size) {
+        (void)::posix_fadvise(in, static_cast<off_t>(done + step), static_cast<off_t>(std::min(kStep, size - done - step)),
+                              POSIX_FADV_WILLNEED);
+      }
       const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, step, 0);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
@@ -144,6 +180,9 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
         return LastError();
       }
       moved = static_cast<std::uint64_t>(n);
+      if (hasher && moved > 0) {
+        if (const std::error_code error = HashRange(in, done, moved, *hasher, hashBuffer)) return error;
+      }
     } else {
       if (buffer.empty()) buffer.resize(kBufferSize);
       while (moved < step) {
@@ -151,6 +190,7 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return LastError();
         if (n == 0) break;
+        if (hasher) hasher->Update(buffer.data(), static_cast<std::size_t>(n));
         if (const std::error_code error = WriteAll(out, buffer.data(), static_cast<std::size_t>(n))) return error;
         moved += static_cast<std::uint64_t>(n);
       }
@@ -582,13 +622,14 @@ std::error_code File::Close() {
 }
 
 std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
-                              const std::function<bool(std::uint64_t)>& progress, File& target) {
+                              const std::function<bool(std::uint64_t)>& progress, File& target,
+                              ContentHasher* hasher) {
   File source;
   if (const std::error_code error = source.OpenForReading(from)) return error;
   File copy;
   if (const std::error_code error = copy.CreateNew(to)) return error;
   const std::error_code error =
-      CopyData(Descriptor(source.NativeHandle()), Descriptor(copy.NativeHandle()), progress);
+      CopyData(Descriptor(source.NativeHandle()), Descriptor(copy.NativeHandle()), progress, hasher);
   if (error) {
     (void)copy.Close();
     ::unlink(ToNativeName(to).c_str());

@@ -690,7 +690,10 @@ std::error_code File::Close() {
 }
 
 std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
-                              const std::function<bool(std::uint64_t)>& progress, File& target) {
+                              const std::function<bool(std::uint64_t)>& progress, File& target,
+                              ContentHasher* hasher) {
+  // The system's copy hands its bytes to no one: the caller reads, hashes and writes them itself.
+  if (hasher) return std::make_error_code(std::errc::function_not_supported);
   {
     // Only a regular disk file is copied: no folders, devices or pipes. Opened for its
     // attributes only, so that nothing is read from a device.

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ContentHash.h"
 #include "platform/Errors.h"
 #include "tests/support/TempTree.h"
 
@@ -342,6 +343,31 @@ TEST_F(FilesTest, CopiesIntoANewFileWithProgress) {
   EXPECT_EQ(tree.ReadFile(u"copy"), content + "+");
   EXPECT_EQ(tree.ReadFile(u"v01.mp4"), content);
   EXPECT_EQ(tree.Dump().find("stopped"), std::string::npos);
+}
+
+TEST_F(FilesTest, CopyHashesEveryByteItCopiesInOrder) {
+  // Over more than one step of the copy, with a tail that is no whole block.
+  const std::string content = Content((9u << 20) + 7);
+  tree.WriteFile(u"v01.mp4", content);
+  ContentHasher hashed, expected;
+  expected.Update(content.data(), content.size());
+  File target;
+  const std::error_code error = CopyToNewFile(P(u"v01.mp4"), P(u"copy"), kGoOn, target, &hashed);
+#ifdef _WIN32
+  EXPECT_EQ(error, std::errc::function_not_supported);  // the caller reads and writes itself
+  EXPECT_FALSE(target.IsOpen());
+  EXPECT_FALSE(tree.Exists(u"copy"));
+#else
+  ASSERT_FALSE(error);
+  ASSERT_FALSE(target.Close());
+  EXPECT_EQ(hashed.Hex(), expected.Hex());
+  EXPECT_TRUE(Same(tree.ReadFile(u"copy"), content));
+  // An empty clip hashes as nothing.
+  tree.WriteFile(u"empty.mp4", "");
+  ContentHasher empty;
+  ASSERT_FALSE(CopyToNewFile(P(u"empty.mp4"), P(u"empty copy"), kGoOn, target, &empty));
+  EXPECT_EQ(empty.Hex(), ContentHasher().Hex());
+#endif
 }
 
 TEST_F(FilesTest, CopyRefusesWhatIsNoRegularFileAndTakesOverReadOnlyOnes) {

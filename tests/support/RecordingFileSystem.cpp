@@ -183,9 +183,9 @@ std::error_code RecordingFileSystem::OpenForWriting(const std::u16string& path, 
 }
 std::error_code RecordingFileSystem::CopyToNewFile(const std::u16string& from, const std::u16string& to,
                                                    const std::function<bool(std::uint64_t)>& progress,
-                                                   std::unique_ptr<sys::OpenFile>& file) {
+                                                   std::unique_ptr<sys::OpenFile>& file, sys::ContentHasher* hasher) {
   const std::error_code error =
-      Run(Line("kernel-copy", from, to), [&] { return real_->CopyToNewFile(from, to, progress, file); });
+      Run(Line("kernel-copy", from, to), [&] { return real_->CopyToNewFile(from, to, progress, file, hasher); });
   if (!error) NoteCopy(from, to);
   return Wrap(to, error, file);
 }

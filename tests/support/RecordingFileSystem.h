@@ -60,7 +60,7 @@ class RecordingFileSystem final : public sys::FileSystem {
   std::error_code OpenForWriting(const std::u16string& path, std::unique_ptr<sys::OpenFile>& file) override;
   std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
                                 const std::function<bool(std::uint64_t)>& progress,
-                                std::unique_ptr<sys::OpenFile>& file) override;
+                                std::unique_ptr<sys::OpenFile>& file, sys::ContentHasher* hasher) override;
   std::u16string NewTemporaryPath(const std::u16string& folder) override;
   std::error_code MakeFolder(const std::u16string& path) override;
   std::error_code RenameNoReplace(const std::u16string& from, const std::u16string& to) override;
