@@ -41,21 +41,15 @@ std::error_code CopyQueue::Copy(const std::u16string& from, const std::u16string
   copy.verify = mode.prove;
   if (const std::error_code error = fs_.GetStatus(from, copy.sourceStatus)) return error;
   if (copy.sourceStatus.type != sys::FileType::kFile) return Errc::kNotARegularFile;
-  std::error_code error;
-  if (mode.hash && !mode.prove) {
-    // Nothing reads this copy back: its hash must be of the very bytes written.
+  // The kernel's copy costs the least. A copy to be proven or recorded hashes the clip as it
+  // goes, from the cache the copy has just filled: a clip that changes meanwhile is caught by
+  // the check below. Where the kernel's copy cannot hash, the clip is read, hashed and written here.
+  sys::ContentHasher hasher;
+  std::error_code error = CopyInKernel(copy, progress, mode.hash ? &hasher : nullptr);
+  if (error == std::errc::function_not_supported && mode.hash) {
     error = CopyHashing(copy, progress);
-  } else {
-    // The kernel's copy costs the least; one to be proven hashes the clip as it goes, from the
-    // cache the copy fills. Where the kernel's copy cannot hash, the clip is read, hashed and
-    // written here.
-    sys::ContentHasher hasher;
-    error = CopyInKernel(copy, progress, mode.prove ? &hasher : nullptr);
-    if (error == std::errc::function_not_supported && mode.prove) {
-      error = CopyHashing(copy, progress);
-    } else if (!error && mode.prove) {
-      copy.hash = hasher.Hex();
-    }
+  } else if (!error && mode.hash) {
+    copy.hash = hasher.Hex();
   }
   if (!error) error = CheckUnchanged(copy);
   if (error) {
