@@ -70,6 +70,7 @@ class Pass {
       meter_.Tell();
       return !meter_.Stopped();
     });
+    std::vector<sys::FolderEntry>().swap(entries);  // the plan holds what the pass needs of it
     if (options_.onPlan) options_.onPlan(plan_);
     collectedInShot_.assign(plan_.shots.size(), 0);
     report_.clipsPlanned = plan_.clips;

@@ -62,6 +62,16 @@ class TemporaryFile {
   std::unique_ptr<sys::OpenFile> file_;
 };
 
+// Whether the copy spooled as number `index` was deleted after it. Removals are sorted by hash,
+// a path's in the order they came.
+template <typename Removals>
+bool RemovedLater(const Removals& removed, const std::u16string& path, std::uint64_t index) {
+  const std::size_t hash = std::hash<std::u16string>{}(path);
+  auto last = std::upper_bound(removed.begin(), removed.end(), hash,
+                               [](std::size_t h, const auto& removal) { return h < removal.pathHash; });
+  return last != removed.begin() && (last - 1)->pathHash == hash && index < (last - 1)->spooled;
+}
+
 }  // namespace
 
 PassHistory::PassHistory(sys::FileSystem& fs, std::u16string destination, sys::FileTime started, bool readBack)
@@ -104,7 +114,7 @@ void PassHistory::Add(const LoggedCopy& copy) {
 
 void PassHistory::Remove(const std::u16string& path) {
   std::u16string relative;
-  if (Relative(path, relative)) removed_[relative] = spool_.Count();
+  if (Relative(path, relative)) removed_.push_back({std::hash<std::u16string>{}(relative), spool_.Count()});
 }
 
 Failure PassHistory::Finish() {
@@ -168,6 +178,7 @@ Failure PassHistory::WriteGeneration(bool& written) {
   head.toolVersion = MARLOWIN_VERSION;
   if (!readBack_) head.comment = "the copies were not read back: their hashes were taken while reading the clips";
 
+  std::stable_sort(removed_.begin(), removed_.end());
   TemporaryFile generation(fs_, folder_);
   if (std::error_code error = generation.Create()) return FileFailure(error, history::kHistoryFolder);
   if (std::error_code error = spool_.Rewind()) return FileFailure(error, history::kHistoryFolder);
@@ -181,8 +192,7 @@ Failure PassHistory::WriteGeneration(bool& written) {
         for (bool got = true;; ++index) {
           if ((spoolError = spool_.Next(copy, got))) return Failure{spoolError, sys::ToDisplay(history::kHistoryFolder)};
           if (!got) return false;
-          const auto gone = removed_.find(copy.path);
-          if (gone == removed_.end() || index >= gone->second) break;
+          if (!RemovedLater(removed_, copy.path, index)) break;
         }
         ++index;
         ++listed;

@@ -8,7 +8,7 @@
 // history with the new generation listed. (A generation put in place whose chain entry never
 // came is listed by the next pass.) A history that cannot be read is left exactly as it is.
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "collector/CopyLog.h"
 #include "collector/HistorySpool.h"
@@ -44,9 +44,17 @@ class PassHistory final : public CopyLog {
   HistorySpool spool_;
   bool madeFolder_ = false;
   history::Failure failure_;  // the first that keeps the generation from being written
-  // Copies deleted again by the pass, with the number of copies spooled when they went: the
-  // entries of that path spooled before are left out.
-  std::unordered_map<std::u16string, std::uint64_t> removed_;
+  // Copies deleted again by the pass (one a shot, by the clean-up), as the hash of the path and
+  // the number of copies spooled when it went: the entries of that path spooled before are left
+  // out. Hashes, not names, keep this small for a pass of any size; two paths of one pass with
+  // the same 64-bit hash (about one chance in 10^10 for 10,000 shots) would leave a copy
+  // unrecorded, which a check of the tree reports.
+  struct Removal {
+    std::size_t pathHash;
+    std::uint64_t spooled;
+    friend bool operator<(const Removal& a, const Removal& b) { return a.pathHash < b.pathHash; }
+  };
+  std::vector<Removal> removed_;
 };
 
 }  // namespace marlowin
