@@ -28,7 +28,9 @@ void FoldersMade::RemoveEmpty(const Plan& plan) {
     const bool adl = made->clip == kNoIndex;
     const std::u16string number = adl ? std::u16string() : shot.clips[made->clip].Number();
     // Not there any more, or not empty: either way it is as it should be.
-    if (made->folders & 2) (void)fs_.RemoveEmptyFolder(adl ? plan.AdlVideoFolder(shot) : plan.IntVideoFolder(shot, number));
+    if (made->folders & 2) {
+      (void)fs_.RemoveEmptyFolder(adl ? plan.AdlVideoFolder(shot) : plan.IntVideoFolder(shot, number));
+    }
     if (made->folders & 1) (void)fs_.RemoveEmptyFolder(adl ? plan.AdlFolder(shot) : plan.IntFolder(shot, number));
   }
 }

@@ -145,7 +145,9 @@ Failure PassHistory::WriteGeneration(bool& written) {
   const std::u16string chainPath = sys::JoinPath(folder_, history::kChainFileName);
   if (hasChain) {
     std::string bytes;
-    if (std::error_code error = history::ReadWholeFile(fs_, chainPath, bytes)) return FileFailure(error, history::kChainFileName);
+    if (std::error_code error = history::ReadWholeFile(fs_, chainPath, bytes)) {
+      return FileFailure(error, history::kChainFileName);
+    }
     history::Result<history::Chain> parsed = history::ParseChain(bytes);
     if (!parsed) {
       Failure failure = parsed.failure();
@@ -166,7 +168,9 @@ Failure PassHistory::WriteGeneration(bool& written) {
   }
   for (const auto& [number, name] : unlisted) {
     std::string bytes;
-    if (std::error_code error = history::ReadWholeFile(fs_, sys::JoinPath(folder_, name), bytes)) return FileFailure(error, name);
+    if (std::error_code error = history::ReadWholeFile(fs_, sys::JoinPath(folder_, name), bytes)) {
+      return FileFailure(error, name);
+    }
     history::Result<history::ChainEntry> entry = history::ChainEntryFor(number, name, bytes);
     if (!entry) return entry.failure();
     chain.generations.push_back(std::move(entry.value()));
@@ -183,14 +187,13 @@ Failure PassHistory::WriteGeneration(bool& written) {
   if (std::error_code error = generation.Create()) return FileFailure(error, history::kHistoryFolder);
   if (std::error_code error = spool_.Rewind()) return FileFailure(error, history::kHistoryFolder);
   std::uint64_t index = 0, listed = 0;
-  std::error_code spoolError;
   history::Sha512Stream digest;
   const Failure failure = history::WriteGenerationInPieces(
       head,
       [&](history::HashEntry& entry) -> history::Result<bool> {
         LoggedCopy copy;
         for (bool got = true;; ++index) {
-          if ((spoolError = spool_.Next(copy, got))) return Failure{spoolError, sys::ToDisplay(history::kHistoryFolder)};
+          if (std::error_code error = spool_.Next(copy, got)) return FileFailure(error, history::kHistoryFolder);
           if (!got) return false;
           if (!RemovedLater(removed_, copy.path, index)) break;
         }
@@ -208,7 +211,8 @@ Failure PassHistory::WriteGeneration(bool& written) {
         digest.Update(bytes);
         return generation.Write(bytes);
       });
-  if (failure && listed == 0 && !spoolError) return {};  // every copy recorded went again
+  // Every copy recorded went again: nothing to add.
+  if (failure.code == history::HistoryErrc::kBadValue && listed == 0) return {};
   if (failure) return failure;
   history::Sha512Digest sha;
   if (std::error_code error = digest.Finish(sha)) return {error, {}};

@@ -119,7 +119,9 @@ class XmlLiteWriter final : public PieceWriter {
   }
 
  private:
-  static Failure Check(HRESULT r) { return FAILED(r) ? xmllite::Failed(HistoryErrc::kXmlFailed, r, "writing XML") : Failure{}; }
+  static Failure Check(HRESULT r) {
+    return FAILED(r) ? xmllite::Failed(HistoryErrc::kXmlFailed, r, "writing XML") : Failure{};
+  }
 
   bool escape_;
   Com<IXmlWriter> writer_;
