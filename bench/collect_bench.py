@@ -132,24 +132,29 @@ def prepare(ws, master, cold):
 
 
 def time_command(argv, log_path, quiet_stdout=False):
-    """Runs argv under /usr/bin/time, then `sync`; returns (seconds, exit status, peak KiB).
-    Its output goes to the log (stdout to /dev/null when quiet_stdout)."""
+    """Runs argv under /usr/bin/time, then `sync`; returns (seconds, exit status, peak KiB,
+    bytes written). Its output goes to the log (stdout to /dev/null when quiet_stdout)."""
     rss_path = log_path + ".rss"
     with open(log_path, "wb") as log:
         stdout, stderr = (subprocess.DEVNULL, log) if quiet_stdout else (log, subprocess.STDOUT)
         started = time.perf_counter()
-        status = subprocess.run([GNU_TIME, "-f", "%M", "-o", rss_path] + argv,
+        # %O: the blocks of 512 bytes the command wrote (the kernel's count, copy_file_range's included)
+        status = subprocess.run([GNU_TIME, "-f", "%M %O", "-o", rss_path] + argv,
                                 stdout=stdout, stderr=stderr).returncode
         sync()
         seconds = time.perf_counter() - started
-    return seconds, status, read_peak_kib(rss_path)
+    return (seconds, status) + read_peak_and_written(rss_path)
 
 
-def read_peak_kib(rss_path):
-    """The last line of /usr/bin/time's output (a failed command gets a line before it)."""
+def read_peak_and_written(rss_path):
+    """Peak KiB and bytes written from the last line of /usr/bin/time's output (a failed command
+    gets a line before it)."""
     with open(rss_path) as f:
-        lines = f.read().split()
-    return int(lines[-1]) if lines and lines[-1].isdigit() else 0
+        lines = f.read().splitlines()
+    words = lines[-1].split() if lines else []
+    if len(words) != 2 or not all(word.isdigit() for word in words):
+        return 0, 0
+    return int(words[0]), int(words[1]) * 512
 
 
 def log_lines(path):
@@ -166,7 +171,7 @@ def run_checked(ws, argv, expected, history, quiet_stdout=False, output_lines=No
     """Times argv; the Run carries what was wrong: its exit status, the trees it left, or
     (output_lines) another count of lines than it should print."""
     log_path = ws.next_log()
-    seconds, status, peak = time_command(argv, log_path, quiet_stdout)
+    seconds, status, peak, written = time_command(argv, log_path, quiet_stdout)
     lines = log_lines(log_path)
     if status != 0:
         problem = f"exit status {status} ({lines[-1] if lines else 'no output'})"
@@ -174,7 +179,7 @@ def run_checked(ws, argv, expected, history, quiet_stdout=False, output_lines=No
         problem = f"printed {hash_lines(lines)} hash lines, expected {output_lines}"
     else:
         problem = trees_problem(ws.start, ws.dest, expected, history)
-    return Run(seconds, peak, problem)
+    return Run(seconds, peak, problem, written)
 
 
 def measure(ws, command, expected):
