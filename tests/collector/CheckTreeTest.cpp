@@ -110,6 +110,28 @@ TEST_F(CheckTreeTest, AFlippedByteAndADeletedCopyAreFailuresNamedWithTheirPaths)
   EXPECT_EQ(CheckOutcomeLine(check), u"check failed: 2 of 4 recorded files not proven");
 }
 
+// A copy larger than all the read buffers together, of no whole number of them: its pieces go
+// round every buffer more than once, and the file read after it must not take any of them.
+TEST_F(CheckTreeTest, ACopyLargerThanTheReadBuffersIsHashedWholeAndAByteDeepInsideIsFound) {
+  Record();
+  std::string big(17 * (1u << 20) + 123, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 2654435761u >> 24);
+  tree.WriteFile(u"D/ab_cd_adl_ef/video/v04_hires.mp4", big);
+  Add({Entry(u"ab_cd_adl_ef/video/v04_hires.mp4")}, kFirstPass + 60);
+  TreeCheck check = Check();
+  EXPECT_EQ(check.outcome, CheckOutcome::kProven);
+  EXPECT_EQ(check.bytesRead, 5000u + 300000u + 5u + 300000u + big.size());
+
+  big[9 * (1u << 20) + 7] ^= 0x40;
+  tree.WriteFile(u"D/ab_cd_adl_ef/video/v04_hires.mp4", big);
+  check = Check();
+  EXPECT_EQ(check.Failures(), 1u);
+  const CheckedFile* changed = Find(check, u"ab_cd_adl_ef/video/v04_hires.mp4");
+  ASSERT_TRUE(changed);
+  EXPECT_EQ(changed->verdict, FileVerdict::kChanged);
+  EXPECT_EQ(Find(check, u"ab_cd_int_ef__m02/video/v02_hires.mp4")->verdict, FileVerdict::kProven);
+}
+
 TEST_F(CheckTreeTest, AnotherSizeIsAChangeFoundWithoutReadingTheFile) {
   Record();
   tree.WriteFile(u"D/ab_cd_adl_ef/video/v01_hires.mp4", "short");
