@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <set>
+#include <thread>
 
 #include "platform/ContentHash.h"
 #include "platform/Errors.h"
@@ -85,18 +86,23 @@ void CopyBatch::MakeDurable() {
   }
 }
 
-std::error_code CopyBatch::HashFile(const std::u16string& path, bool fromDisk, std::string& hash) {
+std::error_code CopyBatch::HashFile(const std::u16string& path, bool fromDisk, CopyBuffer& buffer, std::string& hash) {
   std::unique_ptr<sys::OpenFile> file;
   if (const std::error_code error = fromDisk ? fs_.OpenFromDisk(path, file) : fs_.OpenForReading(path, file)) {
     return error;
   }
-  return HashWholeFile(*file, buffer_, hash, fromDisk ? &proven : nullptr, &stop);
+  return HashWholeFile(*file, buffer, hash, fromDisk ? &proven : nullptr, &stop);
 }
 
-std::string CopyBatch::ExpectedHash(StagedCopy& copy) {
-  if (copy.copyOf != kNotACopy) return ExpectedHash(copies[copy.copyOf]);
+std::string CopyBatch::ExpectedHash(StagedCopy& copy) { return ExpectedHash(copy, buffers_[0]); }
+
+std::string CopyBatch::ExpectedHash(StagedCopy& copy, CopyBuffer& buffer) {
+  if (copy.copyOf != kNotACopy) return ExpectedHash(copies[copy.copyOf], buffer);
+  // A copy found in place learns its clip's hash here, and a copy made from another copy reads
+  // that one's: the proofs running side by side must not both hash the same clip at once.
+  std::lock_guard lock(hashMutex_);
   if (copy.hash.empty() && copy.verify) {
-    if (const std::error_code error = HashFile(copy.source, false, copy.hash)) {
+    if (const std::error_code error = HashFile(copy.source, false, buffer, copy.hash)) {
       copy.error = error;
       copy.hash.clear();
     }
@@ -105,7 +111,15 @@ std::string CopyBatch::ExpectedHash(StagedCopy& copy) {
 }
 
 void CopyBatch::Prove() {
-  for (StagedCopy& copy : copies) {
+  std::atomic<std::size_t> next{0};
+  std::thread other([this, &next] { ProveFrom(next, buffers_[1]); });
+  ProveFrom(next, buffers_[0]);
+  other.join();
+}
+
+void CopyBatch::ProveFrom(std::atomic<std::size_t>& next, CopyBuffer& buffer) {
+  for (std::size_t i = next++; i < copies.size(); i = next++) {
+    StagedCopy& copy = copies[i];
     if (copy.error || !copy.verify) continue;
     if (stop) {
       copy.error = Errc::kCancelled;
@@ -113,8 +127,8 @@ void CopyBatch::Prove() {
     }
     const std::u16string& onDisk = copy.temporary.empty() ? copy.target : copy.temporary;
     std::string actual;
-    if ((copy.error = HashFile(onDisk, true, actual))) continue;
-    const std::string expected = ExpectedHash(copy);
+    if ((copy.error = HashFile(onDisk, true, buffer, actual))) continue;
+    const std::string expected = ExpectedHash(copy, buffer);
     if (!copy.error && actual != expected) copy.error = Errc::kCopyDiffers;
     // A copy found in place that differs from its clip is no copy: it goes.
     if (copy.error == Errc::kCopyDiffers && copy.temporary.empty()) (void)fs_.RemoveFile(copy.target);

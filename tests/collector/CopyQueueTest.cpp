@@ -145,6 +145,52 @@ TEST_F(CopyQueueTest, CopyThatDiffersFromItsSourceIsCaughtAndRemoved) {
   EXPECT_EQ(Status(u"same.mp4").fileId, same.fileId);
 }
 
+// A batch's copies are proven two at a time: each outcome must still be its own copy's, and two
+// copies found in place of one clip must both learn the clip's hash.
+TEST_F(CopyQueueTest, ProofsSideBySideEachJudgeTheirOwnCopy) {
+  struct Expected {
+    std::uint64_t ticket;
+    bool differs;
+    std::string hash;
+  };
+  std::vector<Expected> expected;
+  tree.MakeFolder(u"adl");
+  tree.MakeFolder(u"int");
+  for (char16_t c = u'a'; c < u'a' + 8; ++c) {
+    const std::u16string name(1, c);
+    const std::u16string clip = tree.Path(u"clips/" + name + u".mp4");
+    std::string bytes((1u << 20) + static_cast<std::size_t>(c - u'a') * 4097, static_cast<char>(c));
+    tree.WriteFile(u"clips/" + name + u".mp4", bytes);
+    sys::ContentHasher hasher;
+    hasher.Update(bytes.data(), bytes.size());
+    std::uint64_t written = 0, copied = 0;
+    ASSERT_FALSE(queue.Copy(clip, tree.Path(u"adl/" + name + u".mp4"), {true, true}, nullptr, written));
+    ASSERT_FALSE(queue.CopyOfQueued(written, tree.Path(u"int/" + name + u".mp4"), true, nullptr, copied));
+    expected.push_back({written, false, hasher.Hex()});
+    expected.push_back({copied, false, hasher.Hex()});
+    const bool spoiled = (c - u'a') % 2 == 1;
+    tree.WriteFile(u"kept/" + name + u"1.mp4", bytes);
+    if (spoiled) bytes[bytes.size() / 2] ^= 1;
+    tree.WriteFile(u"kept/" + name + u"2.mp4", bytes);
+    expected.push_back({queue.Prove(clip, tree.Path(u"kept/" + name + u"1.mp4")), false, hasher.Hex()});
+    expected.push_back({queue.Prove(clip, tree.Path(u"kept/" + name + u"2.mp4")), spoiled, hasher.Hex()});
+  }
+  const std::vector<CopyOutcome> outcomes = Commit();
+  ASSERT_EQ(outcomes.size(), expected.size());
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(outcomes[i].ticket, expected[i].ticket);
+    if (expected[i].differs) {
+      EXPECT_EQ(outcomes[i].error, Errc::kCopyDiffers);
+    } else {
+      EXPECT_FALSE(outcomes[i].error);
+      EXPECT_EQ(outcomes[i].hash, expected[i].hash);
+    }
+  }
+  for (const char16_t* gone : {u"kept/b2.mp4", u"kept/d2.mp4", u"kept/f2.mp4", u"kept/h2.mp4"}) EXPECT_FALSE(tree.Exists(gone));
+  for (const char16_t* kept : {u"kept/a2.mp4", u"kept/h1.mp4", u"adl/h.mp4", u"int/h.mp4"}) EXPECT_TRUE(tree.Exists(kept));
+}
+
 TEST_F(CopyQueueTest, CommitsOverlapTheNextBatchAndTellTheirCopiesInAFolder) {
   tree.WriteFile(u"a.mp4", std::string(1 << 20, 'a'));
   tree.WriteFile(u"b.mp4", std::string(1 << 20, 'b'));
