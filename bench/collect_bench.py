@@ -15,6 +15,7 @@ the check figures, and sshfs and openssh-server for --sshfs.
 
 import argparse
 import contextlib
+import mmap
 import os
 import random
 import re
@@ -94,6 +95,7 @@ class Workspace:
     start: str = ""
     dest: str = ""
     runs: int = 0
+    touch_bytes: int = 0  # memory to fault in before each timed command (touch_memory)
 
     def __post_init__(self):
         self.start = os.path.join(self.root, "start")
@@ -132,12 +134,38 @@ def prepare(ws, master, cold):
         sync()
 
 
-def time_command(argv, log_path, quiet_stdout=False):
+def meminfo(field):
+    with open("/proc/meminfo") as f:
+        for line in f:
+            if line.startswith(field + ":"):
+                return int(line.split()[1]) * KIB
+    return 0
+
+
+def touch_memory(size):
+    """Faults in up to `size` bytes of memory and frees them again, outside the timing.
+
+    A virtual machine that hands its free memory back to the host (free page reporting, as
+    Firecracker's guests do) pays a fault in the host for every page it takes again: on the
+    development machine a command that started after 8 idle seconds took twice as long as one
+    that started at once, the floor as much as any. Memory touched just before a command is
+    backed again when the command takes it for its page cache, as a real machine's always is.
+    Only free memory is touched (with a margin), so the page cache of a warm run stays."""
+    size = min(size, meminfo("MemFree") - max(GIB, memory_total() // 20))
+    if size < 64 * MIB:
+        return
+    with mmap.mmap(-1, size, flags=mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS | mmap.MAP_POPULATE):
+        pass
+
+
+def time_command(argv, log_path, quiet_stdout=False, touch_bytes=0):
     """Runs argv under /usr/bin/time, then `sync`; returns (seconds, exit status, peak KiB,
-    bytes written). Its output goes to the log (stdout to /dev/null when quiet_stdout)."""
+    bytes written). Its output goes to the log (stdout to /dev/null when quiet_stdout). First
+    touches touch_bytes of memory (touch_memory)."""
     rss_path = log_path + ".rss"
     with open(log_path, "wb") as log:
         stdout, stderr = (subprocess.DEVNULL, log) if quiet_stdout else (log, subprocess.STDOUT)
+        touch_memory(touch_bytes)
         started = time.perf_counter()
         # %O: the blocks of 512 bytes the command wrote (the kernel's count, copy_file_range's included)
         status = subprocess.run([GNU_TIME, "-f", "%M %O", "-o", rss_path] + argv,
@@ -172,7 +200,7 @@ def run_checked(ws, argv, expected, history, quiet_stdout=False, output_lines=No
     """Times argv; the Run carries what was wrong: its exit status, the trees it left, or
     (output_lines) another count of lines than it should print."""
     log_path = ws.next_log()
-    seconds, status, peak, written = time_command(argv, log_path, quiet_stdout)
+    seconds, status, peak, written = time_command(argv, log_path, quiet_stdout, ws.touch_bytes)
     lines = log_lines(log_path)
     if status != 0:
         problem = f"exit status {status} ({lines[-1] if lines else 'no output'})"
@@ -251,6 +279,12 @@ def time_check(args, ws, master, expected, collect, options, results):
             record(results, (COLD, label), run, f"round {round_number}/{args.rounds} cold", label)
 
 
+def memory_to_touch(size, expected):
+    """What a command of the shoot can take anew for the page cache: the clips read, the copies
+    written and the copies read back."""
+    return size.clip_count() * size.clip_bytes + 2 * expected.bytes_written
+
+
 def time_scale(args, ws, collect, plan, results):
     """Rounds of marlowin-collect over shoots of many small clips into results[(SCALE, shots)];
     on the largest, first the plan (plan: the dry-run Command, or None) into results[(WARM, PLAN)]."""
@@ -261,6 +295,7 @@ def time_scale(args, ws, collect, plan, results):
         make_shoot(masters[size.shots], size)
     expected = {shots: expected_trees(master) for shots, master in masters.items()}
     largest = sizes[-1]
+    ws.touch_bytes = memory_to_touch(largest, expected[largest.shots])
     unchanged = unchanged_trees(masters[largest.shots]) if plan else None
     for round_number in range(1, args.scale_rounds + 1):
         progress = f"round {round_number}/{args.scale_rounds} {WARM}"
@@ -293,11 +328,7 @@ def mount_of(path):
 
 
 def memory_total():
-    with open("/proc/meminfo") as meminfo:
-        for line in meminfo:
-            if line.startswith("MemTotal:"):
-                return int(line.split()[1]) * KIB
-    return 0
+    return meminfo("MemTotal")
 
 
 def cold_cache_unavailable():
@@ -451,6 +482,7 @@ def run_phases(args, ws, commands, plan, options, modes, not_run, results, phase
         master = os.path.join(ws.root, "master")
         make_shoot(master, args.size)
         phases.expected = expected_trees(master)
+        ws.touch_bytes = memory_to_touch(args.size, phases.expected)
         time_main_shoot(args, ws, master, phases.expected, commands, modes, results)
         if COLD in modes and CHECK not in not_run and not args.no_check:
             print(f"check: {CHECK} against {XXHSUM}, cold, {plural(args.rounds, 'round')}", flush=True)
