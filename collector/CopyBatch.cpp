@@ -111,6 +111,11 @@ std::string CopyBatch::ExpectedHash(StagedCopy& copy, CopyBuffer& buffer) {
 }
 
 void CopyBatch::Prove() {
+  // A copy made from another copy is proven against that one's clip: the clip's hash is learnt
+  // here first, so that no copy is written to by both proofs.
+  for (StagedCopy& copy : copies) {
+    if (copy.copyOf != kNotACopy && copy.verify && !copy.error) (void)ExpectedHash(copy);
+  }
   std::atomic<std::size_t> next{0};
   std::thread other([this, &next] { ProveFrom(next, buffers_[1]); });
   ProveFrom(next, buffers_[0]);
