@@ -34,6 +34,10 @@ namespace {
 // stop is seen within a second even on a slow card, far below where a call could misbehave.
 constexpr std::uint64_t kStep = 8ull << 20;
 constexpr std::size_t kBufferSize = 4u << 20;
+// How far past the step being copied the clip is asked for. A disk that also takes the copies'
+// write-back serves short reads behind it: with 8 MiB a plain pass from a cold card took about
+// a tenth longer than the kernel's copy of the same files, with 64 MiB a few hundredths.
+constexpr std::uint64_t kReadAhead = 64ull << 20;
 // Of the reads that hash what the kernel copied: from the cache, so small ones cost nothing.
 constexpr std::size_t kHashBufferSize = 1u << 20;
 
@@ -155,18 +159,19 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
   }
   const auto size = static_cast<std::uint64_t>(st.st_size);
   std::uint64_t done = 0;
+  std::uint64_t asked = 0;  // of the clip, read ahead so far
   bool kernel = true;
   std::string buffer;
   while (done < size) {
     const std::uint64_t step = std::min(kStep, size - done);
     std::uint64_t moved = 0;
     if (kernel) {
-      // The kernel's copy reads ahead in small pieces: the next step is asked for now, in large
-      // reads that go on while this one is copied (nothing to do for a file in the cache).
-      if (done == 0) (void)::posix_fadvise(in, 0, static_cast<off_t>(step), POSIX_FADV_WILLNEED);
-      if (done + step < size) {
-        (void)::posix_fadvise(in, static_cast<off_t>(done + step), static_cast<off_t>(std::min(kStep, size - done - step)),
-                              POSIX_FADV_WILLNEED);
+      // The kernel's copy reads ahead in small pieces: what lies ahead is asked for now, in large
+      // reads that go on while this step is copied (nothing to do for a file in the cache).
+      const std::uint64_t wanted = std::min(size, done + step + kReadAhead);
+      if (asked < wanted) {
+        (void)::posix_fadvise(in, static_cast<off_t>(asked), static_cast<off_t>(wanted - asked), POSIX_FADV_WILLNEED);
+        asked = wanted;
       }
       const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, step, 0);
       if (n < 0 && errno == EINTR) continue;
