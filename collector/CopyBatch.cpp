@@ -97,24 +97,31 @@ std::error_code CopyBatch::HashFile(const std::u16string& path, bool fromDisk, C
 std::string CopyBatch::ExpectedHash(StagedCopy& copy) { return ExpectedHash(copy, buffers_[0]); }
 
 std::string CopyBatch::ExpectedHash(StagedCopy& copy, CopyBuffer& buffer) {
-  if (copy.copyOf != kNotACopy) return ExpectedHash(copies[copy.copyOf], buffer);
-  // A copy found in place learns its clip's hash here, and a copy made from another copy reads
-  // that one's: the proofs running side by side must not both hash the same clip at once.
-  std::lock_guard lock(hashMutex_);
-  if (copy.hash.empty() && copy.verify) {
-    if (const std::error_code error = HashFile(copy.source, false, buffer, copy.hash)) {
-      copy.error = error;
-      copy.hash.clear();
-    }
+  if (copy.copyOf == kNotACopy) {
+    if (copy.verify) LearnHash(copy, buffer);
+    return copy.hash;
   }
-  return copy.hash;
+  // A copy made from another copy reads that one's hash, learnt before the proofs began (so the
+  // two proofs share nothing they write); where it could not be learnt, it fails for that reason.
+  const StagedCopy& original = copies[copy.copyOf];
+  if (original.hash.empty() && copy.verify && !copy.error) {
+    copy.error = original.error ? original.error : std::error_code(Errc::kCopyDiffers);
+  }
+  return original.hash;
+}
+
+// A copy found in place, or written without hashing, learns its clip's hash from the clip.
+void CopyBatch::LearnHash(StagedCopy& copy, CopyBuffer& buffer) {
+  if (!copy.hash.empty()) return;
+  if (const std::error_code error = HashFile(copy.source, false, buffer, copy.hash)) {
+    copy.error = error;
+    copy.hash.clear();
+  }
 }
 
 void CopyBatch::Prove() {
-  // A copy made from another copy is proven against that one's clip: the clip's hash is learnt
-  // here first, so that no copy is written to by both proofs.
   for (StagedCopy& copy : copies) {
-    if (copy.copyOf != kNotACopy && copy.verify && !copy.error) (void)ExpectedHash(copy);
+    if (copy.copyOf != kNotACopy && copy.verify && !copy.error) LearnHash(copies[copy.copyOf], buffers_[0]);
   }
   std::atomic<std::size_t> next{0};
   std::thread other([this, &next] { ProveFrom(next, buffers_[1]); });

@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -77,11 +76,11 @@ class CopyBatch {
   void ProveFrom(std::atomic<std::size_t>& next, CopyBuffer& buffer);
   void PutInPlace();
   std::string ExpectedHash(StagedCopy& copy, CopyBuffer& buffer);
+  void LearnHash(StagedCopy& copy, CopyBuffer& buffer);
   std::error_code HashFile(const std::u16string& path, bool fromDisk, CopyBuffer& buffer, std::string& hash);
 
   sys::FileSystem& fs_;
   CopyBuffer buffers_[2];  // one for each proof under way
-  std::mutex hashMutex_;
 };
 
 // Hashes a file (XXH3-128, as `xxhsum -H2` prints it) through a buffer, adding the bytes read

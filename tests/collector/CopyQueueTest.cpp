@@ -191,6 +191,45 @@ TEST_F(CopyQueueTest, ProofsSideBySideEachJudgeTheirOwnCopy) {
   for (const char16_t* kept : {u"kept/a2.mp4", u"kept/h1.mp4", u"adl/h.mp4", u"int/h.mp4"}) EXPECT_TRUE(tree.Exists(kept));
 }
 
+// Copies made from a copy written without hashing are proven against its clip's hash, learnt
+// once at the commit; when the clip cannot be read then, each fails for that reason and none
+// is put in place.
+TEST_F(CopyQueueTest, CopiesMadeFromACopyShareItsClipsHashOrItsReason) {
+  tree.MakeFolder(u"adl");
+  tree.MakeFolder(u"int");
+  const std::string bytes(3u << 20, 'k');
+  sys::ContentHasher hasher;
+  hasher.Update(bytes.data(), bytes.size());
+  for (const bool clipGone : {false, true}) {
+    SCOPED_TRACE(clipGone);
+    tree.WriteFile(u"clip.mp4", bytes);
+    std::uint64_t written = 0, first = 0, second = 0;
+    ASSERT_FALSE(queue.Copy(tree.Path(u"clip.mp4"), tree.Path(u"adl/a.mp4"), {false, true}, nullptr, written));
+    ASSERT_FALSE(queue.CopyOfQueued(written, tree.Path(u"int/b.mp4"), true, nullptr, first));
+    ASSERT_FALSE(queue.CopyOfQueued(written, tree.Path(u"int/c.mp4"), true, nullptr, second));
+    if (clipGone) {
+      ASSERT_FALSE(fs->RemoveFile(tree.Path(u"clip.mp4")));
+    }
+    const std::vector<CopyOutcome> outcomes = Commit();
+    ASSERT_EQ(outcomes.size(), 3u);
+    for (const CopyOutcome& outcome : outcomes) {
+      if (clipGone) {
+        EXPECT_EQ(outcome.error, std::errc::no_such_file_or_directory);
+      } else {
+        EXPECT_FALSE(outcome.error);
+        EXPECT_EQ(outcome.hash, hasher.Hex());
+      }
+    }
+    for (int i = 0; const char16_t* copy : {u"adl/a.mp4", u"int/b.mp4", u"int/c.mp4"}) {
+      SCOPED_TRACE(i++);
+      EXPECT_EQ(tree.Exists(copy), !clipGone);
+      if (!clipGone) {
+        ASSERT_FALSE(fs->RemoveFile(tree.Path(copy)));
+      }
+    }
+  }
+}
+
 TEST_F(CopyQueueTest, CommitsOverlapTheNextBatchAndTellTheirCopiesInAFolder) {
   tree.WriteFile(u"a.mp4", std::string(1 << 20, 'a'));
   tree.WriteFile(u"b.mp4", std::string(1 << 20, 'b'));
