@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <random>
 #include <set>
 #include <string>
@@ -162,6 +163,9 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
   std::uint64_t asked = 0;  // of the clip, read ahead so far
   bool kernel = true;
   std::string buffer;
+  // The hash of the step before, from the cache, while this one is copied. Declared last: on a
+  // return it is waited for before the buffers it uses go.
+  std::future<std::error_code> hashing;
   while (done < size) {
     const std::uint64_t step = std::min(kStep, size - done);
     std::uint64_t moved = 0;
@@ -186,9 +190,17 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
       }
       moved = static_cast<std::uint64_t>(n);
       if (hasher && moved > 0) {
-        if (const std::error_code error = HashRange(in, done, moved, *hasher, hashBuffer)) return error;
+        if (hashing.valid()) {
+          if (const std::error_code error = hashing.get()) return error;
+        }
+        hashing = std::async(std::launch::async, [in, done, moved, hasher, &hashBuffer] {
+          return HashRange(in, done, moved, *hasher, hashBuffer);
+        });
       }
     } else {
+      if (hashing.valid()) {
+        if (const std::error_code error = hashing.get()) return error;
+      }
       if (buffer.empty()) buffer.resize(kBufferSize);
       while (moved < step) {
         const ssize_t n = ::read(in, buffer.data(), std::min<std::uint64_t>(buffer.size(), step - moved));
@@ -204,6 +216,9 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
     done += moved;
     (void)::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);  // a hint: the disk starts now
     if (!progress(done)) return Errc::kCancelled;
+  }
+  if (hashing.valid()) {
+    if (const std::error_code error = hashing.get()) return error;
   }
   return size == 0 && !progress(0) ? std::error_code(Errc::kCancelled) : std::error_code();
 }
