@@ -18,7 +18,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <future>
 #include <random>
 #include <set>
 #include <string>
@@ -141,7 +140,7 @@ std::error_code HashRange(int fd, std::uint64_t offset, std::uint64_t size, Cont
   return {};
 }
 
-// Copies from `in` to `out` (both at offset 0) in steps of at most 64 MiB, each followed by a
+// Copies from `in` to `out` (both at offset 0) in steps of at most kStep, each followed by a
 // start of write-back and a progress report, and fed to `hasher` when there is one. The kernel
 // copies where it can. No more than the source's size at the start is copied: a file that keeps
 // growing must not keep the copy going (the caller sees the change).
@@ -163,9 +162,6 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
   std::uint64_t asked = 0;  // of the clip, read ahead so far
   bool kernel = true;
   std::string buffer;
-  // The hash of the step before, from the cache, while this one is copied. Declared last: on a
-  // return it is waited for before the buffers it uses go.
-  std::future<std::error_code> hashing;
   while (done < size) {
     const std::uint64_t step = std::min(kStep, size - done);
     std::uint64_t moved = 0;
@@ -190,17 +186,9 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
       }
       moved = static_cast<std::uint64_t>(n);
       if (hasher && moved > 0) {
-        if (hashing.valid()) {
-          if (const std::error_code error = hashing.get()) return error;
-        }
-        hashing = std::async(std::launch::async, [in, done, moved, hasher, &hashBuffer] {
-          return HashRange(in, done, moved, *hasher, hashBuffer);
-        });
+        if (const std::error_code error = HashRange(in, done, moved, *hasher, hashBuffer)) return error;
       }
     } else {
-      if (hashing.valid()) {
-        if (const std::error_code error = hashing.get()) return error;
-      }
       if (buffer.empty()) buffer.resize(kBufferSize);
       while (moved < step) {
         const ssize_t n = ::read(in, buffer.data(), std::min<std::uint64_t>(buffer.size(), step - moved));
@@ -216,9 +204,6 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
     done += moved;
     (void)::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);  // a hint: the disk starts now
     if (!progress(done)) return Errc::kCancelled;
-  }
-  if (hashing.valid()) {
-    if (const std::error_code error = hashing.get()) return error;
   }
   return size == 0 && !progress(0) ? std::error_code(Errc::kCancelled) : std::error_code();
 }

@@ -191,24 +191,6 @@ TEST_F(CopyQueueTest, ProofsSideBySideEachJudgeTheirOwnCopy) {
   for (const char16_t* kept : {u"kept/a2.mp4", u"kept/h1.mp4", u"adl/h.mp4", u"int/h.mp4"}) EXPECT_TRUE(tree.Exists(kept));
 }
 
-// The kernel copies a clip in steps and each step is hashed while the next is copied: the hash
-// must still be of the bytes in their order.
-TEST_F(CopyQueueTest, ClipOfManyStepsIsHashedInOrder) {
-  std::string bytes;
-  for (int mib = 0; mib < 21; ++mib) bytes.append(1u << 20, static_cast<char>('a' + mib));
-  bytes.append("tail");
-  tree.WriteFile(u"clip.mp4", bytes);
-  tree.MakeFolder(u"out");
-  sys::ContentHasher hasher;
-  hasher.Update(bytes.data(), bytes.size());
-  std::uint64_t ticket = 0;
-  ASSERT_FALSE(Copy(u"clip.mp4", u"out/clip.mp4", true, &ticket));
-  const std::vector<CopyOutcome> outcomes = Commit();
-  ASSERT_EQ(outcomes.size(), 1u);
-  EXPECT_FALSE(outcomes[0].error);
-  EXPECT_EQ(outcomes[0].hash, hasher.Hex());
-}
-
 // Copies made from a copy written without hashing are proven against its clip's hash, learnt
 // once at the commit; when the clip cannot be read then, each fails for that reason and none
 // is put in place.
