@@ -120,8 +120,12 @@ void CopyBatch::LearnHash(StagedCopy& copy, CopyBuffer& buffer) {
 }
 
 void CopyBatch::Prove() {
+  // Each original once: a clip that cannot be read is not read again for each copy of it.
+  std::vector<bool> learnt(copies.size(), false);
   for (StagedCopy& copy : copies) {
-    if (copy.copyOf != kNotACopy && copy.verify && !copy.error) LearnHash(copies[copy.copyOf], buffers_[0]);
+    if (copy.copyOf == kNotACopy || !copy.verify || copy.error || learnt[copy.copyOf]) continue;
+    learnt[copy.copyOf] = true;
+    LearnHash(copies[copy.copyOf], buffers_[0]);
   }
   std::atomic<std::size_t> next{0};
   std::thread other([this, &next] { ProveFrom(next, buffers_[1]); });

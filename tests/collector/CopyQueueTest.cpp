@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "platform/ContentHash.h"
 #include "platform/Errors.h"
+#include "tests/support/RecordingFileSystem.h"
 #include "tests/support/TempTree.h"
 
 #ifndef _WIN32
@@ -228,6 +230,29 @@ TEST_F(CopyQueueTest, CopiesMadeFromACopyShareItsClipsHashOrItsReason) {
       }
     }
   }
+}
+
+// A clip gone by the commit is looked for once, not again for each copy made from its copy.
+TEST_F(CopyQueueTest, AClipGoneByTheCommitIsLookedForOnce) {
+  testing::RecordingFileSystem recorder(tree.Root());
+  CopyQueue own(recorder);
+  tree.MakeFolder(u"adl");
+  tree.MakeFolder(u"int");
+  tree.WriteFile(u"clip.mp4", std::string(1u << 20, 'k'));
+  std::uint64_t written = 0, ticket = 0;
+  ASSERT_FALSE(own.Copy(tree.Path(u"clip.mp4"), tree.Path(u"adl/a.mp4"), {false, true}, nullptr, written));
+  for (const char16_t* copy : {u"int/b.mp4", u"int/c.mp4", u"int/d.mp4"}) {
+    ASSERT_FALSE(own.CopyOfQueued(written, tree.Path(copy), true, nullptr, ticket));
+  }
+  ASSERT_FALSE(fs->RemoveFile(tree.Path(u"clip.mp4")));
+  recorder.Clear();
+  own.BeginCommit();
+  std::vector<CopyOutcome> outcomes;
+  own.FinishCommit(outcomes, nullptr);
+  ASSERT_EQ(outcomes.size(), 4u);
+  for (const CopyOutcome& outcome : outcomes) EXPECT_EQ(outcome.error, std::errc::no_such_file_or_directory);
+  const std::vector<std::string> calls = recorder.Calls();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "open <root>/clip.mp4"), 1);
 }
 
 TEST_F(CopyQueueTest, CommitsOverlapTheNextBatchAndTellTheirCopiesInAFolder) {
