@@ -197,6 +197,8 @@ TEST_F(CopyQueueTest, ProofsSideBySideEachJudgeTheirOwnCopy) {
 // once at the commit; when the clip cannot be read then, each fails for that reason and none
 // is put in place.
 TEST_F(CopyQueueTest, CopiesMadeFromACopyShareItsClipsHashOrItsReason) {
+  testing::RecordingFileSystem recorder(tree.Root());  // counts the clip's reads
+  CopyQueue recorded(recorder);
   tree.MakeFolder(u"adl");
   tree.MakeFolder(u"int");
   const std::string bytes(3u << 20, 'k');
@@ -206,14 +208,20 @@ TEST_F(CopyQueueTest, CopiesMadeFromACopyShareItsClipsHashOrItsReason) {
     SCOPED_TRACE(clipGone);
     tree.WriteFile(u"clip.mp4", bytes);
     std::uint64_t written = 0, first = 0, second = 0;
-    ASSERT_FALSE(queue.Copy(tree.Path(u"clip.mp4"), tree.Path(u"adl/a.mp4"), {false, true}, nullptr, written));
-    ASSERT_FALSE(queue.CopyOfQueued(written, tree.Path(u"int/b.mp4"), true, nullptr, first));
-    ASSERT_FALSE(queue.CopyOfQueued(written, tree.Path(u"int/c.mp4"), true, nullptr, second));
+    ASSERT_FALSE(recorded.Copy(tree.Path(u"clip.mp4"), tree.Path(u"adl/a.mp4"), {false, true}, nullptr, written));
+    ASSERT_FALSE(recorded.CopyOfQueued(written, tree.Path(u"int/b.mp4"), true, nullptr, first));
+    ASSERT_FALSE(recorded.CopyOfQueued(written, tree.Path(u"int/c.mp4"), true, nullptr, second));
     if (clipGone) {
       ASSERT_FALSE(fs->RemoveFile(tree.Path(u"clip.mp4")));
     }
-    const std::vector<CopyOutcome> outcomes = Commit();
+    recorder.Clear();
+    recorded.BeginCommit();
+    std::vector<CopyOutcome> outcomes;
+    recorded.FinishCommit(outcomes, nullptr);
     ASSERT_EQ(outcomes.size(), 3u);
+    // Once for both copies made from the copy, also when the clip is gone.
+    const std::vector<std::string> calls = recorder.Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "open <root>/clip.mp4"), 1);
     for (const CopyOutcome& outcome : outcomes) {
       if (clipGone) {
         EXPECT_EQ(outcome.error, std::errc::no_such_file_or_directory);
@@ -230,29 +238,6 @@ TEST_F(CopyQueueTest, CopiesMadeFromACopyShareItsClipsHashOrItsReason) {
       }
     }
   }
-}
-
-// A clip gone by the commit is looked for once, not again for each copy made from its copy.
-TEST_F(CopyQueueTest, AClipGoneByTheCommitIsLookedForOnce) {
-  testing::RecordingFileSystem recorder(tree.Root());
-  CopyQueue own(recorder);
-  tree.MakeFolder(u"adl");
-  tree.MakeFolder(u"int");
-  tree.WriteFile(u"clip.mp4", std::string(1u << 20, 'k'));
-  std::uint64_t written = 0, ticket = 0;
-  ASSERT_FALSE(own.Copy(tree.Path(u"clip.mp4"), tree.Path(u"adl/a.mp4"), {false, true}, nullptr, written));
-  for (const char16_t* copy : {u"int/b.mp4", u"int/c.mp4", u"int/d.mp4"}) {
-    ASSERT_FALSE(own.CopyOfQueued(written, tree.Path(copy), true, nullptr, ticket));
-  }
-  ASSERT_FALSE(fs->RemoveFile(tree.Path(u"clip.mp4")));
-  recorder.Clear();
-  own.BeginCommit();
-  std::vector<CopyOutcome> outcomes;
-  own.FinishCommit(outcomes, nullptr);
-  ASSERT_EQ(outcomes.size(), 4u);
-  for (const CopyOutcome& outcome : outcomes) EXPECT_EQ(outcome.error, std::errc::no_such_file_or_directory);
-  const std::vector<std::string> calls = recorder.Calls();
-  EXPECT_EQ(std::count(calls.begin(), calls.end(), "open <root>/clip.mp4"), 1);
 }
 
 TEST_F(CopyQueueTest, CommitsOverlapTheNextBatchAndTellTheirCopiesInAFolder) {
