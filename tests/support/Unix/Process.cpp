@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -72,10 +73,22 @@ ChildProgram::~ChildProgram() {
   if (state_->pid > 0) Wait();
 }
 
-ProgramResult ChildProgram::Wait() {
+ProgramResult ChildProgram::Wait(std::chrono::milliseconds limit) {
   ProgramResult result;
   int status = 0;
-  while (::waitpid(state_->pid, &status, 0) < 0) {
+  pid_t ended = 0;
+  if (limit != std::chrono::milliseconds::max()) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while ((ended = ::waitpid(state_->pid, &status, WNOHANG)) == 0) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        result.timedOut = true;
+        ::kill(state_->pid, SIGKILL);
+        break;
+      }
+      ::usleep(10000);
+    }
+  }
+  while (ended <= 0 && (ended = ::waitpid(state_->pid, &status, 0)) < 0 && errno == EINTR) {
   }
   state_->pid = -1;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

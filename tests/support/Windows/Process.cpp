@@ -109,9 +109,15 @@ ChildProgram::~ChildProgram() {
   if (state_->process.hProcess) Wait();
 }
 
-ProgramResult ChildProgram::Wait() {
+ProgramResult ChildProgram::Wait(std::chrono::milliseconds limit) {
   ProgramResult result;
-  WaitForSingleObject(state_->process.hProcess, INFINITE);
+  const DWORD ms = limit.count() >= INFINITE ? INFINITE : static_cast<DWORD>(limit.count());
+  if (WaitForSingleObject(state_->process.hProcess, ms) == WAIT_TIMEOUT) {
+    result.timedOut = true;
+    TerminateProcess(state_->process.hProcess, 137);
+    // Not forever: a process that cannot be ended is reported as it is, not waited for.
+    WaitForSingleObject(state_->process.hProcess, 10000);
+  }
   DWORD code = 0;
   GetExitCodeProcess(state_->process.hProcess, &code);
   CloseHandle(state_->process.hProcess);
