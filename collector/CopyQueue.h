@@ -35,9 +35,9 @@ class CopyQueue {
   ~CopyQueue();  // Abandon()
 
   // How a copy is made: `hash` hashes the clip's bytes as they are copied; `prove` reads the
-  // copy back at its commit and compares it with the clip's hash. A copy to be proven is the
-  // kernel's, hashed from the cache it fills; one only hashed is read, hashed and written here,
-  // so that its hash is of the very bytes it holds; the rest is the kernel's plain copy.
+  // copy back at its commit and compares it with the clip's hash. Either way the copy is the
+  // kernel's, hashed from the cache it fills; only where the kernel's copy cannot hash (Windows)
+  // is the clip read, hashed and written here.
   struct Mode {
     bool hash = true;
     bool prove = true;
