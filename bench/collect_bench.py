@@ -28,9 +28,9 @@ import tempfile
 import time
 from dataclasses import dataclass, field
 
-from figures import (CHECK, COLD, COLLECT, FLOOR, NO_HISTORY, NO_VERIFY, PLAN, RERUN, SCALE, SHELL,
-                     VERIFY_FLOOR, WARM, XXHSUM, Figures, Run, Table, describe, failure, format_bytes,
-                     plural)
+from figures import (CHECK, COLD, COLLECT, FLOOR, NO_HISTORY, NO_VERIFY, PLAIN_NO_HISTORY, PLAN, RERUN,
+                     SCALE, SHELL, VERIFY_FLOOR, WARM, XXHSUM, Figures, Run, Table, describe, failure,
+                     format_bytes, plural)
 from network_drive import DriveError, NetworkDrive, missing_tools
 from shoot import (GIB, HISTORY_ABSENT, HISTORY_EITHER, HISTORY_EXPECTED, KIB, MIB, ShootSize,
                    expected_trees, make_shoot, trees_problem, unchanged_trees)
@@ -446,14 +446,17 @@ def commands_for(args, options, not_run, also_sync):
     commands = [Command(FLOOR, floors + ["plain"]),
                 Command(VERIFY_FLOOR, floors + ["verify"], after=also_sync),
                 Command(COLLECT, [args.binary] + quiet, history)]
-    for label, option, needed in ((NO_VERIFY, "--no-verify", options.no_verify),
-                                  (NO_HISTORY, "--no-history", options.no_history)):
-        if needed:
-            # Unverified, a pass may or may not keep its history; without it, it must keep none.
-            kept = HISTORY_EITHER if option == "--no-verify" else HISTORY_ABSENT
-            commands.append(Command(label, [args.binary, option] + quiet, kept))
+    # Unverified, a pass may or may not keep its history; without it, it must keep none. The
+    # plain pass without its history shows what its hashing for the history costs.
+    for label, chosen, kept in ((NO_VERIFY, ["--no-verify"], HISTORY_EITHER),
+                                (NO_HISTORY, ["--no-history"], HISTORY_ABSENT),
+                                (PLAIN_NO_HISTORY, ["--no-verify", "--no-history"], HISTORY_ABSENT)):
+        missing = [option for option in chosen
+                   if not {"--no-verify": options.no_verify, "--no-history": options.no_history}[option]]
+        if missing:
+            not_run[label] = f"skipped: this marlowin-collect has no {' or '.join(missing)}"
         else:
-            not_run[label] = f"skipped: this marlowin-collect has no {option}"
+            commands.append(Command(label, [args.binary] + chosen + quiet, kept))
     commands.append(Command(SHELL, ["sh", SHELL_PASS]))
     if not options.check:
         not_run[CHECK] = not_run[XXHSUM] = "skipped: this marlowin-collect has no --check"

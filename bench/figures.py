@@ -13,6 +13,7 @@ VERIFY_FLOOR = "verify floor: copy_file_range, syncfs, read-back"
 COLLECT = "marlowin-collect (verified)"
 NO_VERIFY = "marlowin-collect --no-verify"
 NO_HISTORY = "marlowin-collect --no-history"
+PLAIN_NO_HISTORY = "marlowin-collect --no-verify --no-history"
 SHELL = "coreutils script (bench/collect.sh)"
 RERUN = "rerun over the collected shoot"
 CHECK = "marlowin-collect --check"
@@ -147,13 +148,21 @@ class Figures:
         self.row(COLLECT, self.against(VERIFY_FLOOR, "verify floor"), COLLECT)
         self.row(NO_VERIFY, self.against(FLOOR, "floor"), NO_VERIFY)
         self.row(NO_HISTORY, self.against(VERIFY_FLOOR, "verify floor"), NO_HISTORY)
-        self.row("cost of the history (verified pass against --no-history)", self.history_cost, NO_HISTORY)
+        self.row(PLAIN_NO_HISTORY, self.against(FLOOR, "floor"), PLAIN_NO_HISTORY)
+        self.row("cost of the history (verified pass against --no-history)", self.history_cost(COLLECT), NO_HISTORY)
+        self.row("cost of the history (--no-verify against --no-verify --no-history)",
+                 self.history_cost(NO_VERIFY), PLAIN_NO_HISTORY)
         self.row(SHELL, self.against(FLOOR, "floor"), SHELL)
         self.row(RERUN, self.against(COLLECT, "first pass"), RERUN)
         self.row("peak RSS of marlowin-collect", self.peaks, COLLECT)
 
-    def history_cost(self, mode, label):
-        with_history, without = self.runs(mode, COLLECT), self.runs(mode, label)
+    def history_cost(self, with_label):
+        """A cell maker: the pass with_label against the same pass without its history."""
+        return lambda mode, label: self.history_cost_cell(self.runs(mode, with_label), self.runs(mode, label))
+
+    def history_cost_cell(self, with_history, without):
+        if not with_history:
+            return "not run"
         if failure(with_history) or failure(without):
             return "not comparable: a run failed"
         cost = median_seconds(with_history) / median_seconds(without) - 1
@@ -175,7 +184,8 @@ class Figures:
         return text
 
     def peaks(self, mode, label):
-        names = {COLLECT: "verified", NO_VERIFY: "--no-verify", NO_HISTORY: "--no-history", RERUN: "rerun"}
+        names = {COLLECT: "verified", NO_VERIFY: "--no-verify", NO_HISTORY: "--no-history",
+                 PLAIN_NO_HISTORY: "--no-verify --no-history", RERUN: "rerun"}
         return ", ".join(f"{short} {peak_cell(self.runs(mode, name))}"
                          for name, short in names.items() if self.runs(mode, name))
 
