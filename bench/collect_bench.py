@@ -448,11 +448,11 @@ def commands_for(args, options, not_run, also_sync):
                 Command(COLLECT, [args.binary] + quiet, history)]
     # Unverified, a pass may or may not keep its history; without it, it must keep none. The
     # plain pass without its history shows what its hashing for the history costs.
+    known = {"--no-verify": options.no_verify, "--no-history": options.no_history}
     for label, chosen, kept in ((NO_VERIFY, ["--no-verify"], HISTORY_EITHER),
                                 (NO_HISTORY, ["--no-history"], HISTORY_ABSENT),
                                 (PLAIN_NO_HISTORY, ["--no-verify", "--no-history"], HISTORY_ABSENT)):
-        missing = [option for option in chosen
-                   if not {"--no-verify": options.no_verify, "--no-history": options.no_history}[option]]
+        missing = [option for option in chosen if not known[option]]
         if missing:
             not_run[label] = f"skipped: this marlowin-collect has no {' or '.join(missing)}"
         else:

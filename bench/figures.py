@@ -161,8 +161,6 @@ class Figures:
         return lambda mode, label: self.history_cost_cell(self.runs(mode, with_label), self.runs(mode, label))
 
     def history_cost_cell(self, with_history, without):
-        if not with_history:
-            return "not run"
         if failure(with_history) or failure(without):
             return "not comparable: a run failed"
         cost = median_seconds(with_history) / median_seconds(without) - 1

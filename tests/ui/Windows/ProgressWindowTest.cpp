@@ -88,13 +88,16 @@ HWND CancelButton(HWND window) { return ChildOf(window, L"Button", L"Cancel"); }
 
 // The share of the dialog's progress bar that is filled, from its own position and range;
 // -1 without a bar.
+// What BarShare gives for a bar whose range it cannot show, which is drawn full.
+constexpr double kDrawnFull = 2;
+
 double BarShare(HWND window) {
   const HWND bar = ChildOf(window, PROGRESS_CLASSW);
   if (!bar) return -1;
   const auto low = static_cast<int>(SendMessageW(bar, PBM_GETRANGE, TRUE, 0));
   const auto high = static_cast<int>(SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
   const auto position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
-  if (high <= low) return 2;  // a range the bar cannot show: it is drawn full
+  if (high <= low) return kDrawnFull;  // a range the bar cannot show
   return static_cast<double>(position - low) / (high - low);
 }
 
@@ -219,14 +222,14 @@ TEST_F(ShellProgressWindow, ARealPassOfFiveGiBShowsItsTrueShareAndItsShotAndClip
   marlowin::testing::SparseShootPass pass;
   std::vector<std::wstring> texts;
   double share = -1;
-  bool unshowable = false;
+  std::atomic<bool> unshowable{false};  // set on the watcher's thread
   Watcher watcher([&](HWND window) {
     const std::vector<std::wstring> now = ChildTexts(window);
     if (!AnyContains(now, L" of 5.4 GB") || AnyContains(now, L"0 B of")) return false;
     // The shell sets its bar on a thread of its own, after the lines it was given with it: until
     // it has, the bar holds no range it can show. One that never comes fails below.
     const double seen = BarShare(window);
-    if (seen > 1.0) {
+    if (seen == kDrawnFull) {
       unshowable = true;
       return false;
     }
