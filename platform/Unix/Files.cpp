@@ -34,14 +34,12 @@ namespace {
 // stop is seen within a second even on a slow card, far below where a call could misbehave.
 constexpr std::uint64_t kStep = 8ull << 20;
 constexpr std::size_t kBufferSize = 4u << 20;
-// How far past the step being copied the clip is asked for. A disk that also takes the copies'
-// write-back serves short reads behind it: with 8 MiB a plain pass from a cold card took a tenth
-// to a fifth longer than the kernel's copy of the same files, with 64 MiB less than a tenth.
+// How far past the step being copied the clip is asked for: a disk that also takes the copies'
+// write-back serves short reads behind it. The kernel cuts one request to read ahead to the
+// device's read-ahead window (on the virtual disk measured, 64 MiB asked for at once came in as
+// 8 and the rest was left to the copy's own small reads), so it is asked for in pieces of the
+// kernel's own read-ahead chunk: all of it is read wherever the window holds a piece.
 constexpr std::uint64_t kReadAhead = 64ull << 20;
-// The kernel cuts one request to read ahead to the device's read-ahead window: on the virtual
-// disk measured, 64 MiB asked for at once came in as 8 and the rest was left to the copy's own
-// small reads. Asked for in pieces of the kernel's own read-ahead chunk, all of it is read
-// wherever the window holds a piece.
 constexpr std::uint64_t kReadAheadPiece = 2ull << 20;
 // Of the reads that hash what the kernel copied: from the cache, so small ones cost nothing.
 constexpr std::size_t kHashBufferSize = 1u << 20;
