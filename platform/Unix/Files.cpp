@@ -14,10 +14,10 @@
 
 #include <algorithm>
 #include <atomic>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -26,6 +26,7 @@
 #include "platform/ContentHash.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
+#include "platform/Unix/HashBehind.h"
 
 namespace marlowin::sys {
 namespace {
@@ -41,8 +42,6 @@ constexpr std::size_t kBufferSize = 4u << 20;
 // kernel's own read-ahead chunk: all of it is read wherever the window holds a piece.
 constexpr std::uint64_t kReadAhead = 64ull << 20;
 constexpr std::uint64_t kReadAheadPiece = 2ull << 20;
-// Of the reads that hash what the kernel copied: from the cache, so small ones cost nothing.
-constexpr std::size_t kHashBufferSize = 1u << 20;
 
 std::error_code Portable(std::errc code) { return std::make_error_code(code); }
 
@@ -125,27 +124,9 @@ std::string RandomTail() {
   return tail;
 }
 
-// Feeds `size` bytes of `fd` from `offset` to the hasher: just copied by the kernel, so they come
-// from the cache. Read rather than mapped: a file cut short meanwhile is then an error, not a
-// signal that ends the process.
-std::error_code HashRange(int fd, std::uint64_t offset, std::uint64_t size, ContentHasher& hasher,
-                          std::vector<char>& buffer) {
-  if (buffer.empty()) buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kHashBufferSize, size)));
-  while (size > 0) {
-    const ssize_t n = ::pread(fd, buffer.data(), std::min<std::uint64_t>(buffer.size(), size), static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return LastError();
-    if (n == 0) return make_error_code(Errc::kSourceChanged);
-    hasher.Update(buffer.data(), static_cast<std::size_t>(n));
-    offset += static_cast<std::uint64_t>(n);
-    size -= static_cast<std::uint64_t>(n);
-  }
-  return {};
-}
-
 // Copies from `in` to `out` (both at offset 0) in steps of at most kStep, each followed by a
 // start of write-back and a progress report, and fed to `hasher` when there is one. The kernel
-// copies where it can. No more than the source's size at the start is copied: a file that keeps
+// copies where it can, and what it copied is hashed behind it on a thread of its own. No more than the source's size at the start is copied: a file that keeps
 // growing must not keep the copy going (the caller sees the change).
 std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t)>& progress,
                          ContentHasher* hasher) {
@@ -161,6 +142,8 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
     return progress(static_cast<std::uint64_t>(st.st_size)) ? std::error_code() : Errc::kCancelled;
   }
   const auto size = static_cast<std::uint64_t>(st.st_size);
+  std::optional<HashBehind> behind;  // a clip of one step is hashed here: no copy to go on meanwhile
+  if (hasher && size > kStep) behind.emplace(in, *hasher);
   std::uint64_t done = 0;
   std::uint64_t asked = 0;  // of the clip, read ahead so far
   bool kernel = true;
@@ -184,12 +167,19 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
         if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
             errno == EBADF) {
           kernel = false;
+          // The rest is hashed as it is read, after what was copied so far.
+          if (behind) {
+            if (const std::error_code error = behind->Finish()) return error;
+            behind.reset();
+          }
           continue;
         }
         return LastError();
       }
       moved = static_cast<std::uint64_t>(n);
-      if (hasher && moved > 0) {
+      if (behind) {
+        behind->Reached(done + moved);
+      } else if (hasher && moved > 0) {
         if (const std::error_code error = HashRange(in, done, moved, *hasher, hashBuffer)) return error;
       }
     } else {
@@ -208,6 +198,9 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
     done += moved;
     (void)::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);  // a hint: the disk starts now
     if (!progress(done)) return Errc::kCancelled;
+  }
+  if (behind) {
+    if (const std::error_code error = behind->Finish()) return error;
   }
   return size == 0 && !progress(0) ? std::error_code(Errc::kCancelled) : std::error_code();
 }

@@ -409,6 +409,27 @@ TEST_F(FilesTest, CopyHashesEveryByteItCopiesInOrder) {
   ContentHasher empty;
   ASSERT_FALSE(CopyToNewFile(P(u"empty.mp4"), P(u"empty copy"), kGoOn, target, &empty));
   EXPECT_EQ(empty.Hex(), ContentHasher().Hex());
+
+  // Stopped after its first step, or cut short under it: the hash behind the copy stops with it,
+  // and no hash of part of a clip passes for the clip's.
+  ContentHasher stopped;
+  EXPECT_EQ(CopyToNewFile(P(u"v01.mp4"), P(u"stopped"), [](std::uint64_t) { return false; }, target, &stopped),
+            Errc::kCancelled);
+  EXPECT_FALSE(tree.Exists(u"stopped"));
+  tree.WriteFile(u"v02.mp4", content);
+  const std::string cutPath = ToNativeName(P(u"v02.mp4"));
+  const auto cut = [&](std::uint64_t) { return ::truncate(cutPath.c_str(), 1 << 20) == 0; };
+  ContentHasher partial;
+  const std::error_code cutError = CopyToNewFile(P(u"v02.mp4"), P(u"cut copy"), cut, target, &partial);
+  if (!cutError) {
+    FileStatus copied;
+    ASSERT_FALSE(target.Status(copied));
+    ASSERT_FALSE(target.Close());
+    EXPECT_LT(copied.size, content.size());  // shorter: the caller sees the change
+  } else {
+    EXPECT_EQ(cutError, Errc::kSourceChanged);
+  }
+  EXPECT_NE(partial.Hex(), expected.Hex());
 #endif
 }
 
