@@ -143,7 +143,7 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
   }
   const auto size = static_cast<std::uint64_t>(st.st_size);
   std::optional<HashBehind> behind;  // a clip of one step is hashed here: no copy to go on meanwhile
-  if (hasher && size > kStep) behind.emplace(in, *hasher);
+  if (hasher && size > kStep) behind.emplace(in, *hasher, hashBuffer);
   std::uint64_t done = 0;
   std::uint64_t asked = 0;  // of the clip, read ahead so far
   bool kernel = true;

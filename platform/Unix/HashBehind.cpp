@@ -31,7 +31,9 @@ std::error_code HashRange(int fd, std::uint64_t offset, std::uint64_t size, Cont
   return {};
 }
 
-HashBehind::HashBehind(int fd, ContentHasher& hasher) : fd_(fd), hasher_(hasher) {
+HashBehind::HashBehind(int fd, ContentHasher& hasher, std::vector<char>& buffer)
+    : fd_(fd), hasher_(hasher), buffer_(buffer) {
+  if (buffer_.empty()) buffer_.resize(kHashBufferSize);
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -63,7 +65,6 @@ std::error_code HashBehind::Finish() {
 }
 
 void HashBehind::Run() {
-  std::vector<char> buffer;
   std::uint64_t hashed = 0;
   for (;;) {
     std::uint64_t upTo = 0;
@@ -73,7 +74,7 @@ void HashBehind::Run() {
       if (quit_ || copied_ == hashed) return;
       upTo = copied_;
     }
-    if (std::error_code error = HashRange(fd_, hashed, upTo - hashed, hasher_, buffer)) {
+    if (std::error_code error = HashRange(fd_, hashed, upTo - hashed, hasher_, buffer_)) {
       std::lock_guard lock(mutex_);
       error_ = error;
       return;

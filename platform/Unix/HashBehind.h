@@ -22,7 +22,9 @@ class ContentHasher;
 // meanwhile.
 class HashBehind {
  public:
-  HashBehind(int fd, ContentHasher& hasher);
+  // `buffer` is the caller's, sized here: a buffer the thread allocated would stay with the
+  // thread's own heap after it ends, one for each thread of a pass.
+  HashBehind(int fd, ContentHasher& hasher, std::vector<char>& buffer);
   ~HashBehind();  // stops where it is
   HashBehind(const HashBehind&) = delete;
   HashBehind& operator=(const HashBehind&) = delete;
@@ -37,6 +39,7 @@ class HashBehind {
 
   const int fd_;
   ContentHasher& hasher_;
+  std::vector<char>& buffer_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::uint64_t copied_ = 0;
