@@ -126,8 +126,9 @@ std::string RandomTail() {
 
 // Copies from `in` to `out` (both at offset 0) in steps of at most kStep, each followed by a
 // start of write-back and a progress report, and fed to `hasher` when there is one. The kernel
-// copies where it can, and what it copied is hashed behind it on a thread of its own. No more than the source's size at the start is copied: a file that keeps
-// growing must not keep the copy going (the caller sees the change).
+// copies where it can, and what it copied is hashed behind it on a thread of its own. No more
+// than the source's size at the start is copied: a file that keeps growing must not keep the copy
+// going (the caller sees the change).
 std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t)>& progress,
                          ContentHasher* hasher) {
   struct stat st {};
