@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "platform/NativeName.h"
+#include "platform/Unix/HashBehind.h"
 #endif
 
 namespace marlowin::sys {
@@ -383,6 +384,49 @@ TEST_F(FilesTest, CopyReadsItsClipAheadFromTheDisk) {
   EXPECT_EQ(CopyToNewFile(P(u"v01.mp4"), P(u"copy"), firstStep, target), Errc::kCancelled);
   EXPECT_TRUE(far) << "the page 70 MiB in was not read ahead by the first report";
   ::munmap(map, kSize);
+  ::close(fd);
+}
+#endif
+
+#ifndef _WIN32
+// The hash behind a copy takes what was copied in pieces, in order, however the copy reports
+// it; a clip cut shorter than what was reported copied fails, and one given up on stops.
+TEST_F(FilesTest, HashBehindTheCopyIsOfExactlyTheBytesReported) {
+  const std::string content = Content((5u << 20) + 3);
+  tree.WriteFile(u"v01.mp4", content);
+  const int fd = ::open(ToNativeName(P(u"v01.mp4")).c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ContentHasher expected, firstPart;
+  expected.Update(content.data(), content.size());
+  firstPart.Update(content.data(), 3u << 20);
+  std::vector<char> buffer;
+  {
+    ContentHasher hashed;
+    HashBehind behind(fd, hashed, buffer);
+    for (std::uint64_t copied : {std::uint64_t{1}, std::uint64_t{1} << 20, std::uint64_t{1} << 20,
+                                 std::uint64_t{4} << 20, std::uint64_t{content.size()}}) {
+      behind.Reached(copied);
+    }
+    EXPECT_FALSE(behind.Finish());
+    EXPECT_EQ(hashed.Hex(), expected.Hex());
+  }
+  {
+    ContentHasher hashed;
+    HashBehind behind(fd, hashed, buffer);
+    behind.Reached(3u << 20);
+    EXPECT_FALSE(behind.Finish());
+    EXPECT_EQ(hashed.Hex(), firstPart.Hex());  // nothing past what was reported
+  }
+  {
+    ContentHasher hashed;
+    HashBehind abandoned(fd, hashed, buffer);  // stopped: ends without a Finish
+    abandoned.Reached(content.size());
+  }
+  ASSERT_EQ(::truncate(ToNativeName(P(u"v01.mp4")).c_str(), 1 << 20), 0);
+  ContentHasher cut;
+  HashBehind behind(fd, cut, buffer);
+  behind.Reached(content.size());
+  EXPECT_EQ(behind.Finish(), Errc::kSourceChanged);
   ::close(fd);
 }
 #endif
