@@ -204,11 +204,11 @@ class File {
 
 // Copies a whole file into a new file `to`, which must not exist, in the kernel where it can
 // (a block-sharing clone where the volume has it, else an in-kernel copy), reporting the bytes
-// done after each step of at most 64 MiB. `progress` returning false stops the copy with
-// Errc::kCancelled. On success `target` is the new file, open for writing; on failure `to` is
-// gone again.
-// With a `hasher`, each step's bytes of `from` are also fed to it, read right after the step from
-// the cache the copy has just filled (the source is read from its disk once), or taken from the
+// done after each step (of at most 8 MiB on Linux). `progress` returning false stops the copy
+// with Errc::kCancelled. On success `target` is the new file, open for writing; on failure `to`
+// is gone again.
+// With a `hasher`, the bytes of `from` are also fed to it, in order, read from the cache the copy
+// has just filled, behind the copy (the source is read from its disk once), or taken from the
 // buffer where plain reads and writes stand in for the kernel's copy. Where the platform's copy
 // cannot do that (Windows), std::errc::function_not_supported and nothing is made.
 [[nodiscard]] std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,

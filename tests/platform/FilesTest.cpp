@@ -17,12 +17,8 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <chrono>
-#include <thread>
 
 #include "platform/NativeName.h"
 #include "platform/Unix/HashBehind.h"
@@ -351,42 +347,6 @@ TEST_F(FilesTest, CopiesIntoANewFileWithProgress) {
   EXPECT_EQ(tree.ReadFile(u"v01.mp4"), content);
   EXPECT_EQ(tree.Dump().find("stopped"), std::string::npos);
 }
-
-#ifndef _WIN32
-// A clip on the disk is asked for well ahead of the step being copied: by the first progress
-// report the page 70 MiB in comes from the disk, where a single request to read ahead was cut
-// to the device's window and left it for the copy to reach.
-TEST_F(FilesTest, CopyReadsItsClipAheadFromTheDisk) {
-  constexpr std::size_t kSize = 72u << 20;
-  constexpr std::size_t kFar = 70u << 20;
-  Write(u"v01.mp4", Content(kSize));  // flushed: its pages are clean and can be dropped
-  const std::string path = ToNativeName(P(u"v01.mp4"));
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(fd, 0);
-  void* map = ::mmap(nullptr, kSize, PROT_READ, MAP_SHARED, fd, 0);
-  ASSERT_NE(map, MAP_FAILED);
-  const auto cached = [&](std::size_t offset) {
-    unsigned char page = 0;
-    return ::mincore(static_cast<char*>(map) + offset, 1, &page) == 0 && (page & 1) != 0;
-  };
-  (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-  if (cached(0) || cached(kFar)) {
-    ::munmap(map, kSize);
-    ::close(fd);
-    GTEST_SKIP() << "the file's pages stay in memory here (tmpfs?): nothing is read from a disk";
-  }
-  bool far = false;
-  File target;
-  const auto firstStep = [&](std::uint64_t) {
-    for (int i = 0; i < 100 && !(far = cached(kFar)); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    return false;
-  };
-  EXPECT_EQ(CopyToNewFile(P(u"v01.mp4"), P(u"copy"), firstStep, target), Errc::kCancelled);
-  EXPECT_TRUE(far) << "the page 70 MiB in was not read ahead by the first report";
-  ::munmap(map, kSize);
-  ::close(fd);
-}
-#endif
 
 #ifndef _WIN32
 // The hash behind a copy takes what was copied in pieces, in order, however the copy reports
