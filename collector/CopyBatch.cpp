@@ -8,20 +8,32 @@
 #include "platform/ContentHash.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
+#include "platform/ReadBuffer.h"
 
 namespace marlowin {
 
 char* CopyBuffer::data() {
-  if (!storage_) storage_.reset(new (std::align_val_t(kAlignment)) char[size_]);
+  if (!storage_) {
+    char* buffer = sys::MapReadBuffer(size_);
+    if (!buffer) throw std::bad_alloc();
+    storage_ = {buffer, Free{size_}};
+  }
   return storage_.get();
 }
 
-void CopyBuffer::Free::operator()(char* p) const { ::operator delete[](p, std::align_val_t(kAlignment)); }
+void CopyBuffer::ForWholeReads() {
+  if (whole_) return;
+  whole_ = true;
+  sys::PreferLargePages(data(), size_);
+}
+
+void CopyBuffer::Free::operator()(char* p) const { sys::UnmapReadBuffer(p, size); }
 
 std::error_code HashWholeFile(sys::OpenFile& file, CopyBuffer& buffer, std::string& hash,
                               std::atomic<std::uint64_t>* counted, const std::atomic<bool>* stop) {
   sys::FileStatus status;
   if (const std::error_code error = file.Status(status)) return error;
+  if (status.size >= buffer.size()) buffer.ForWholeReads();
   sys::ContentHasher hasher;
   // Reads of no more than the whole blocks left (a read past the cache fills every page it is
   // given): small files keep the buffer's pages untouched, and out of the pass's memory.

@@ -40,18 +40,23 @@ struct StagedCopy {
 class CopyBuffer {
  public:
   static constexpr std::size_t kDefaultSize = 4u << 20;
-  static constexpr std::size_t kAlignment = 4096;
 
-  explicit CopyBuffer(std::size_t size = kDefaultSize) : size_(size) {}  // a multiple of kAlignment
-  char* data();
+  explicit CopyBuffer(std::size_t size = kDefaultSize) : size_(size) {}  // whole blocks of 4096 bytes
+  char* data();  // throws std::bad_alloc when there is no memory
   std::size_t size() const { return size_; }
+  // For reads that fill the buffer whole: each then reaches the disk as few requests
+  // (sys::PreferLargePages). Reads of small files leave it alone, to keep the pages they do
+  // not touch out of the pass's memory.
+  void ForWholeReads();
 
  private:
   std::size_t size_;
+  bool whole_ = false;
   struct Free {
+    std::size_t size;
     void operator()(char* p) const;
   };
-  std::unique_ptr<char[], Free> storage_;
+  std::unique_ptr<char[], Free> storage_{nullptr, Free{0}};
 };
 
 class CopyBatch {

@@ -40,6 +40,10 @@ void ReadAhead::ReadAll() {
   for (std::size_t i = 0; i < paths_.size(); ++i) {
     std::unique_ptr<sys::OpenFile> file;
     std::error_code error = fs_.OpenFromDisk(paths_[i], file);
+    sys::FileStatus status;
+    if (!error && !file->Status(status) && status.size >= kPieceSize) {
+      for (Slot& slot : slots_) slot.buffer.ForWholeReads();
+    }
     for (;;) {
       Slot* slot = FreeSlot();
       if (!slot) break;

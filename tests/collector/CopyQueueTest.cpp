@@ -16,9 +16,14 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <fstream>
 
 #include "platform/NativeName.h"
 #endif
@@ -329,6 +334,53 @@ TEST_F(CopyQueueTest, ClipThatChangesWhileItIsCopiedIsNotKept) {
   EXPECT_TRUE(Commit().empty());
   EXPECT_EQ(tree.ReadFile(u"dst.mp4"), "earlier");
   EXPECT_TRUE(Temporaries(u"").empty());
+}
+
+// A buffer read into past the cache takes memory only where a read fills it: a small file leaves
+// the rest untouched, and a file that fills it gets large pages where the system has them (so
+// that one read is one disk request). The hash is the same either way.
+TEST_F(CopyQueueTest, ReadBackBufferTakesLargePagesOnlyForFilesThatFillIt) {
+  const auto hashOf = [&](const char16_t* name, const std::string& content, CopyBuffer& buffer) {
+    tree.WriteFile(name, content);
+    std::unique_ptr<sys::OpenFile> file;
+    ASSERT_FALSE(fs->OpenFromDisk(tree.Path(name), file));
+    std::string hash;
+    ASSERT_FALSE(HashWholeFile(*file, buffer, hash, nullptr, nullptr));
+    sys::ContentHasher expected;
+    expected.Update(content.data(), content.size());
+    EXPECT_EQ(hash, expected.Hex());
+  };
+  const auto residentPages = [](CopyBuffer& buffer) {
+    std::vector<unsigned char> pages(buffer.size() / 4096);
+    EXPECT_EQ(::mincore(buffer.data(), buffer.size(), pages.data()), 0);
+    return std::count_if(pages.begin(), pages.end(), [](unsigned char page) { return (page & 1) != 0; });
+  };
+  // The kilobytes of large pages in the mapping that holds the buffer.
+  const auto largeKiB = [](CopyBuffer& buffer) {
+    std::ifstream maps("/proc/self/smaps");
+    const auto at = reinterpret_cast<std::uintptr_t>(buffer.data());
+    bool inside = false;
+    for (std::string line; std::getline(maps, line);) {
+      std::uintptr_t start = 0, end = 0;
+      if (std::sscanf(line.c_str(), "%" SCNxPTR "-%" SCNxPTR " ", &start, &end) == 2) inside = start <= at && at < end;
+      long kib = 0;
+      if (inside && std::sscanf(line.c_str(), "AnonHugePages: %ld kB", &kib) == 1) return kib;
+    }
+    return -1L;
+  };
+  CopyBuffer buffer;
+  hashOf(u"small.mp4", std::string(5000, 's'), buffer);
+  EXPECT_LE(residentPages(buffer), 2);  // the two blocks read
+  std::string large(6u << 20, '\0');
+  for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 7 / 4096);
+  hashOf(u"large.mp4", large, buffer);
+  std::ifstream huge("/sys/kernel/mm/transparent_hugepage/enabled");
+  std::string modes;
+  std::getline(huge, modes);
+  if (modes.empty() || modes.find("[never]") != std::string::npos) {
+    GTEST_SKIP() << "this system gives no large pages (transparent huge pages are off)";
+  }
+  EXPECT_GE(largeKiB(buffer), 2048) << "the buffer filled whole is not in large pages";
 }
 
 #endif  // !_WIN32
