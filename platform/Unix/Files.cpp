@@ -141,8 +141,9 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
   // at a time, in disk requests of about 1 MiB where the kernel's own hold 3, and the copy was
   // slower.
   (void)::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
-  std::optional<HashBehind> behind;  // a clip of one step is hashed here: no copy to go on meanwhile
-  if (hasher && size > kStep) behind.emplace(in, *hasher, hashBuffer);
+  // Started by the kernel's first step: where it cannot copy, the bytes are hashed as they are
+  // read, and a clip of one step is hashed here (no copy goes on meanwhile).
+  std::optional<HashBehind> behind;
   std::uint64_t done = 0;
   bool kernel = true;
   std::string buffer;
@@ -167,6 +168,7 @@ std::error_code CopyData(int in, int out, const std::function<bool(std::uint64_t
         return LastError();
       }
       moved = static_cast<std::uint64_t>(n);
+      if (hasher && size > kStep && !behind && done == 0 && moved > 0) behind.emplace(in, *hasher, hashBuffer);
       if (behind) {
         behind->Reached(done + moved);
       } else if (hasher && moved > 0) {
