@@ -29,4 +29,6 @@ std::string ContentHasher::Hex() const {
   return hex;
 }
 
+std::uint64_t Checksum64(const void* data, std::size_t size) { return XXH3_64bits(data, size); }
+
 }  // namespace marlowin::sys

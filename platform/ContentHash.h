@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -22,5 +23,8 @@ class ContentHasher {
   struct State;
   std::unique_ptr<State> state_;
 };
+
+// XXH3-64 of a few bytes: a check that a record the program wrote reads back whole.
+std::uint64_t Checksum64(const void* data, std::size_t size);
 
 }  // namespace marlowin::sys

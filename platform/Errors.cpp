@@ -14,6 +14,13 @@ class Category final : public std::error_category {
       case Errc::kNotARegularFile: return "not a regular file";
       case Errc::kFolderInUse: return "another pass is working on this folder";
       case Errc::kLeftoverInUse: return "still in use by a running pass";
+      case Errc::kDestinationGone:
+        return "the copy to folder is gone (its disk was removed or unmounted, or another took its place)";
+      case Errc::kStartingFolderGone:
+        return "the starting folder is gone (its card or disk was removed or unmounted, or another took its place)";
+      case Errc::kThroughLink: return "a link lies on the way: no copy is written through a link";
+      case Errc::kClipChanged: return "it changed while being collected";
+      case Errc::kRecordedCopyDiffers: return "the history records another clip's copy there";
     }
     return "unknown error";
   }

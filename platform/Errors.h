@@ -13,6 +13,11 @@ enum class Errc {
   kNotARegularFile,       // a device, pipe or socket where a clip must be a file
   kFolderInUse,           // another pass holds the folder
   kLeftoverInUse,         // a temporary that a running pass still holds
+  kDestinationGone,       // the copy to folder is no longer the folder the pass started with
+  kStartingFolderGone,    // the starting folder is no longer the folder the pass started with
+  kThroughLink,           // a link on the way to a copy: nothing is written through one
+  kClipChanged,           // the clip is no longer what its copies were made from
+  kRecordedCopyDiffers,   // the destination's history records other bytes at the copy's name
 };
 
 const std::error_category& MarlowinCategory();

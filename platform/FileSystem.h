@@ -57,6 +57,7 @@ class FileSystem {
   [[nodiscard]] virtual std::error_code GetLinkStatus(const std::u16string& path, FileStatus& status) = 0;
   [[nodiscard]] virtual std::error_code FreeSpace(const std::u16string& folder, std::uint64_t& bytes) = 0;
   [[nodiscard]] virtual std::error_code FoldsCase(const std::u16string& folder, bool& folds) = 0;
+  [[nodiscard]] virtual std::error_code DescribeVolume(const std::u16string& folder, VolumeFacts& facts) = 0;
   // The full path of what is at `path`, links resolved (and on Windows case and short names).
   [[nodiscard]] virtual std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved) = 0;
   [[nodiscard]] virtual std::error_code LockFolder(const std::u16string& folder,

@@ -91,6 +91,15 @@ bool ListsBefore(std::u16string_view a, std::u16string_view b);
 // the careful answer for a pass that must not count one copy as two.
 [[nodiscard]] std::error_code FoldsCase(const std::u16string& folder, bool& folds);
 
+// What the system tells of the volume that holds a folder.
+struct VolumeFacts {
+  std::u16string fileSystem;      // as the system names it ("ext4", "fuse.fusefat", "FAT32"); may be empty
+  std::uint64_t largestFile = 0;  // the largest file it can hold; 0 when it sets no limit we know of
+  bool stableFileIds = true;      // a file keeps its fileId while it exists (through FUSE it need not)
+};
+
+[[nodiscard]] std::error_code DescribeVolume(const std::u16string& folder, VolumeFacts& facts);
+
 // The full path of what is at `path`, every link resolved; on Windows also the letter case and
 // the long form of each name, as the file system keeps them.
 [[nodiscard]] std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved);

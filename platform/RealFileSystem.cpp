@@ -51,6 +51,9 @@ class RealFileSystem final : public FileSystem {
   std::error_code FoldsCase(const std::u16string& folder, bool& folds) override {
     return sys::FoldsCase(folder, folds);
   }
+  std::error_code DescribeVolume(const std::u16string& folder, VolumeFacts& facts) override {
+    return sys::DescribeVolume(folder, facts);
+  }
   std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved) override {
     return sys::ResolvePath(path, resolved);
   }

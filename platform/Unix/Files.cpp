@@ -9,6 +9,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -17,6 +18,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <optional>
 #include <random>
 #include <set>
@@ -348,6 +351,49 @@ std::error_code FoldsCase(const std::u16string& folder, bool& folds) {
       default:
         break;
     }
+  }
+  return {};
+}
+
+namespace {
+
+constexpr unsigned long kFuseMagic = 0x65735546;   // FUSE_SUPER_MAGIC
+constexpr unsigned long kMsdosMagic = 0x4d44;      // MSDOS_SUPER_MAGIC: the kernel's FAT
+
+// The type the mount table gives the mount of device `device`, the latest mounted where there are
+// several ("ext4", "vfat", "fuse.fusefat"); empty when none is found.
+std::string MountedType(dev_t device) {
+  std::ifstream table("/proc/self/mountinfo");
+  const std::string wanted = std::to_string(major(device)) + ":" + std::to_string(minor(device));
+  std::string type;
+  for (std::string line; std::getline(table, line);) {
+    // "ID PARENT MAJOR:MINOR ROOT POINT OPTIONS [TAGS...] - TYPE SOURCE OPTIONS"
+    std::istringstream fields(line);
+    std::string id, parent, numbers;
+    fields >> id >> parent >> numbers;
+    const std::size_t dash = line.find(" - ");
+    if (numbers != wanted || dash == std::string::npos) continue;
+    std::istringstream(line.substr(dash + 3)) >> type;
+  }
+  return type;
+}
+
+}  // namespace
+
+std::error_code DescribeVolume(const std::u16string& folder, VolumeFacts& facts) {
+  const std::string native = ToNativeName(folder);
+  struct stat st {};
+  struct statfs fs {};
+  if (::stat(native.c_str(), &st) != 0 || ::statfs(native.c_str(), &fs) != 0) return LastError();
+  const auto magic = static_cast<unsigned long>(fs.f_type);
+  const std::string type = MountedType(st.st_dev);
+  facts = {};
+  facts.fileSystem = FromNativeName(type);
+  // FUSE hands out inode numbers of its own, which change once the kernel forgets a file.
+  facts.stableFileIds = magic != kFuseMagic;
+  // FAT keeps a file's size in 32 bits, through the kernel's driver or a FUSE one.
+  if (magic == kMsdosMagic || type == "vfat" || type == "msdos" || type == "fuse.fusefat") {
+    facts.largestFile = 0xFFFFFFFFull;
   }
   return {};
 }

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <cwchar>
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -399,6 +401,22 @@ std::error_code FoldsCase(const std::u16string& folder, bool& folds) {
   // marked case-sensitive is rare, and treating it as case-blind only errs on the careful side).
   if (::GetFileAttributesW(AsWide(folder)) == INVALID_FILE_ATTRIBUTES) return LastError();
   folds = true;
+  return {};
+}
+
+std::error_code DescribeVolume(const std::u16string& folder, VolumeFacts& facts) {
+  std::wstring root(MAX_PATH + 1, L'\0');
+  if (!::GetVolumePathNameW(AsWide(folder), root.data(), static_cast<DWORD>(root.size()))) return LastError();
+  root.resize(std::wcslen(root.c_str()));
+  wchar_t type[MAX_PATH + 1] = {};
+  if (!::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, type, MAX_PATH + 1)) {
+    return LastError();
+  }
+  facts = {};
+  facts.fileSystem = FromWide(type);
+  // FAT keeps a file's size in 32 bits (exFAT, NTFS and ReFS do not).
+  const std::wstring_view name = type;
+  if (name == L"FAT" || name == L"FAT12" || name == L"FAT16" || name == L"FAT32") facts.largestFile = 0xFFFFFFFFull;
   return {};
 }
 

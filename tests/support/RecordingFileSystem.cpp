@@ -143,6 +143,9 @@ std::error_code RecordingFileSystem::GetLinkStatus(const std::u16string& path, s
 std::error_code RecordingFileSystem::FreeSpace(const std::u16string& folder, std::uint64_t& bytes) {
   return Run(Line("free-space", folder), [&] { return real_->FreeSpace(folder, bytes); });
 }
+std::error_code RecordingFileSystem::DescribeVolume(const std::u16string& folder, sys::VolumeFacts& facts) {
+  return Run(Line("describe-volume", folder), [&] { return real_->DescribeVolume(folder, facts); });
+}
 std::error_code RecordingFileSystem::FoldsCase(const std::u16string& folder, bool& folds) {
   return Run(Line("folds-case", folder), [&] { return real_->FoldsCase(folder, folds); });
 }

@@ -51,6 +51,7 @@ class RecordingFileSystem final : public sys::FileSystem {
   std::error_code GetLinkStatus(const std::u16string& path, sys::FileStatus& status) override;
   std::error_code FreeSpace(const std::u16string& folder, std::uint64_t& bytes) override;
   std::error_code FoldsCase(const std::u16string& folder, bool& folds) override;
+  std::error_code DescribeVolume(const std::u16string& folder, sys::VolumeFacts& facts) override;
   std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved) override;
   std::error_code LockFolder(const std::u16string& folder, std::unique_ptr<sys::FolderLock>& lock) override;
   std::error_code OpenForReading(const std::u16string& path, std::unique_ptr<sys::OpenFile>& file) override;
