@@ -40,8 +40,31 @@ std::uint64_t NextSequenceNumber(const Chain& chain, const std::vector<std::u16s
 std::u16string GenerationFileName(std::uint64_t sequence, std::u16string_view folderName, sys::FileTime startUtc) {
   char number[24];
   std::snprintf(number, sizeof number, "%04llu_", static_cast<unsigned long long>(sequence));
-  return sys::FromNativeName(number) + std::u16string(folderName) + u"_" +
-         sys::FromNativeName(FormatNameDate(startUtc)) + u".mhl";
+  const std::u16string head = sys::FromNativeName(number);
+  const std::u16string tail = u"_" + sys::FromNativeName(FormatNameDate(startUtc)) + u".mhl";
+  // The chain names the file in XML: what XML cannot hold of the folder's name (a byte that is
+  // not UTF-8, a control character) is written as "_".
+  std::u16string folder;
+  for (std::size_t i = 0; i < folderName.size(); ++i) {
+    const char16_t c = folderName[i];
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < folderName.size() && folderName[i + 1] >= 0xDC00 &&
+                      folderName[i + 1] <= 0xDFFF;
+    if (pair) {
+      folder.append(folderName.substr(i++, 2));
+    } else if ((c >= 0xD800 && c <= 0xDFFF) || (c < 0x20) || c == 0xFFFE || c == 0xFFFF) {
+      folder.push_back(u'_');
+    } else {
+      folder.push_back(c);
+    }
+  }
+  // No file name of any file system we write to holds more than 255 bytes (UTF-8 on Linux) or
+  // 255 UTF-16 units (Windows): the folder's name is shortened to fit, a character at a time.
+  constexpr std::size_t kLongestName = 255;
+  while (!folder.empty() && sys::ToNativeName(head + folder + tail).size() > kLongestName) {
+    folder.pop_back();
+    if (!folder.empty() && folder.back() >= 0xD800 && folder.back() <= 0xDBFF) folder.pop_back();
+  }
+  return head + folder + tail;
 }
 
 Failure CheckChainFiles(const Chain& chain, const std::vector<std::u16string>& historyFolderNames) {

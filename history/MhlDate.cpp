@@ -43,6 +43,14 @@ bool Char(std::string_view text, std::size_t& at, char c) {
 
 }  // namespace
 
+std::string FormatShownDate(sys::FileTime utc) {
+  const Civil c = ToCivil(utc.seconds);
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u UTC", c.year, c.month, c.day, c.hour, c.minute,
+                c.second);
+  return text;
+}
+
 std::string FormatDate(sys::FileTime utc) {
   const Civil c = ToCivil(utc.seconds);
   char text[48];
