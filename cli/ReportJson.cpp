@@ -45,6 +45,16 @@ const char* OperationName(Operation operation) {
     case Operation::kReplacedLink: return "replaced link";
     case Operation::kCleanUpMoved: return "clean-up moved";
     case Operation::kHistory: return "history not updated";
+    case Operation::kRecordedCopy: return "recorded copy there";
+    case Operation::kThroughLink: return "link on the way";
+    case Operation::kTooLarge: return "too large for the destination";
+    case Operation::kFolderGone: return "folder gone";
+    case Operation::kNotReached: return "not reached";
+    case Operation::kNotRecorded: return "not recorded";
+    case Operation::kHistoryUnread: return "history not read";
+    case Operation::kKeptRecorded: return "recorded copy kept";
+    case Operation::kNameNotRecorded: return "name not recorded";
+    case Operation::kOverRecorded: return "over a recorded copy";
     case Operation::kNotAClip: return "not a clip";
     case Operation::kNoClipFolder: return "no clip folder";
     case Operation::kPassedOver: return "passed over";

@@ -1,10 +1,13 @@
-// The pass: the two folders checked and held, the plan built, the room on the destination
-// checked, then the plan's steps carried out in order. A clip's copies are queued (CopyQueue) and
-// committed in batches; once its batch is proven and in place the clip is concluded: marked when
-// every copy of it is. An adl copy that fails leaves its clip out of the rest of its shot, and
-// the clean-up follows from the copies as they went (CleanUpRule); everything else was decided
-// by the plan. A stop ends the pass between two steps, or drops the copy under way: the copies
-// written before it are still proven, put in place and their clips marked.
+// The pass: the two folders checked and held (by identity, GuardedFileSystem), the destination's
+// history read, the plan built, the room on the destination checked, then the plan's steps
+// carried out in order. A clip's copies are queued (CopyQueue) and committed in batches; once its
+// batch is proven and in place, its clips are concluded together: their copies recorded in the
+// history and flushed there, then each clip marked when every copy of it is proven and recorded
+// and the clip is still the one they were made from. An adl copy that fails leaves its clip out of
+// the rest of its shot, and the clean-up follows from the copies as they went (CleanUpRule);
+// everything else was decided by the plan. A stop ends the pass between two steps, or drops the
+// copy under way: the copies written before it are still proven, put in place and their clips
+// marked. A folder that goes away ends the pass at once, and every clip not collected says why.
 #include "collector/CollectClips.h"
 
 #include <chrono>
@@ -16,11 +19,13 @@
 #include "collector/CleanUpRule.h"
 #include "collector/CopyQueue.h"
 #include "collector/FoldersMade.h"
+#include "collector/GuardedFileSystem.h"
 #include "collector/PassHistory.h"
 #include "collector/PassStart.h"
 #include "collector/PlanProblems.h"
 #include "collector/ProblemList.h"
 #include "collector/WorkMeter.h"
+#include "history/MhlDate.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
 #include "platform/Paths.h"
@@ -51,8 +56,8 @@ struct PendingClip {
 class Pass {
  public:
   Pass(sys::FileSystem& fs, const PassOptions& options)
-      : fs_(fs), options_(options), problems_(report_.problems), meter_(options.observer), queue_(fs),
-        folders_(fs, problems_) {}
+      : fs_(fs), options_(options), problems_(report_.problems), meter_(options.observer), queue_(fs_),
+        folders_(fs_, problems_) {}
 
   PassReport Run(std::u16string startingFolder, std::u16string destinationFolder) {
     report_.startingFolder = std::move(startingFolder);
@@ -62,8 +67,15 @@ class Pass {
     std::vector<std::unique_ptr<sys::FolderLock>> locks;
     std::vector<sys::FolderEntry> entries;
     if (!OpenFolders(fs_, report_, locks, entries)) return std::move(report_);
+    // From here on both folders must stay the ones just checked.
+    if (!Hold(report_.startingFolder, GuardedFileSystem::Role::kStartingFolder) ||
+        !Hold(report_.destinationFolder, GuardedFileSystem::Role::kDestination)) {
+      return std::move(report_);
+    }
+    ReadHistory();
 
-    const PlanSettings settings{options_.verify, options_.batchBytes, options_.batchCopies};
+    PlanSettings settings{options_.verify, &recorded_, historyKept_ && options_.verify, options_.batchBytes,
+                          options_.batchCopies};
     plan_ = BuildPlan(fs_, report_.startingFolder, report_.destinationFolder, entries, settings, [this](const Plan& plan) {
       meter_.Progress().clipsTotal = plan.clips;
       meter_.Progress().bytesTotal = plan.clipBytes;
@@ -81,20 +93,47 @@ class Pass {
       return Finish();
     }
 
-    if (options_.keepHistory) {
-      history_.emplace(fs_, report_.destinationFolder, ToFileTime(report_.started), options_.verify);
-    }
     meter_.Start(plan_.work, plan_.clips, plan_.clipBytes);
     meter_.Progress().stage = PassProgress::Stage::kCopying;
     meter_.Tell();
-    for (const Step& step : plan_.steps) {
-      if (meter_.Stopped()) break;
-      Carry(step);
+    for (; next_ < plan_.steps.size(); ++next_) {
+      if (meter_.Stopped() || fs_.Gone()) break;
+      Carry(plan_.steps[next_]);
     }
     return Finish();
   }
 
+
  private:
+  // A folder held by its identity from now on; false (the pass not started) when it is not there.
+  bool Hold(const std::u16string& folder, GuardedFileSystem::Role role) {
+    const std::error_code error = fs_.Hold(folder, role);
+    if (!error) return true;
+    const bool start = role == GuardedFileSystem::Role::kStartingFolder;
+    report_.outcome = start ? Outcome::kStartingFolderMissing : Outcome::kDestinationFolderMissing;
+    Problem& problem = problems_.Add(true, start ? Operation::kListStartingFolder : Operation::kOpenDestination, folder);
+    problem.reason = error;
+    return false;
+  }
+
+  // The destination's history, read before the plan: the copies it records are kept as they are.
+  // A dry run reads it and changes nothing, not even what a stopped pass left.
+  void ReadHistory() {
+    bool foldsCase = true;
+    if (fs_.FoldsCase(report_.destinationFolder, foldsCase)) foldsCase = true;
+    recorded_ = RecordedCopies(foldsCase);
+    history_.emplace(fs_, report_.destinationFolder, ToFileTime(report_.started), options_.verify);
+    const bool keep = options_.keepHistory && !options_.dryRun;
+    if (const history::Failure failure = history_->Open(keep, recorded_)) {
+      Problem& problem = problems_.Add(false, Operation::kHistoryUnread, history_->Folder());
+      problem.reason = failure.code;
+      problem.rule = sys::FromNativeName(history::Describe(failure));
+      recorded_ = RecordedCopies(foldsCase);
+      return;
+    }
+    historyKept_ = keep;
+  }
+
   void Carry(const Step& step) {
     switch (step.kind) {
       case StepKind::kProblem:
@@ -116,14 +155,21 @@ class Pass {
         break;
       case StepKind::kCommit:
         batches_.OnCommit(step.index != 0, Finisher(), Concluder(), Committer());
+        ConcludeAll();
         break;
       case StepKind::kSettle:
-        batches_.OnSettle(step.index != 0, Finisher(), Concluder(), Committer());
+        Settle(step.index != 0);
         break;
       case StepKind::kCleanUp:
         CleanUpShot(plan_.shots[step.shot]);
         break;
     }
+  }
+
+  // Everything staged proven, put in place and concluded.
+  void Settle(bool staged) {
+    batches_.OnSettle(staged, Finisher(), Concluder(), Committer());
+    ConcludeAll();
   }
 
   void CarryClip(std::uint32_t shotIndex, std::uint32_t index) {
@@ -159,7 +205,13 @@ class Pass {
         return false;
       }
       if (!error) return true;
-      problems_.Fail(op.intCopy ? Operation::kCopyToInt : Operation::kCopyToAdl, clipPath, op.path, error);
+      if (error == Errc::kRecordedCopyDiffers) {
+        Problem& problem = problems_.FailClip(Operation::kRecordedCopy, clipPath);
+        problem.target = op.path;
+        problem.rule = u"holds another clip's copy, recorded by " + RecordedWhen(op.path) + u": the clip keeps its name";
+      } else {
+        problems_.Fail(op.intCopy ? Operation::kCopyToInt : Operation::kCopyToAdl, clipPath, op.path, error);
+      }
       pending.failed = true;
       if (!op.intCopy) adlFailed_[index] = true;  // the clip is passed over: no int copy, no mark
       return op.intCopy;
@@ -167,6 +219,14 @@ class Pass {
     if (dropped) return;
     ++progress.clipsDone;
     if (!adlFailed_[index]) batches_.Add(std::move(pending));
+  }
+
+  // "generation 3 on 2026-12-08 19:22:17 UTC", of the copy the history records at `path`.
+  std::u16string RecordedWhen(const std::u16string& path) const {
+    const RecordedCopy* recorded = plan_.Recorded(path);
+    if (!recorded) return u"the history";
+    return u"generation " + sys::FromNativeName(std::to_string(recorded->sequence)) + u" on " +
+           sys::FromNativeName(history::FormatShownDate(recorded->recorded));
   }
 
   // One copy as the plan has it: written, queued to be proven, or left in place.
@@ -182,17 +242,33 @@ class Pass {
       return {};
     }
     if (planned.action == CopyAction::kProve) {
-      ticket = queue_.Prove(op.from, op.path);
+      ticket = queue_.Prove(op.from, op.path, planned.overRecorded);
       work.Done(clip.size);
       batchProofBytes_ += proof;
       return {};
     }
-    // The clip's bytes are hashed as they are read, for the proof and for the record.
-    const CopyQueue::Mode mode{options_.verify || options_.log || history_, options_.verify};
+    // The clip's bytes are hashed as they are read: for the proof, the record, and a copy that
+    // may go only where the history records the same bytes.
+    CopyQueue::Mode mode;
+    mode.hash = options_.verify || historyKept_ || clip.adl.overRecorded || clip.intCopy.overRecorded;
+    mode.prove = options_.verify;
+    mode.planned = true;
+    mode.size = clip.size;
+    mode.modified = clip.modified;
     const std::error_code error = planned.fromAdlCopy
                                       ? queue_.CopyOfQueued(pending.adlTicket, op.path, options_.verify, &work, ticket)
                                       : queue_.Copy(op.from, op.path, mode, &work, ticket);
     if (error) return error;
+    if (planned.overRecorded) {
+      const RecordedCopy* recorded = plan_.Recorded(op.path);
+      if (!recorded || queue_.HashOf(ticket) != recorded->xxh128) {
+        // Another clip's copy is recorded there: it stays, and this clip keeps its name.
+        queue_.Drop(ticket);
+        ticket = kNoTicket;
+        work.Done(clip.size + proof);
+        return Errc::kRecordedCopyDiffers;
+      }
+    }
     (op.intCopy ? pending.intWritten : pending.adlWritten) = true;  // counted once it is in place
     work.Done(clip.size);
     batchProofBytes_ += proof;
@@ -226,21 +302,51 @@ class Pass {
     };
   }
   std::function<void(PendingClip&)> Concluder() {
-    return [this](PendingClip& clip) { Conclude(clip); };
+    return [this](PendingClip& clip) { concluding_.push_back(std::move(clip)); };
   }
 
-  // A clip whose batch is finished: marked when each of its copies is proven and in place.
-  void Conclude(PendingClip& pending) {
+  // The clips whose batches are finished: the copies of those fully proven recorded and flushed
+  // to the history first, then each of them marked.
+  void ConcludeAll() {
+    std::vector<PendingClip> clips;
+    clips.swap(concluding_);
+    std::vector<PendingClip*> proven;
+    for (PendingClip& clip : clips) {
+      if (CheckCopies(clip)) proven.push_back(&clip);
+    }
+    if (proven.empty()) return;
+    if (historyKept_) {
+      if (const std::error_code error = history_->Flush()) {
+        for (PendingClip* clip : proven) {
+          const PlannedShot& shot = plan_.shots[clip->shot];
+          problems_.Fail(Operation::kNotRecorded, plan_.ClipPath(shot, shot.clips[clip->clip]), {}, error);
+        }
+        return;
+      }
+    }
+    for (PendingClip* clip : proven) Mark(*clip);
+  }
+
+  // The outcome of each copy of a clip whose batch is finished, told and recorded; true when
+  // every copy is proven and in place.
+  bool CheckCopies(PendingClip& pending) {
     const PlannedShot& shot = plan_.shots[pending.shot];
     const PlannedClip& planned = shot.clips[pending.clip];
     const std::u16string path = plan_.ClipPath(shot, planned);
     bool stopped = false;
-    const auto check = [&](std::uint64_t ticket, const std::u16string& target, Operation operation, bool written) {
+    const auto check = [&](std::uint64_t ticket, const std::u16string& target, Operation operation, bool written,
+                           const PlannedCopy& copy) {
       if (ticket == kNoTicket) return;
       const auto found = outcomes_.find(ticket);
       const std::error_code error = found == outcomes_.end() ? std::error_code(Errc::kCancelled) : found->second.error;
       if (error == Errc::kCancelled) {
         stopped = true;  // not a failure: the person stopped the pass before its proof
+      } else if (error == Errc::kCopyDiffers && !written && copy.overRecorded) {
+        // The copy in place is the one the history records, and not this clip's: it stays.
+        Problem& problem = problems_.FailClip(Operation::kRecordedCopy, path);
+        problem.target = target;
+        problem.rule = u"holds another clip's copy, recorded by " + RecordedWhen(target) + u": the clip keeps its name";
+        pending.failed = true;
       } else if (error) {
         problems_.Fail(operation, path, target, error);
         pending.failed = true;
@@ -256,24 +362,38 @@ class Pass {
         }
         // A copy that a later clip of the pass replaces is not this clip's to record.
         if (planned.loses == kNoIndex || plan_.problems[planned.loses].target != target) {
-          Log({target, planned.size, planned.modified, found->second.hash, written, options_.verify, sys::Now()});
+          Record({target, planned.size, planned.modified, found->second.hash, written, options_.verify,
+                  written || !plan_.Recorded(target), sys::Now()});
         }
       }
       if (found != outcomes_.end()) outcomes_.erase(found);
     };
     if (pending.adlTicket != kNoTicket) {
-      check(pending.adlTicket, plan_.AdlTarget(shot, planned), Operation::kCopyToAdl, pending.adlWritten);
+      check(pending.adlTicket, plan_.AdlTarget(shot, planned), Operation::kCopyToAdl, pending.adlWritten, planned.adl);
     }
     if (pending.intTicket != kNoTicket) {
-      check(pending.intTicket, plan_.IntTarget(shot, planned), Operation::kCopyToInt, pending.intWritten);
+      check(pending.intTicket, plan_.IntTarget(shot, planned), Operation::kCopyToInt, pending.intWritten,
+            planned.intCopy);
     }
-    if (pending.failed || stopped) return;
+    return !pending.failed && !stopped;
+  }
+
+  // A clip whose copies are proven and recorded: given its marked name, when it is still the clip
+  // they were made from.
+  void Mark(PendingClip& pending) {
+    const PlannedShot& shot = plan_.shots[pending.shot];
+    const PlannedClip& planned = shot.clips[pending.clip];
+    const std::u16string path = plan_.ClipPath(shot, planned);
     if (planned.loses != kNoIndex) {
       problems_.Tell(plan_.problems[planned.loses]);
       return;
     }
     if (!planned.marked) {
       const std::u16string newPath = plan_.MarkedPath(shot, planned);
+      if (const std::error_code changed = Changed(path, planned)) {
+        problems_.Fail(Operation::kMark, path, newPath, changed);
+        return;
+      }
       const std::error_code error = fs_.RenameNoReplace(path, newPath);
       if (error == std::errc::file_exists) {
         problems_.Add(false, Operation::kKeptName, path).target = newPath;
@@ -297,37 +417,60 @@ class Pass {
     if (pending.record != kNoRecord) report_.clips[pending.record].collected = true;
   }
 
-  // The int copy of the greatest-numbered clip whose adl copy was made goes again, with its two
-  // folders when they are empty.
-  void Log(const LoggedCopy& copy) {
-    if (options_.log) options_.log->Add(copy);
-    if (history_) history_->Add(copy);
+  // Whether the clip is no longer the file its copies were made from: another size, time or
+  // file (where its file system keeps a file's id). A camera still writing, a card swapped.
+  std::error_code Changed(const std::u16string& path, const PlannedClip& planned) {
+    sys::FileStatus now;
+    if (const std::error_code error = fs_.GetStatus(path, now)) return error;
+    const bool same = now.size == planned.size && now.modified == planned.modified &&
+                      (!plan_.stableClipIds || (now.volume == planned.volume && now.fileId == planned.fileId));
+    return same ? std::error_code() : std::error_code(Errc::kClipChanged);
   }
 
+  // A copy for the history; one whose name XML cannot hold is left out of it, and said so.
+  void Record(const LoggedCopy& copy) {
+    if (!historyKept_) return;
+    if (history_->Add(copy) == history::HistoryErrc::kNotXmlText) {
+      problems_.Add(false, Operation::kNameNotRecorded, copy.path);
+    }
+  }
+
+  // The int copy of the greatest-numbered clip whose adl copy was made goes again, with its two
+  // folders when they are empty; never a copy the history records.
   void CleanUpShot(const PlannedShot& shot) {
     const CleanUp cleanUp = FindCleanUp(shot, [this](std::size_t clip) { return !adlFailed_[clip]; });
     if (cleanUp.intNumber.empty()) return;
     const CleanUp planned = FindCleanUp(shot, [&shot](std::size_t clip) { return !shot.clips[clip].blocked; });
     const bool moved = cleanUp.greatest != planned.greatest || cleanUp.intNumber != planned.intNumber;
     // A copy still queued in these folders would keep them: it is committed first.
-    if (queue_.HasCopiesIn(plan_.IntFolder(shot, cleanUp.intNumber))) {
-      batches_.OnSettle(true, Finisher(), Concluder(), Committer());
-    }
+    if (queue_.HasCopiesIn(plan_.IntFolder(shot, cleanUp.intNumber))) Settle(true);
     plan_.CleanUpOperations(shot, cleanUp.greatest, cleanUp.intNumber, [&](const PlanOperation& op) {
-      if (op.kind == PlanOperation::Kind::kDelete) {
-        const std::error_code deleted = fs_.RemoveFile(op.path);
-        // Usually not there: it was not written. Anything else a person should know.
-        if (deleted && deleted != std::errc::no_such_file_or_directory) problems_.Warn(Operation::kCleanUp, op.path, deleted);
-        if (!deleted && options_.log) options_.log->Remove(op.path);
-        if (!deleted && history_) history_->Remove(op.path);
-        if (!deleted && moved) {
-          // As the naming rules have it; the person should know what is gone, and why.
-          Problem& problem = problems_.Add(false, Operation::kCleanUpMoved, plan_.IntFolder(shot, cleanUp.intNumber));
-          problem.target = op.path;
-          problem.other = GreatestNotCopied(shot, planned.greatest);
+      if (op.kind != PlanOperation::Kind::kDelete) {
+        if (const std::error_code error = fs_.RemoveEmptyFolder(op.path)) problems_.Warn(Operation::kCleanUp, op.path, error);
+        return true;
+      }
+      if (const RecordedCopy* recorded = plan_.Recorded(op.path)) {
+        // A proven copy someone may have cleared a card on: it stays, and with it its folders.
+        problems_.Add(false, Operation::kKeptRecorded, op.path).rule =
+            u"generation " + sys::FromNativeName(std::to_string(recorded->sequence));
+        return false;
+      }
+      // A copy this pass recorded is taken out of its record before it goes.
+      sys::FileStatus status;
+      if (!fs_.GetLinkStatus(op.path, status)) {
+        if (const std::error_code error = history_->Remove(op.path)) {
+          problems_.Warn(Operation::kCleanUp, op.path, error);
+          return false;
         }
-      } else if (const std::error_code error = fs_.RemoveEmptyFolder(op.path)) {
-        problems_.Warn(Operation::kCleanUp, op.path, error);
+      }
+      const std::error_code deleted = fs_.RemoveFile(op.path);
+      // Usually not there: it was not written. Anything else a person should know.
+      if (deleted && deleted != std::errc::no_such_file_or_directory) problems_.Warn(Operation::kCleanUp, op.path, deleted);
+      if (!deleted && moved) {
+        // As the naming rules have it; the person should know what is gone, and why.
+        Problem& problem = problems_.Add(false, Operation::kCleanUpMoved, plan_.IntFolder(shot, cleanUp.intNumber));
+        problem.target = op.path;
+        problem.other = GreatestNotCopied(shot, planned.greatest);
       }
       return true;
     });
@@ -340,11 +483,36 @@ class Pass {
     return {};
   }
 
+  // A folder gone: what was staged is settled (its copies fail on their own), and every clip the
+  // pass did not reach is named, with the reason; the folder's line comes first.
+  void EndWithFolderGone(std::error_code gone) {
+    Settle(queue_.Queued() > 0);
+    for (; next_ < plan_.steps.size(); ++next_) {
+      const Step& step = plan_.steps[next_];
+      if (step.kind == StepKind::kProblem) problems_.Tell(plan_.problems[step.index]);
+      if (step.kind == StepKind::kShot) TellShot(plan_, plan_.shots[step.shot], report_, problems_);
+      if (step.kind != StepKind::kClip) continue;
+      const PlannedShot& shot = plan_.shots[step.shot];
+      const PlannedClip& clip = shot.clips[step.index];
+      TellProblems(plan_, clip.firstProblem, clip.problemCount, problems_);
+      if (!clip.blocked) problems_.Fail(Operation::kNotReached, plan_.ClipPath(shot, clip), {}, gone);
+    }
+    Problem problem;
+    problem.failure = true;
+    problem.operation = Operation::kFolderGone;
+    problem.path = gone == Errc::kDestinationGone ? report_.destinationFolder : report_.startingFolder;
+    problem.reason = gone;
+    report_.problems.insert(report_.problems.begin(), std::move(problem));
+  }
+
   PassReport Finish() {
-    if (meter_.Stopped()) {
+    if (const std::error_code gone = fs_.Gone()) {
+      EndWithFolderGone(gone);
+      report_.outcome = Outcome::kIncomplete;
+    } else if (meter_.Stopped()) {
       // The copy under way was dropped; those written before it are proven, put in place and
       // their clips marked. Folders made for copies that never came go again.
-      batches_.OnSettle(queue_.Queued() > 0, Finisher(), Concluder(), Committer());
+      Settle(queue_.Queued() > 0);
       folders_.RemoveEmpty(plan_);
       report_.outcome = Outcome::kCancelled;
     } else if (problems_.FailedClips() > 0 || report_.Failures() > 0) {
@@ -356,12 +524,13 @@ class Pass {
       if (clips > 0 && collectedInShot_[i] == clips) ++report_.shotFoldersCollected;
     }
     report_.clipsPlanned = std::max(report_.clipsPlanned, report_.clipsSeen);
-    if (history_) {
+    if (history_ && historyKept_) {
       // The copies are what the outcome is about: a history not kept is a warning.
       if (const history::Failure failure = history_->Finish()) {
         Problem& problem = problems_.Add(false, Operation::kHistory, history_->Folder());
         problem.reason = failure.code;
         problem.rule = sys::FromNativeName(history::Describe(failure));
+        if (history_->SpoolKept()) problem.rule += u"; the next pass to this folder records its copies";
       }
     }
     meter_.Progress().stage = PassProgress::Stage::kDone;
@@ -370,7 +539,7 @@ class Pass {
     return std::move(report_);
   }
 
-  sys::FileSystem& fs_;
+  GuardedFileSystem fs_;
   const PassOptions& options_;
   PassReport report_;
   ProblemList problems_;
@@ -379,12 +548,16 @@ class Pass {
   Plan plan_;
   BatchOrder<PendingClip> batches_;
   FoldersMade folders_;
+  std::size_t next_ = 0;                 // the step carried out next
   std::vector<std::size_t> collectedInShot_;                    // clips collected, by shot
   std::vector<bool> adlFailed_;  // by clip of the shot under way: no adl copy, out of its clean-up
   std::unordered_map<std::uint64_t, CopyOutcome> outcomes_;  // of the commits finished, by ticket
+  std::vector<PendingClip> concluding_;  // clips whose batch is finished, to be recorded and marked
   std::uint64_t batchProofBytes_ = 0;
   std::uint64_t inFlightProofBytes_ = 0;
   bool committing_ = false;
+  RecordedCopies recorded_;
+  bool historyKept_ = false;  // this pass adds to the history: a clip is marked once recorded
   std::optional<PassHistory> history_;
 };
 

@@ -8,7 +8,6 @@
 #include <functional>
 #include <string>
 
-#include "collector/CopyLog.h"
 #include "collector/Plan.h"
 #include "collector/Progress.h"
 #include "collector/Report.h"
@@ -30,11 +29,9 @@ struct PassOptions {
   std::function<void(const Plan&)> onPlan;
   // Only the plan: nothing is done; the report tells what the plan knows.
   bool dryRun = false;
-  // Told each copy put in place or proven, with its clip's hash: copies are hashed as they are
-  // read from the clips also without verification.
-  CopyLog* log = nullptr;
   // Add a generation to the ASC MHL history of the destination folder (its ascmhl folder) when
-  // the pass writes or proves any copy.
+  // the pass writes or proves any copy; its clips are then marked only once their copies are
+  // recorded. The history is read either way: the copies it records are never replaced.
   bool keepHistory = false;
 };
 

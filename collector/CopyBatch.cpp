@@ -158,8 +158,11 @@ void CopyBatch::ProveFrom(std::atomic<std::size_t>& next, CopyBuffer& buffer) {
     if ((copy.error = HashFile(onDisk, true, buffer, actual))) continue;
     const std::string expected = ExpectedHash(copy, buffer);
     if (!copy.error && actual != expected) copy.error = Errc::kCopyDiffers;
-    // A copy found in place that differs from its clip is no copy: it goes.
-    if (copy.error == Errc::kCopyDiffers && copy.temporary.empty()) (void)fs_.RemoveFile(copy.target);
+    // A copy found in place that differs from its clip is no copy: it goes, unless the
+    // destination's history records it (then it is another clip's, kept as it is).
+    if (copy.error == Errc::kCopyDiffers && copy.temporary.empty() && !copy.keepTarget) {
+      (void)fs_.RemoveFile(copy.target);
+    }
   }
 }
 

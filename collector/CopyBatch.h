@@ -33,6 +33,7 @@ struct StagedCopy {
   std::string hash;                      // of the bytes read from the clip; empty when not hashed
   std::size_t copyOf = kNotACopy;        // the staged copy of the same clip it was made from
   bool verify = false;
+  bool keepTarget = false;               // found in place and recorded: never removed, even if it differs
   std::error_code error;
 };
 

@@ -41,6 +41,9 @@ std::error_code CopyQueue::Copy(const std::u16string& from, const std::u16string
   copy.verify = mode.prove;
   if (const std::error_code error = fs_.GetStatus(from, copy.sourceStatus)) return error;
   if (copy.sourceStatus.type != sys::FileType::kFile) return Errc::kNotARegularFile;
+  if (mode.planned && (copy.sourceStatus.size != mode.size || !(copy.sourceStatus.modified == mode.modified))) {
+    return Errc::kSourceChanged;
+  }
   // The kernel's copy costs the least. A copy to be proven or recorded hashes the clip as it
   // goes, from the cache the copy has just filled: a clip that changes meanwhile is caught by
   // the check below. Where the kernel's copy cannot hash, the clip is read, hashed and written here.
@@ -82,12 +85,27 @@ std::error_code CopyQueue::CopyOfQueued(std::uint64_t of, const std::u16string& 
   return {};
 }
 
-std::uint64_t CopyQueue::Prove(const std::u16string& clip, const std::u16string& target) {
+std::uint64_t CopyQueue::Prove(const std::u16string& clip, const std::u16string& target, bool keep) {
   StagedCopy copy;
   copy.target = target;
   copy.source = clip;
   copy.verify = true;
+  copy.keepTarget = keep;
   return Queue(std::move(copy));
+}
+
+std::string CopyQueue::HashOf(std::uint64_t ticket) {
+  const StagedCopy* copy = Find(ticket);
+  if (!copy) return {};
+  return copy->copyOf == kNotACopy ? copy->hash : current_->copies[copy->copyOf].hash;
+}
+
+void CopyQueue::Drop(std::uint64_t ticket) {
+  StagedCopy* copy = Find(ticket);
+  if (!copy) return;
+  // Kept in the batch (the copies made from it know it by its place), with nothing to commit.
+  current_->Discard(*copy);
+  copy->error = Errc::kCancelled;
 }
 
 bool CopyQueue::HasCopiesIn(const std::u16string& folder) const {

@@ -41,6 +41,11 @@ class CopyQueue {
   struct Mode {
     bool hash = true;
     bool prove = true;
+    // The clip as the plan found it: a clip found otherwise when its copy starts has changed
+    // since (Errc::kSourceChanged), and its copy would not be the one planned and recorded.
+    bool planned = false;
+    std::uint64_t size = 0;
+    sys::FileTime modified;
   };
 
   // Copies a clip to a temporary beside `to`. A failed copy leaves no temporary and keeps
@@ -53,8 +58,14 @@ class CopyQueue {
   // that clip's bytes.
   [[nodiscard]] std::error_code CopyOfQueued(std::uint64_t of, const std::u16string& to, bool prove,
                                              sys::ByteObserver* progress, std::uint64_t& ticket);
-  // Queues a copy found in place, to be read back and proven against the clip at its commit.
-  std::uint64_t Prove(const std::u16string& clip, const std::u16string& target);
+  // Queues a copy found in place, to be read back and proven against the clip at its commit. One
+  // that differs from its clip goes, unless `keep` (a copy the destination's history records).
+  std::uint64_t Prove(const std::u16string& clip, const std::u16string& target, bool keep = false);
+
+  // The hash of the clip's bytes of a copy queued and not yet committed; empty when not hashed.
+  std::string HashOf(std::uint64_t ticket);
+  // Drops a copy queued and not yet committed: its temporary goes, and no outcome tells of it.
+  void Drop(std::uint64_t ticket);
 
   std::size_t Queued() const { return current_->copies.size(); }
   // Whether a copy queued or being committed has its target in this folder.

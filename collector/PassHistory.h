@@ -1,17 +1,24 @@
 #pragma once
 
 // What a pass adds to the ASC MHL history of its destination folder (D/ascmhl/): one new
-// generation listing every copy the pass wrote or proved, and its entry in the chain file. The
-// copies are spooled as they are concluded; at the end of the pass the generation and the new
-// chain are each written under a temporary name and flushed, then the generation is put in
-// place, then the chain: a pass stopped at any moment leaves the history it found, or the
-// history with the new generation listed. (A generation put in place whose chain entry never
-// came is listed by the next pass.) A history that cannot be read is left exactly as it is.
+// generation listing every copy the pass wrote or proved, and its entry in the chain file.
+//
+// At its start the pass reads the history (the copies it records protect themselves: see
+// RecordedCopies), after it has turned what a stopped pass left (its spool) into that pass's own
+// generation. Copies go to the spool as they are concluded, and each batch's are flushed to the
+// disk before its clips are marked: a clip carries its mark only once its copies are recorded. At
+// the end the generation and the new chain are each written under a temporary name and flushed,
+// then the generation is put in place, then the chain, then the spool goes: a pass stopped at any
+// moment leaves the history it found, or the history with the new generation, and in either case
+// its copies recorded. A history that cannot be read is left exactly as it is.
+#include <map>
 #include <string>
 #include <vector>
 
 #include "collector/CopyLog.h"
 #include "collector/HistorySpool.h"
+#include "collector/RecordedCopies.h"
+#include "history/Chain.h"
 #include "history/Failure.h"
 #include "platform/FileSystem.h"
 
@@ -22,39 +29,49 @@ class PassHistory final : public CopyLog {
   // `readBack`: the pass reads its copies back (else the generation says they were not).
   PassHistory(sys::FileSystem& fs, std::u16string destination, sys::FileTime started, bool readBack);
 
-  void Add(const LoggedCopy& copy) override;
-  void Remove(const std::u16string& path) override;
+  // At the pass's start, before anything is written: the history read into `recorded`, with
+  // `keep` after a stopped pass's spool became its generation and other leftovers went. A
+  // failure: no history that can be read (none at all is no failure), so none is protected or
+  // added to; `recoveredGenerations` counts those written from spools.
+  [[nodiscard]] history::Failure Open(bool keep, RecordedCopies& recorded);
+  std::size_t RecoveredGenerations() const { return recovered_; }
+
+  std::error_code Add(const LoggedCopy& copy) override;
+  std::error_code Remove(const std::u16string& path) override;
+  // What was added so far, on the disk: the copies' clips may be marked. A failure latches.
+  [[nodiscard]] std::error_code Flush();
 
   // Adds the generation when the pass recorded any copy. A failure says why the history was not
-  // updated; the history is then as it was.
+  // updated; the history is then as it was, and a spool that holds copies stays for the next
+  // pass (SpoolKept()).
   [[nodiscard]] history::Failure Finish();
+  bool SpoolKept() const { return spoolKept_; }
 
   // The history folder, for what is said about it.
   const std::u16string& Folder() const { return folder_; }
 
  private:
-  bool Relative(const std::u16string& path, std::u16string& relative);
-  history::Failure WriteGeneration(bool& written);
+  history::Failure ReadChain();
+  history::Failure Recover(const std::u16string& path);
+  history::Failure WriteGeneration(HistorySpool& spool, bool& written);
+  bool AlreadyWritten(const SpoolHeader& header);
 
   sys::FileSystem& fs_;
   std::u16string destination_;
   std::u16string folder_;
-  sys::FileTime started_;
-  bool readBack_;
+  SpoolHeader header_;
   HistorySpool spool_;
+  bool keep_ = false;
   bool madeFolder_ = false;
-  history::Failure failure_;  // the first that keeps the generation from being written
-  // Copies deleted again by the pass (one a shot, by the clean-up), as the hash of the path and
-  // the number of copies spooled when it went: the entries of that path spooled before are left
-  // out. Hashes, not names, keep this small for a pass of any size; two paths of one pass with
-  // the same 64-bit hash (about one chance in 10^10 for 10,000 shots) would leave a copy
-  // unrecorded, which a check of the tree reports.
-  struct Removal {
-    std::size_t pathHash;
-    std::uint64_t spooled;
-    friend bool operator<(const Removal& a, const Removal& b) { return a.pathHash < b.pathHash; }
-  };
-  std::vector<Removal> removed_;
+  bool spoolKept_ = false;
+  bool folderFlushed_ = false;   // the spool's name is on the disk
+  std::size_t recovered_ = 0;
+  std::error_code failed_;       // the first failure of the spool: nothing more is recorded
+  // The history folder as read at the start and as this pass changes it.
+  history::Chain chain_;
+  bool hasChain_ = false;
+  std::vector<std::u16string> names_;
+  std::map<std::uint64_t, std::pair<sys::FileTime, std::string>> created_;  // by sequence: date, host
 };
 
 }  // namespace marlowin

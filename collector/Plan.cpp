@@ -69,6 +69,12 @@ std::u16string Plan::IntTarget(const PlannedShot& shot, const PlannedClip& clip)
   return sys::JoinPath(IntVideoFolder(shot, clip.Number()), MakeIntClipName(parts.baseName, parts.extension));
 }
 
+const RecordedCopy* Plan::Recorded(const std::u16string& path) const {
+  std::u16string relative;
+  if (!settings.recorded || !PathInHistory(destinationFolder, path, relative)) return nullptr;
+  return settings.recorded->Find(relative);
+}
+
 void Plan::Leftovers(const std::u16string& folder, const std::function<bool(const PlanOperation&)>& go) const {
   const auto found = leftovers.find(folder);
   if (found == leftovers.end()) return;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "collector/NamingRules.h"
+#include "collector/RecordedCopies.h"
 #include "collector/Report.h"
 #include "platform/FileSystem.h"
 
@@ -34,6 +35,7 @@ enum class CopyAction : std::uint8_t {
 struct PlannedCopy {
   CopyAction action = CopyAction::kWrite;
   bool fromAdlCopy = false;    // an int copy made from the adl copy written just before it
+  bool overRecorded = false;   // the history records a copy of this name: only the same bytes go there
   std::uint16_t volume = 0;    // of Plan::volumes
 };
 
@@ -46,6 +48,8 @@ struct PlannedClip {
   bool tidiesIntFolder = false;  // first to make its int video folder, which holds leftovers
   std::uint64_t size = 0;
   sys::FileTime modified;
+  std::uint64_t volume = 0;    // the clip's identity when it was listed: its copies are made
+  std::uint64_t fileId = 0;    // of this very file, which must be the same when it is marked
   PlannedCopy adl;
   PlannedCopy intCopy;         // when hasIntCopy
   // Problems known before the first copy (Plan::problems), told when the clip's turn comes. A
@@ -142,6 +146,8 @@ class BatchOrder {
 struct PlannedVolume {
   std::uint64_t id = 0;
   std::u16string folder;          // a folder on it, for its free space
+  std::u16string fileSystem;      // as the system names it, when it tells
+  std::uint64_t largestFile = 0;  // the largest file it holds; 0 when no limit is known
   std::uint64_t bytesToWrite = 0; // copies written, not found in place
   std::size_t copiesToWrite = 0;
   std::size_t foldersToMake = 0;
@@ -149,6 +155,11 @@ struct PlannedVolume {
 
 struct PlanSettings {
   bool verify = true;
+  // The copies the destination's history records (none when null): never replaced by other
+  // bytes. With `proveUnrecorded`, a copy in place that no history records is proven (and so
+  // recorded) also when its clip carries the mark already.
+  const RecordedCopies* recorded = nullptr;
+  bool proveUnrecorded = false;
   // A batch of copies is committed when it holds this many bytes or copies.
   std::uint64_t batchBytes = 1ull << 30;
   std::size_t batchCopies = 256;
@@ -171,6 +182,7 @@ class Plan {
   std::u16string destinationFolder;
   PlanSettings settings;
   bool foldsCase = true;        // the destination takes V02 and v02 as one name
+  bool stableClipIds = true;    // the starting folder's file system keeps a file's id
   bool stopped = false;         // asked to stop while it was built: nothing is to be done
 
   std::vector<PlannedShot> shots;
@@ -194,6 +206,9 @@ class Plan {
   std::u16string IntFolder(const PlannedShot& shot, std::u16string_view number) const;
   std::u16string IntVideoFolder(const PlannedShot& shot, std::u16string_view number) const;
   std::u16string IntTarget(const PlannedShot& shot, const PlannedClip& clip) const;
+
+  // The history's entry of a copy of the destination, or null.
+  const RecordedCopy* Recorded(const std::u16string& path) const;
 
   // The operations of a shot folder's start (its adl folders and their leftovers), of one clip
   // (its adl copy; with a number other than 01 its int folders, their leftovers and its int copy,

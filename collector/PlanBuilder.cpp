@@ -28,6 +28,9 @@ Plan Builder::Build(Plan plan, const std::vector<sys::FolderEntry>& entries) {
   (void)fs_.GetStatus(plan_.destinationFolder, destination);  // checked before the plan
   destinationVolume_ = Volume(destination.volume, plan_.destinationFolder);
   if (fs_.FoldsCase(plan_.destinationFolder, plan_.foldsCase)) plan_.foldsCase = true;
+  // Through FUSE a file's id is not its own for long: a clip is then known by size and time.
+  sys::VolumeFacts card;
+  plan_.stableClipIds = fs_.DescribeVolume(plan_.startingFolder, card) || card.stableFileIds;
   std::vector<std::pair<bool, std::uint32_t>> walk;  // shots and problems, in listing order
   Walk(entries, walk);
   for (const auto& [isShot, index] : walk) {
@@ -84,7 +87,6 @@ void Builder::PlanShot(std::uint32_t shotIndex) {
   GroupState& group = groups_[groupOf_[shotIndex]];
   if (group.shotsLeft == 0) group.shotsLeft = groupSizes_[groupOf_[shotIndex]];
   std::vector<Problem> shotProblems;
-  clipIds_.clear();
   clipFolderStatus_ = {};
   if (fs_.GetStatus(plan_.ClipFolder(shot), clipFolderStatus_)) clipFolderStatus_.fileId = ~0ull;
   ListClips(shot, shotProblems);

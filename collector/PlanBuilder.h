@@ -58,12 +58,27 @@ class Builder {
     return AddProblem(std::move(problem));
   }
 
+  // A destination volume, and on first sight what its file system tells of itself.
   std::uint16_t Volume(std::uint64_t id, const std::u16string& folder) {
     for (std::size_t i = 0; i < plan_.volumes.size(); ++i) {
       if (plan_.volumes[i].id == id) return static_cast<std::uint16_t>(i);
     }
-    plan_.volumes.push_back({id, folder, 0, 0, 0});
+    PlannedVolume& volume = plan_.volumes.emplace_back();
+    volume.id = id;
+    volume.folder = folder;
+    sys::VolumeFacts facts;
+    if (!fs_.DescribeVolume(folder, facts)) {  // not told: the copies will say what is wrong
+      volume.fileSystem = std::move(facts.fileSystem);
+      volume.largestFile = facts.largestFile;
+    }
     return static_cast<std::uint16_t>(plan_.volumes.size() - 1);
+  }
+
+  // A clip that cannot be collected for a reason known before its first copy.
+  void Block(PlannedClip& clip, std::vector<Problem>& problems, Problem problem) {
+    problem.failure = true;
+    problems.push_back(std::move(problem));
+    clip.blocked = true;
   }
 
   // The listing's folders in order: shot folders are planned, the others told why not.
@@ -73,11 +88,13 @@ class Builder {
   void ListClips(PlannedShot& shot, std::vector<Problem>& problems);
 
   // A video folder the copies go into: whether it is there, its volume, whether it is the clip
-  // folder itself (reached through a link), and (the first time this pass makes it) the
-  // leftovers an interrupted pass left in it.
+  // folder itself (reached through a link), the folder on its way that is a link (nothing is
+  // written through one), and (the first time this pass makes it) the leftovers an interrupted
+  // pass left in it.
   struct Folder {
     bool exists = false;
     bool isClipFolder = false;
+    std::u16string link;
     std::uint16_t volume = 0;
     bool tidies = false;
   };
@@ -92,11 +109,17 @@ class Builder {
   void Lose(std::uint32_t shotIndex, std::uint32_t clipIndex, Operation operation, const std::u16string& copy,
             std::u16string by);
 
-  // What a copy's name holds on the disk. A link is no copy, whatever it leads to, and neither is
-  // a second name of the clip itself: a real copy takes its place (the link is replaced by the
-  // move into place, never written through).
-  void LookUpName(const PlannedShot& shot, std::uint32_t clipIndex, const std::u16string& target, NameState& state,
+  // What a copy's name holds on the disk. A second name of the clip itself (a hard link) is no
+  // copy: a real copy takes its place. A link is neither written through nor replaced: its clip
+  // is not collected (false).
+  bool LookUpName(PlannedShot& shot, std::uint32_t clipIndex, const std::u16string& target, NameState& state,
                   std::vector<Problem>& problems);
+
+  // Whether a copy may go to `target` as the history has it: a copy recorded there is never
+  // replaced by other bytes. Where that is known before the copy (another size, a record without
+  // a hash to compare) the clip is not collected; else the copy keeps to the recorded bytes.
+  void KeepToRecord(const PlannedShot& shot, PlannedClip& clip, const std::u16string& target, PlannedCopy& copy, bool foundOnDisk,
+                    std::vector<Problem>& problems);
 
   void PlanShot(std::uint32_t shotIndex);
 
@@ -115,7 +138,6 @@ class Builder {
   std::vector<std::uint32_t> groupOf_;                    // by shot
   std::unordered_map<std::uint32_t, std::size_t> groupSizes_;
   std::unordered_map<std::uint32_t, GroupState> groups_;
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> clipIds_;  // volume and file id, by clip of the shot
   sys::FileStatus clipFolderStatus_;                               // of the shot's clip folder
   bool currentStaged_ = false;
   std::size_t batchCopies_ = 0;

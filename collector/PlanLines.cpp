@@ -74,7 +74,11 @@ void PrintPlan(const Plan& plan, const std::function<void(const std::string& lin
         break;
       case StepKind::kCleanUp: {
         const CleanUp cleanUp = FindCleanUp(shot, [&](std::size_t i) { return !shot.clips[i].blocked; });
-        if (!cleanUp.intNumber.empty()) plan.CleanUpOperations(shot, cleanUp.greatest, cleanUp.intNumber, show);
+        if (cleanUp.intNumber.empty()) break;
+        // A copy the history records stays, and its folders with it.
+        plan.CleanUpOperations(shot, cleanUp.greatest, cleanUp.intNumber, [&](const PlanOperation& op) {
+          return !(op.kind == PlanOperation::Kind::kDelete && plan.Recorded(op.path)) && show(op);
+        });
         break;
       }
     }

@@ -2,6 +2,9 @@
 // copy's name holds, and from them what becomes of each copy.
 #include "collector/PlanBuilder.h"
 
+#include "history/MhlDate.h"
+#include "platform/NativeName.h"
+
 namespace marlowin::planning {
 
 void Builder::ListClips(PlannedShot& shot, std::vector<Problem>& problems) {
@@ -47,9 +50,10 @@ void Builder::ListClips(PlannedShot& shot, std::vector<Problem>& problems) {
     if (!fs_.GetStatus(plan_.ClipPath(shot, clip), status)) {
       clip.size = status.size;
       clip.modified = status.modified;
-      clipIds_.push_back({status.volume, status.fileId});
+      clip.volume = status.volume;
+      clip.fileId = status.fileId;
     } else {
-      clipIds_.push_back({~0ull, ~0ull});
+      clip.volume = clip.fileId = ~0ull;
     }
     shot.clips.push_back(std::move(clip));
   }
@@ -70,6 +74,12 @@ Builder::Folder Builder::LookUpFolder(GroupState& group, const std::u16string& v
   } else {
     plan_.volumes[folder.volume].foldersToMake += 2;
   }
+  for (const std::u16string* path : {&parent, &video}) {
+    if (!fs_.GetLinkStatus(*path, status) && status.type == sys::FileType::kLink) {
+      folder.link = *path;
+      return folder;
+    }
+  }
   if (!group.folders.insert(Key(video)).second || !folder.exists) return folder;
   std::vector<sys::FolderEntry> entries;
   if (fs_.ListFolder(video, entries)) return folder;  // the copies into it will say what is wrong
@@ -86,28 +96,68 @@ void Builder::Decide(GroupState& group, std::uint32_t shotIndex, std::uint32_t c
   PlannedClip& clip = shot.clips[clipIndex];
   copy.volume = folder.volume;
   copy.action = CopyAction::kWrite;
+  Problem problem;
+  problem.path = plan_.ClipPath(shot, clip);
+  problem.target = target;
   if (folder.isClipFolder) {
     // Its copy would be the clip itself, under the clip's own name or beside it on the card.
-    Problem problem;
-    problem.failure = true;
     problem.operation = Operation::kCopyIsClip;
-    problem.path = plan_.ClipPath(shot, clip);
-    problem.target = target;
-    problems.push_back(std::move(problem));
-    clip.blocked = true;
-    return;
+    return Block(clip, problems, std::move(problem));
+  }
+  if (!folder.link.empty()) {
+    problem.operation = Operation::kThroughLink;
+    problem.other = folder.link;
+    return Block(clip, problems, std::move(problem));
+  }
+  const PlannedVolume& volume = plan_.volumes[folder.volume];
+  if (volume.largestFile > 0 && clip.size > volume.largestFile) {
+    problem.operation = Operation::kTooLarge;
+    problem.rule = volume.fileSystem.empty() ? u"FAT" : volume.fileSystem;
+    return Block(clip, problems, std::move(problem));
   }
   const auto [state, first] = group.names.try_emplace(Key(target));
-  if (first && folder.exists) LookUpName(shot, clipIndex, target, state->second, problems);
+  if (first && folder.exists && !LookUpName(shot, clipIndex, target, state->second, problems)) return;
   const NameState& now = state->second;
+  bool foundOnDisk = false;
   if (now.writerShot != kNoIndex && (now.writerShot != shotIndex || now.writerClip != clipIndex)) {
     // Another clip of this pass made the copy that this one replaces: that clip's copy is not
     // its own any more, and this one is never taken as in place.
     Lose(now.writerShot, now.writerClip, Operation::kCopyReplaced, target, plan_.ClipPath(shot, clip));
   } else if (now.exists && now.size == clip.size && sys::SameModificationTime(clip.modified, now.modified)) {
     copy.action = clip.marked || !plan_.settings.verify ? CopyAction::kInPlace : CopyAction::kProve;
+    foundOnDisk = now.writerShot == kNoIndex;
   }
+  KeepToRecord(shot, clip, target, copy, foundOnDisk, problems);
+  if (clip.blocked) return;
   state->second = {true, clip.size, clip.modified, shotIndex, clipIndex};
+}
+
+void Builder::KeepToRecord(const PlannedShot& shot, PlannedClip& clip, const std::u16string& target, PlannedCopy& copy, bool foundOnDisk,
+                           std::vector<Problem>& problems) {
+  const RecordedCopy* recorded = plan_.Recorded(target);
+  if (!recorded) {
+    // A copy in place that no history records: proven, and so recorded, even for a marked clip.
+    if (foundOnDisk && copy.action == CopyAction::kInPlace && plan_.settings.proveUnrecorded) {
+      copy.action = CopyAction::kProve;
+    }
+    return;
+  }
+  if (copy.action == CopyAction::kInPlace) return;  // nothing is written there
+  const std::u16string when = u"generation " + sys::FromNativeName(std::to_string(recorded->sequence)) + u" on " +
+                              sys::FromNativeName(history::FormatShownDate(recorded->recorded));
+  if (!recorded->xxh128.empty() && (!recorded->hasSize || recorded->size == clip.size)) {
+    copy.overRecorded = true;
+    return;
+  }
+  Problem problem;
+  problem.operation = Operation::kRecordedCopy;
+  problem.path = plan_.ClipPath(shot, clip);
+  problem.target = target;
+  problem.rule = recorded->xxh128.empty()
+                     ? u"holds a copy recorded by " + when +
+                           u" without an xxh128 to compare the clip with: the clip keeps its name"
+                     : u"holds another clip's copy, recorded by " + when + u": the clip keeps its name";
+  Block(clip, problems, std::move(problem));
 }
 
 void Builder::Lose(std::uint32_t shotIndex, std::uint32_t clipIndex, Operation operation, const std::u16string& copy,
@@ -123,21 +173,28 @@ void Builder::Lose(std::uint32_t shotIndex, std::uint32_t clipIndex, Operation o
   clip.loses = AddProblem(std::move(problem));
 }
 
-void Builder::LookUpName(const PlannedShot& shot, std::uint32_t clipIndex, const std::u16string& target,
-                         NameState& state, std::vector<Problem>& problems) {
+bool Builder::LookUpName(PlannedShot& shot, std::uint32_t clipIndex, const std::u16string& target, NameState& state,
+                         std::vector<Problem>& problems) {
   sys::FileStatus status;
-  if (fs_.GetLinkStatus(target, status)) return;  // nothing there
-  const bool secondName = status.type == sys::FileType::kFile && status.links > 1 &&
-                          status.volume == clipIds_[clipIndex].first && status.fileId == clipIds_[clipIndex].second;
-  if (status.type == sys::FileType::kLink || secondName) {
-    Problem problem;
+  if (fs_.GetLinkStatus(target, status)) return true;  // nothing there
+  PlannedClip& clip = shot.clips[clipIndex];
+  Problem problem;
+  problem.path = plan_.ClipPath(shot, clip);
+  problem.target = target;
+  if (status.type == sys::FileType::kLink) {
+    problem.operation = Operation::kThroughLink;
+    problem.other = target;
+    Block(clip, problems, std::move(problem));
+    return false;
+  }
+  if (status.type == sys::FileType::kFile && status.links > 1 && status.volume == clip.volume &&
+      status.fileId == clip.fileId) {
     problem.operation = Operation::kReplacedLink;
-    problem.path = plan_.ClipPath(shot, shot.clips[clipIndex]);
-    problem.target = target;
     problems.push_back(std::move(problem));
-    return;
+    return true;
   }
   if (status.type == sys::FileType::kFile) state = {true, status.size, status.modified, kNoIndex, 0};
+  return true;
 }
 
 }  // namespace marlowin::planning

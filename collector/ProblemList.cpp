@@ -22,6 +22,11 @@ void ProblemList::Fail(Operation operation, const std::u16string& clip, const st
   failedClips_.insert(clip);
 }
 
+Problem& ProblemList::FailClip(Operation operation, const std::u16string& clip) {
+  failedClips_.insert(clip);
+  return Add(true, operation, clip);
+}
+
 void ProblemList::Tell(const Problem& problem) {
   problems_.push_back(problem);
   // A clip folder that cannot be listed is a failure too, but of no clip that was seen.

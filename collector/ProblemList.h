@@ -20,6 +20,8 @@ class ProblemList {
   void Warn(Operation operation, const std::u16string& path, std::error_code reason = {});
   // A failure of a clip: one of its copies or its mark.
   void Fail(Operation operation, const std::u16string& clip, const std::u16string& target, std::error_code reason);
+  // A failure of a clip whose description needs more than a reason: the caller fills it in.
+  Problem& FailClip(Operation operation, const std::u16string& clip);
   // A problem the plan knew before the first copy; a failure about a clip counts the clip.
   void Tell(const Problem& problem);
 

@@ -150,6 +150,31 @@ std::u16string DescribeProblem(const Problem& p) {
       return path + u": not collected: its copy is replaced by the copy of " + other;
     case Operation::kCopyDeleted:
       return path + u": not collected: its int copy " + target + u" is deleted by the clean-up of " + other;
+    case Operation::kRecordedCopy:
+      return path + u": not copied: " + target + u" " + p.rule;
+    case Operation::kThroughLink:
+      return path + u": not copied to " + target + u": " + other +
+             u" is a link, and no copy is written through a link or over one";
+    case Operation::kTooLarge:
+      return path + u": not copied to " + target + u": the copy to folder's file system (" + p.rule +
+             u") holds no file of 4 GiB or more";
+    case Operation::kFolderGone:
+      return path + u": " + Reason(p) + u": the pass stopped there, and no clip was marked after it";
+    case Operation::kNotReached:
+      return path + u": not collected: " + Reason(p);
+    case Operation::kNotRecorded:
+      return path + u": copied, but not marked: its copies could not be recorded in the history: " + Reason(p);
+    case Operation::kHistoryUnread:
+      return path + u": the history cannot be read, so it protects no copy and this pass is not added to it: " +
+             p.rule;
+    case Operation::kKeptRecorded:
+      return path + u": not removed by the clean-up: the history records it (" + p.rule + u")";
+    case Operation::kNameNotRecorded:
+      return path + u": not recorded in the history: its name holds what XML cannot (a byte that is not UTF-8, "
+                    u"or a control character)";
+    case Operation::kOverRecorded:
+      return path + u": " + target + u" holds the copy recorded by " + p.rule +
+             u": it is written only if the clip's bytes are the same";
     case Operation::kCopyIsClip:
       return path + u": not copied: " + target + u" is the clip itself (its folder leads to the clip's own folder)";
     case Operation::kReplacedLink:

@@ -43,6 +43,12 @@ enum class Operation {
   kCopyIsClip,          // the copy's name leads to the clip itself: its folder is the clip's
   kCopyReplaced,        // a later clip of the pass replaces this clip's copy: it is not its own
   kCopyDeleted,         // a later shot's clean-up deletes this clip's int copy
+  kRecordedCopy,        // the history records another clip's copy (or one it cannot compare) at its copy's name
+  kThroughLink,         // a link lies on the way to its copy (`other`): nothing is written through one
+  kTooLarge,            // the destination's file system (`rule`) holds no file of the clip's size
+  kFolderGone,          // the starting folder or the copy to folder is gone: the pass stopped
+  kNotReached,          // a clip the pass did not reach because a folder went (`reason`)
+  kNotRecorded,         // its copies are proven, but could not be recorded in the history: not marked
   // warnings
   kNotAClip,            // a file of a clip folder that is no clip
   kNoClipFolder,        // a handled shot folder without its clip folder
@@ -54,7 +60,11 @@ enum class Operation {
   kLeftover,            // a temporary of an earlier pass that could not be removed
   kReplacedLink,        // the copy's name was a link to the clip: a real copy takes its place
   kCleanUpMoved,        // a failed adl copy moved the clean-up onto another clip's int copy
-  kHistory,             // the destination's history could not be read or added to (`rule` says why)
+  kHistory,             // the destination's history could not be added to (`rule` says why)
+  kHistoryUnread,       // the destination's history cannot be read: it protects nothing (`rule` says why)
+  kKeptRecorded,        // the clean-up leaves a copy the history records (`rule`: its generation)
+  kNameNotRecorded,     // a copy whose name XML cannot hold is left out of the history
+  kOverRecorded,        // (a dry run) a copy goes where the history records one (`rule`: by which)
 };
 
 struct Problem {
@@ -64,7 +74,8 @@ struct Problem {
   std::u16string target;  // the copy or new name concerned, where there is one
   std::u16string other;   // the clip whose copy was replaced
   std::error_code reason; // the system's reason, or one of ours; empty when `rule` says it
-  std::u16string rule;    // the naming rule behind a warning ("fewer than three words")
+  std::u16string rule;    // the naming rule behind a warning ("fewer than three words"), or what
+                          // else the description needs (a history's words, a file system's name)
 };
 
 // One clip and what became of it (kept only when asked for, such as for --json).

@@ -557,29 +557,31 @@ TEST_F(CollectClipsTest, FifoInPlaceOfTheHighestClipMovesTheCleanUpAndSaysSo) {
       << problems[1];
 }
 
-TEST_F(CollectClipsTest, ACopyNamedAsALinkToItsClipIsReplacedByARealCopy) {
+TEST_F(CollectClipsTest, ACopyNamedAsALinkIsNeverWrittenThroughAndASecondNameOfTheClipIsReplaced) {
   AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4"});
   tree.MakeFolder(u"D/ab_cd_adl_ef/video");
   const std::string clip = sys::ToNativeName(tree.Path(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
-  ASSERT_EQ(::symlink(clip.c_str(), sys::ToNativeName(tree.Path(u"D/ab_cd_adl_ef/video/v01_hires.mp4")).c_str()), 0);
+  const std::string link = sys::ToNativeName(tree.Path(u"D/ab_cd_adl_ef/video/v01_hires.mp4"));
+  ASSERT_EQ(::symlink(clip.c_str(), link.c_str()), 0);
   ASSERT_EQ(::link(sys::ToNativeName(tree.Path(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4")).c_str(),
                    sys::ToNativeName(tree.Path(u"D/ab_cd_adl_ef/video/v02_hires.mp4")).c_str()), 0);
   const PassReport report = Pass();
-  EXPECT_EQ(report.outcome, Outcome::kComplete);
-  EXPECT_EQ(report.copiesWritten, 4u);
-  // Real files now, each a copy of its clip; the clips themselves untouched and marked.
-  for (const char16_t* name : {u"v01_hires.mp4", u"v02_hires.mp4"}) {
-    struct stat copy {};
-    ASSERT_EQ(::lstat(sys::ToNativeName(tree.Path(u"D/ab_cd_adl_ef/video/" + std::u16string(name))).c_str(), &copy), 0);
-    EXPECT_TRUE(S_ISREG(copy.st_mode));
-    EXPECT_EQ(copy.st_nlink, 1u);
-  }
-  EXPECT_EQ(tree.ReadFile(u"D/ab_cd_adl_ef/video/v01_hires.mp4"), "ab_cd_ef/v01.mp4");
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 1 of 3 clips could not be copied");
+  EXPECT_EQ(report.copiesWritten, 3u);
+  // The link stays a link to the clip, which keeps its name and bytes.
+  struct stat stat {};
+  ASSERT_EQ(::lstat(link.c_str(), &stat), 0);
+  EXPECT_TRUE(S_ISLNK(stat.st_mode));
+  EXPECT_EQ(tree.ReadFile(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"), "ab_cd_ef/v01.mp4");
+  // A second name of the clip is no copy: a real one takes its place, and the clip is marked.
+  ASSERT_EQ(::lstat(sys::ToNativeName(tree.Path(u"D/ab_cd_adl_ef/video/v02_hires.mp4")).c_str(), &stat), 0);
+  EXPECT_TRUE(S_ISREG(stat.st_mode));
+  EXPECT_EQ(stat.st_nlink, 1u);
   EXPECT_EQ(tree.ReadFile(u"S/ab_cd_ef/MP4 HIGH RES/v02_hires.mp4"), "ab_cd_ef/v02.mp4");
   const std::string video = "<root>/D/ab_cd_adl_ef/video/";
   EXPECT_EQ(Problems(report), (std::vector<std::string>{
-      "warning: <root>/S/ab_cd_ef/MP4 HIGH RES/v01.mp4: " + video +
-          "v01_hires.mp4 was a link to the clip, not a copy: a real copy takes its place",
+      "failure: <root>/S/ab_cd_ef/MP4 HIGH RES/v01.mp4: not copied to " + video + "v01_hires.mp4: " + video +
+          "v01_hires.mp4 is a link, and no copy is written through a link or over one",
       "warning: <root>/S/ab_cd_ef/MP4 HIGH RES/v02.mp4: " + video +
           "v02_hires.mp4 was a link to the clip, not a copy: a real copy takes its place",
   }));

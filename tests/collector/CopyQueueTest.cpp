@@ -31,6 +31,13 @@
 namespace marlowin {
 namespace {
 
+CopyQueue::Mode ModeOf(bool hash, bool prove) {
+  CopyQueue::Mode mode;
+  mode.hash = hash;
+  mode.prove = prove;
+  return mode;
+}
+
 using sys::ByteObserver;
 using sys::FileStatus;
 using testing::TempTree;
@@ -43,7 +50,7 @@ class CopyQueueTest : public ::testing::Test {
 
   std::error_code Copy(const char16_t* from, const char16_t* to, bool verify = true, std::uint64_t* ticket = nullptr) {
     std::uint64_t own = 0;
-    return queue.Copy(tree.Path(from), tree.Path(to), {verify, verify}, nullptr, ticket ? *ticket : own);
+    return queue.Copy(tree.Path(from), tree.Path(to), ModeOf(verify, verify), nullptr, ticket ? *ticket : own);
   }
   std::vector<CopyOutcome> Commit() {
     queue.BeginCommit();
@@ -171,7 +178,7 @@ TEST_F(CopyQueueTest, ProofsSideBySideEachJudgeTheirOwnCopy) {
     sys::ContentHasher hasher;
     hasher.Update(bytes.data(), bytes.size());
     std::uint64_t written = 0, copied = 0;
-    ASSERT_FALSE(queue.Copy(clip, tree.Path(u"adl/" + name + u".mp4"), {true, true}, nullptr, written));
+    ASSERT_FALSE(queue.Copy(clip, tree.Path(u"adl/" + name + u".mp4"), ModeOf(true, true), nullptr, written));
     ASSERT_FALSE(queue.CopyOfQueued(written, tree.Path(u"int/" + name + u".mp4"), true, nullptr, copied));
     expected.push_back({written, false, hasher.Hex()});
     expected.push_back({copied, false, hasher.Hex()});
@@ -213,7 +220,7 @@ TEST_F(CopyQueueTest, CopiesMadeFromACopyShareItsClipsHashOrItsReason) {
     SCOPED_TRACE(clipGone);
     tree.WriteFile(u"clip.mp4", bytes);
     std::uint64_t written = 0, first = 0, second = 0;
-    ASSERT_FALSE(recorded.Copy(tree.Path(u"clip.mp4"), tree.Path(u"adl/a.mp4"), {false, true}, nullptr, written));
+    ASSERT_FALSE(recorded.Copy(tree.Path(u"clip.mp4"), tree.Path(u"adl/a.mp4"), ModeOf(false, true), nullptr, written));
     ASSERT_FALSE(recorded.CopyOfQueued(written, tree.Path(u"int/b.mp4"), true, nullptr, first));
     ASSERT_FALSE(recorded.CopyOfQueued(written, tree.Path(u"int/c.mp4"), true, nullptr, second));
     if (clipGone) {
@@ -328,7 +335,7 @@ TEST_F(CopyQueueTest, ClipThatChangesWhileItIsCopiedIsNotKept) {
   grow.path = sys::ToNativeName(tree.Path(u"src.mp4"));
   for (bool verify : {true, false}) {
     std::uint64_t ticket = 0;
-    EXPECT_EQ(queue.Copy(tree.Path(u"src.mp4"), tree.Path(u"dst.mp4"), {verify, verify}, &grow, ticket),
+    EXPECT_EQ(queue.Copy(tree.Path(u"src.mp4"), tree.Path(u"dst.mp4"), ModeOf(verify, verify), &grow, ticket),
               Errc::kSourceChanged);
   }
   EXPECT_TRUE(Commit().empty());
