@@ -12,7 +12,10 @@ void FoldersMade::MakeOrTidy(const PlanOperation& op, std::uint32_t shot, std::u
       if (made_.empty() || made_.back().shot != shot || made_.back().clip != clip) made_.push_back({shot, clip, 0});
       made_.back().folders |= op.path.ends_with(u"video") ? 2 : 1;
     }
-    if (error && error != std::errc::file_exists) problems_.Add(needed, Operation::kMakeFolder, op.path).reason = error;
+    // A link on the way: the plan has its clips fail, each saying so.
+    if (error && error != std::errc::file_exists && error != Errc::kThroughLink) {
+      problems_.Add(needed, Operation::kMakeFolder, op.path).reason = error;
+    }
   } else if (op.kind == PlanOperation::Kind::kRemoveLeftover) {
     const std::error_code removed = fs_.RemoveLeftover(op.path);
     // One still held belongs to a pass that runs now (elsewhere, on a shared drive).

@@ -138,7 +138,23 @@ Failure PassHistory::ReadChain() {
     history::Result<history::ChainEntry> entry = history::ChainEntryFor(number, name, bytes);
     if (!entry) return entry.failure();
     chain_.generations.push_back(std::move(entry.value()));
+    chainBehind_ = true;
   }
+  return {};
+}
+
+Failure PassHistory::PutChain(const history::Chain& chain) {
+  history::Result<std::string> bytes = history::WriteChain(chain);
+  if (!bytes) return bytes.failure();
+  TemporaryFile file(fs_, folder_);
+  if (std::error_code error = file.Create()) return FileFailure(error, history::kChainFileName);
+  if (std::error_code error = file.Write(bytes.value())) return FileFailure(error, history::kChainFileName);
+  if (std::error_code error = file.Finish()) return FileFailure(error, history::kChainFileName);
+  if (std::error_code error = file.PutInPlace(sys::JoinPath(folder_, history::kChainFileName), hasChain_)) {
+    return FileFailure(error, history::kChainFileName);
+  }
+  hasChain_ = true;
+  chainBehind_ = false;
   return {};
 }
 
@@ -158,6 +174,11 @@ Failure PassHistory::Open(bool keep, RecordedCopies& recorded) {
   if (!history) return history.failure();
 
   if (keep) {
+    // A generation in place that a stopped pass could not list yet is listed now.
+    if (chainBehind_) {
+      if (Failure failure = PutChain(chain_)) return failure;
+      if (std::error_code error = fs_.FlushFolders({folder_})) return FileFailure(error, history::kHistoryFolder);
+    }
     // What stopped passes left: a spool becomes its pass's generation, anything else goes.
     const std::vector<std::u16string> names = names_;
     for (const std::u16string& name : names) {
@@ -330,23 +351,15 @@ Failure PassHistory::WriteGeneration(HistorySpool& spool, bool& written) {
   const std::u16string name = history::GenerationFileName(sequence, sys::FileNameOf(folderName), head.creationDate);
   history::Chain chain = chain_;
   chain.generations.push_back({sequence, name, history::C4IdOfDigest(sha)});
-  history::Result<std::string> chainBytes = history::WriteChain(chain);
-  if (!chainBytes) return chainBytes.failure();
-  TemporaryFile newChain(fs_, folder_);
-  if (std::error_code error = newChain.Create()) return FileFailure(error, history::kChainFileName);
-  if (std::error_code error = newChain.Write(chainBytes.value())) return FileFailure(error, history::kChainFileName);
-  if (std::error_code error = newChain.Finish()) return FileFailure(error, history::kChainFileName);
-
   // The generation in place and on the disk before the chain that lists it.
   const std::u16string generationPath = sys::JoinPath(folder_, name);
-  const std::u16string chainPath = sys::JoinPath(folder_, history::kChainFileName);
   if (std::error_code error = generation.PutInPlace(generationPath, false)) return FileFailure(error, name);
-  std::error_code error = fs_.FlushFolders({folder_});
-  if (!error) error = newChain.PutInPlace(chainPath, hasChain_);
-  if (error) {
+  Failure unlisted = FileFailure(fs_.FlushFolders({folder_}), history::kHistoryFolder);
+  if (!unlisted) unlisted = PutChain(chain);
+  if (unlisted) {
     // Without its entry in the chain the generation goes again: the history is as it was.
     (void)fs_.RemoveFile(generationPath);
-    return FileFailure(error, history::kChainFileName);
+    return unlisted;
   }
   chain_ = std::move(chain);
   hasChain_ = true;

@@ -52,6 +52,8 @@ class PassHistory final : public CopyLog {
 
  private:
   history::Failure ReadChain();
+  // The chain file, written under a temporary name and put in place.
+  history::Failure PutChain(const history::Chain& chain);
   history::Failure Recover(const std::u16string& path);
   history::Failure WriteGeneration(HistorySpool& spool, bool& written);
   bool AlreadyWritten(const SpoolHeader& header);
@@ -70,6 +72,7 @@ class PassHistory final : public CopyLog {
   // The history folder as read at the start and as this pass changes it.
   history::Chain chain_;
   bool hasChain_ = false;
+  bool chainBehind_ = false;     // generations in place that the chain file does not list yet
   std::vector<std::u16string> names_;
   std::map<std::uint64_t, std::pair<sys::FileTime, std::string>> created_;  // by sequence: date, host
 };

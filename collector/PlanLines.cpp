@@ -47,8 +47,11 @@ void PrintPlan(const Plan& plan, const std::function<void(const std::string& lin
   };
   BatchOrder<Marking> batches;
   const auto finish = [] {};
+  // A clip whose copy a later clip replaces (or whose int copy a later shot's clean-up deletes)
+  // keeps its name.
   const auto conclude = [&](const Marking& m) {
-    if (!m.clip->marked) show({PlanOperation::Kind::kMark, plan.MarkedPath(*m.shot, *m.clip), plan.ClipPath(*m.shot, *m.clip)});
+    if (m.clip->marked || m.clip->loses != kNoIndex) return;
+    show({PlanOperation::Kind::kMark, plan.MarkedPath(*m.shot, *m.clip), plan.ClipPath(*m.shot, *m.clip)});
   };
   const auto commit = [&] { show({PlanOperation::Kind::kCommit, {}, {}}); };
   for (const Step& step : plan.steps) {

@@ -174,7 +174,7 @@ std::u16string DescribeProblem(const Problem& p) {
                     u"or a control character)";
     case Operation::kOverRecorded:
       return path + u": " + target + u" holds the copy recorded by " + p.rule +
-             u": it is written only if the clip's bytes are the same";
+             u": the clip is collected only if its bytes are the same";
     case Operation::kCopyIsClip:
       return path + u": not copied: " + target + u" is the clip itself (its folder leads to the clip's own folder)";
     case Operation::kReplacedLink:

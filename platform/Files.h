@@ -93,7 +93,7 @@ bool ListsBefore(std::u16string_view a, std::u16string_view b);
 
 // What the system tells of the volume that holds a folder.
 struct VolumeFacts {
-  std::u16string fileSystem;      // as the system names it ("ext4", "fuse.fusefat", "FAT32"); may be empty
+  std::u16string fileSystem;      // as the system names it ("ext4", "NTFS", "FAT32"; "FAT" on Linux); may be empty
   std::uint64_t largestFile = 0;  // the largest file it can hold; 0 when it sets no limit we know of
   bool stableFileIds = true;      // a file keeps its fileId while it exists (through FUSE it need not)
 };

@@ -393,6 +393,7 @@ std::error_code DescribeVolume(const std::u16string& folder, VolumeFacts& facts)
   facts.stableFileIds = magic != kFuseMagic;
   // FAT keeps a file's size in 32 bits, through the kernel's driver or a FUSE one.
   if (magic == kMsdosMagic || type == "vfat" || type == "msdos" || type == "fuse.fusefat") {
+    facts.fileSystem = u"FAT";
     facts.largestFile = 0xFFFFFFFFull;
   }
   return {};

@@ -283,6 +283,32 @@ TEST_F(CollectClipsTest, FoldersWithTheSameKeyTokensShareTheirAdlAndIntFolders) 
   EXPECT_EQ(tree.Dump(), after);
 }
 
+// With a failure the plan knows (a copy a later shot replaces), the dry run still lists exactly
+// what the pass does: the clip whose copy is replaced is not moved to its marked name.
+TEST_F(CollectClipsTest, FoldersSharingTheirAdlFolderAreListedAsThePassGoesAndEachProblemOnce) {
+  AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v04.mp4"});
+  AddClips(u"ab_cd_x_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4"});
+  std::vector<std::string> planned;
+  PassOptions dry;
+  dry.dryRun = true;
+  dry.onPlan = [&](const Plan& plan) {
+    PrintPlan(plan, [&](const std::string& line) {
+      if (line != "commit") planned.push_back(recorder.ShowLine(line));
+    });
+  };
+  const auto fs = sys::MakeRealFileSystem();
+  const PassReport dryRun = CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"), dry);
+  recorder.Clear();
+  const PassReport report = CollectClips(recorder, tree.Path(u"S"), tree.Path(u"D"));
+  EXPECT_EQ(recorder.Changes(), planned);
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 3 of 7 clips could not be copied");
+  EXPECT_EQ(Problems(report), Problems(dryRun));
+  std::vector<std::string> lines = Problems(report);
+  ASSERT_EQ(lines.size(), 3u);
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(std::unique(lines.begin(), lines.end()), lines.end());
+}
+
 TEST_F(CollectClipsTest, SecondPassRenamesNothingWritesNothingAndLeavesTheSameTree) {
   AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v04_hires.mp4"});
   Pass();
@@ -621,6 +647,74 @@ TEST_F(CollectClipsTest, AfterAnUnverifiedPassOnABadDiskAVerifiedRerunSaysWhatIt
                                     u". 1 copy written and verified, 3 already in place and not read again.");
   // The new int copy is made from the clip, not from the adl copy that differs from it.
   EXPECT_EQ(tree.ReadFile(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"), "ab_cd_ef/v02.mp4");
+}
+
+// Links planted in the destination: an adl folder, a video folder and an int folder that lead
+// out of it, and a history folder that does. Nothing is written through any of them, their clips
+// say so and keep their names, and the rest is collected.
+TEST_F(CollectClipsTest, LinksInTheDestinationAreNeverWrittenThrough) {
+  AddClips(u"ab_cd_ef", {u"v01.mp4"});
+  AddClips(u"gh_ij_kl", {u"v01.mp4"});
+  AddClips(u"mn_op_qr", {u"v01.mp4", u"v02.mp4", u"v03.mp4"});
+  AddClips(u"st_uv_wx", {u"v01.mp4"});
+  for (const char16_t* folder : {u"outside/adl", u"outside/video", u"outside/int", u"outside/ascmhl"}) tree.MakeFolder(folder);
+  tree.MakeFolder(u"D/gh_ij_adl_kl");
+  const auto plant = [&](const char16_t* target, const char16_t* link) {
+    ASSERT_EQ(::symlink(sys::ToNativeName(tree.Path(target)).c_str(), sys::ToNativeName(tree.Path(link)).c_str()), 0);
+  };
+  plant(u"outside/adl", u"D/ab_cd_adl_ef");
+  plant(u"outside/video", u"D/gh_ij_adl_kl/video");
+  plant(u"outside/int", u"D/mn_op_int_qr__m02");
+  plant(u"outside/ascmhl", u"D/ascmhl");
+  PassOptions options;
+  options.keepHistory = true;
+  const PassReport report = Pass(options);
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 3 of 6 clips could not be copied");
+  EXPECT_EQ(tree.Dump(u"outside"), "adl/\nascmhl/\nint/\nvideo/\n");
+  const std::vector<std::string> problems = Problems(report);
+  ASSERT_GE(problems.size(), 4u);
+  EXPECT_EQ(problems[0], "failure: <root>/S/ab_cd_ef/MP4 HIGH RES/v01.mp4: not copied to "
+                         "<root>/D/ab_cd_adl_ef/video/v01_hires.mp4: <root>/D/ab_cd_adl_ef is a link, and no copy is "
+                         "written through a link or over one");
+  EXPECT_EQ(problems[1], "failure: <root>/S/gh_ij_kl/MP4 HIGH RES/v01.mp4: not copied to "
+                         "<root>/D/gh_ij_adl_kl/video/v01_hires.mp4: <root>/D/gh_ij_adl_kl/video is a link, and no "
+                         "copy is written through a link or over one");
+  EXPECT_EQ(problems[2], "failure: <root>/S/mn_op_qr/MP4 HIGH RES/v02.mp4: not copied to "
+                         "<root>/D/mn_op_int_qr__m02/video/v02_hires.mp4: <root>/D/mn_op_int_qr__m02 is a link, and "
+                         "no copy is written through a link or over one");
+  EXPECT_NE(problems[3].find("<root>/D/ascmhl: the history cannot be read, so it protects no copy"), std::string::npos)
+      << problems[3];
+  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
+  EXPECT_TRUE(tree.Exists(u"S/gh_ij_kl/MP4 HIGH RES/v01.mp4"));
+  EXPECT_TRUE(tree.Exists(u"S/mn_op_qr/MP4 HIGH RES/v02.mp4"));
+  EXPECT_TRUE(tree.Exists(u"S/mn_op_qr/MP4 HIGH RES/v03_hires.mp4"));
+  EXPECT_TRUE(tree.Exists(u"S/st_uv_wx/MP4 HIGH RES/v01_hires.mp4"));
+}
+
+// A clip that grows after its copy was made (a camera still writing), before its batch is proven:
+// it keeps its name, and the next pass collects it whole.
+TEST_F(CollectClipsTest, AClipAppendedToAfterItsCopyIsNotMarkedAndTheNextPassCollectsItWhole) {
+  AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4"});
+  bool appended = false;
+  recorder.before = [&](const std::string& call) {
+    // The batch's flush comes after every copy of it was made and checked.
+    if (appended || call.rfind("flush-volume ", 0) != 0) return;
+    appended = true;
+    tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4", "ab_cd_ef/v02.mp4" + std::string(4096, 'x'));
+  };
+  const PassReport report = Pass();
+  ASSERT_TRUE(appended);
+  const std::string clips = "<root>/S/ab_cd_ef/MP4 HIGH RES/";
+  EXPECT_EQ(Problems(report), (std::vector<std::string>{
+      "failure: " + clips + "v02.mp4: copied, but not marked as " + clips + "v02_hires.mp4: it changed while being collected",
+  }));
+  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4"));
+  recorder.before = [](const std::string&) {};
+  EXPECT_EQ(Pass().outcome, Outcome::kComplete);
+  const std::string whole = "ab_cd_ef/v02.mp4" + std::string(4096, 'x');
+  EXPECT_EQ(tree.ReadFile(u"S/ab_cd_ef/MP4 HIGH RES/v02_hires.mp4"), whole);
+  EXPECT_EQ(tree.ReadFile(u"D/ab_cd_adl_ef/video/v02_hires.mp4"), whole);
+  EXPECT_EQ(tree.ReadFile(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"), whole);
 }
 
 TEST_F(CollectClipsTest, NamesThatAreNotUtf8GoThroughThePass) {

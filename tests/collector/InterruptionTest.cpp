@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,9 @@
 #include <unistd.h>
 #endif
 
+#include "collector/CheckTree.h"
 #include "collector/CollectClips.h"
+#include "history/HistoryFolder.h"
 #include "platform/NativeName.h"
 #include "tests/support/Process.h"
 #include "tests/support/RecordingFileSystem.h"
@@ -37,12 +40,51 @@ void MakeShoot(const TempTree& tree) {
   tree.MakeFolder(u"D");
 }
 
-std::string CleanTree() {
+PassOptions WithHistory() {
+  PassOptions options;
+  options.keepHistory = true;
+  return options;
+}
+
+std::string CleanTree(const PassOptions& options = {}) {
   TempTree tree;
   MakeShoot(tree);
   const auto fs = sys::MakeRealFileSystem();
-  EXPECT_EQ(CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D")).outcome, Outcome::kComplete);
+  EXPECT_EQ(CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"), options).outcome, Outcome::kComplete);
   return tree.Dump();
+}
+
+// A tree's dump without its history folder, whose names hold the time of each pass (the lines of
+// a file's text in the dump follow its name).
+std::string WithoutHistory(const std::string& dump) {
+  std::string kept;
+  bool history = false;
+  for (std::size_t start = 0, end; start < dump.size(); start = end + 1) {
+    end = dump.find('\n', start);
+    const std::string line = dump.substr(start, end - start + 1);
+    if (line.starts_with("D/") || line.starts_with("S/")) history = line.starts_with("D/ascmhl/");
+    if (!history) kept += line;
+  }
+  return kept;
+}
+
+// The history after a rerun: whole, recording every copy in the tree (the check proves each and
+// finds none unrecorded), and each path's first entry an original one, as the trade's tools want.
+void ExpectWholeHistory(const TempTree& tree, long step) {
+  const auto fs = sys::MakeRealFileSystem();
+  const TreeCheck check = CheckTree(*fs, tree.Path(u"D"));
+  EXPECT_EQ(check.outcome, CheckOutcome::kProven) << "step " << step << ": " << sys::ToDisplay(CheckOutcomeLine(check));
+  EXPECT_EQ(check.Warnings(), 0u) << "step " << step << ": " << tree.Dump(u"D");
+  history::Result<history::History> read = history::ReadHistoryFolder(*fs, tree.Path(u"D"));
+  ASSERT_TRUE(read) << "step " << step;
+  std::set<std::u16string> seen;
+  for (const history::RecordedGeneration& generation : read.value().generations) {
+    for (const history::HashEntry& entry : generation.generation.hashes) {
+      if (seen.insert(entry.path).second) {
+        EXPECT_EQ(entry.action, history::HashAction::kOriginal) << "step " << step << ": " << sys::ToDisplay(entry.path);
+      }
+    }
+  }
 }
 
 // Counts the steps of a pass (every file-system call and every question whether to stop) and
@@ -74,7 +116,7 @@ TEST(KilledPassChild, RunsUntilKilled) {
   testing::RecordingFileSystem recorder(sys::FromNativeName(root));
   StepCounter counter(std::atol(at), [] { testing::KillThisProcess(); });
   recorder.before = [&](const std::string&) { counter.Step(); };
-  PassOptions options;
+  PassOptions options = WithHistory();
   options.observer = &counter;
   options.batchCopies = 3;  // several commits in a small pass
   const std::u16string folder = sys::FromNativeName(root) + sys::kPathSeparator;
@@ -83,8 +125,10 @@ TEST(KilledPassChild, RunsUntilKilled) {
   EXPECT_NE(report.outcome, Outcome::kCancelled);
 }
 
-TEST(KilledPass, AtEveryStepThenRunAgainGivesTheCleanTreeAndNoTemporary) {
-  const std::string clean = CleanTree();
+// Killed at every step, between the marks and the history too: one rerun leaves the tree of one
+// clean pass, and every copy of every marked clip recorded.
+TEST(KilledPass, AtEveryStepThenRunAgainGivesTheCleanTreeAWholeHistoryAndNoTemporary) {
+  const std::string clean = WithoutHistory(CleanTree(WithHistory()));
   long hungAt = 0;
   for (long at = 1;; ++at) {
     TempTree tree;
@@ -95,9 +139,13 @@ TEST(KilledPass, AtEveryStepThenRunAgainGivesTheCleanTreeAndNoTemporary) {
     const bool ended = result.out.find("pass ended after") != std::string::npos;
     ASSERT_TRUE(ended || result.status != 0) << "step " << at << ": " << result.out << result.err;
     const auto fs = sys::MakeRealFileSystem();
-    const PassReport rerun = CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"));
+    const PassReport rerun = CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"), WithHistory());
     EXPECT_EQ(rerun.outcome, Outcome::kComplete) << "killed at step " << at;
-    ASSERT_EQ(tree.Dump(), clean) << "killed at step " << at;
+    ASSERT_EQ(WithoutHistory(tree.Dump()), clean) << "killed at step " << at;
+    for (const std::u16string& name : tree.Names(u"D/ascmhl")) {
+      ASSERT_FALSE(sys::IsTemporaryName(name)) << "killed at step " << at << ": " << sys::ToDisplay(name);
+    }
+    ExpectWholeHistory(tree, at);
     if (ended) break;
     ASSERT_LT(at, 500) << "the pass never ended";
     if (result.timedOut) {

@@ -6,11 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <tuple>
 #include <utility>
 
+#include "collector/CheckTree.h"
 #include "collector/CollectClips.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
@@ -206,6 +208,139 @@ TEST_F(RealFaults, ExfatCardThroughFuse) {
   if (loop) ::pclose(loop);
   if (card.loop_.empty()) GTEST_SKIP() << "no loop device can be set up here";
   CardPassMarksEveryClipAndNeverReplaces(*this, tree, card, "mount.exfat-fuse " + card.loop_ + " " + Quote(tree.Path(u"card")));
+}
+
+// The destination is a disk of its own (an ext4 image through a loop device) that goes away in
+// the middle of a pass, as a desktop unmounts a drive whose cable was pulled (`umount -l`): at
+// each of several moments. Nothing lands beneath the mount point, no clip is marked after it, the
+// message says the copy to folder is gone and names every clip not collected, and with the disk
+// back a rerun completes and the whole history passes its check.
+TEST_F(RealFaults, ADestinationUnmountedMidPassGetsNothingMoreAndMarksNothingMore) {
+  if (!Have("mkfs.ext4") || !Have("losetup")) GTEST_SKIP() << "needs mkfs.ext4 (e2fsprogs) and losetup";
+  for (int unmountAfter : {1, 3, 5, 8}) {
+    SCOPED_TRACE("unmounted after copy " + std::to_string(unmountAfter));
+    TempTree shoot;
+    for (const char16_t* shot : {u"ab_cd_ef", u"gh_ij_kl", u"mn_op_qr"}) {
+      for (const char16_t* name : {u"v01.mp4", u"v02.mp4", u"v03.mp4"}) {
+        shoot.WriteFile(std::u16string(u"S/") + shot + u"/MP4 HIGH RES/" + name,
+                        std::string(1 << 20, static_cast<char>('a' + unmountAfter)) + sys::ToDisplay(shot));
+      }
+    }
+    shoot.MakeFolder(u"D");
+    const std::string image = Quote(shoot.Path(u"disk.img"));
+    const std::string point = Quote(shoot.Path(u"D"));
+    ASSERT_EQ(Shell("truncate -s 64M " + image + " && mkfs.ext4 -q -F " + image), 0);
+    Mount disk(shoot.Path(u"D"));
+    if (!disk.Run("mount -o loop " + image + " " + point)) GTEST_SKIP() << "cannot mount a loop device here";
+
+    testing::RecordingFileSystem recorder(shoot.Root());
+    int copies = 0;
+    recorder.after = [&](const std::string& call) {
+      if (call.rfind("kernel-copy ", 0) == 0 && ++copies == unmountAfter) Shell("umount -l " + point);
+    };
+    PassOptions options;
+    options.keepHistory = true;
+    options.batchCopies = 2;  // marks between the copies
+    const PassReport report = CollectClips(recorder, shoot.Path(u"S"), shoot.Path(u"D"), options);
+    EXPECT_EQ(shoot.Dump(u"D"), "") << "written beneath the mount point";
+    ASSERT_EQ(report.outcome, Outcome::kIncomplete);
+    ASSERT_FALSE(report.problems.empty());
+    EXPECT_EQ(DescribeProblem(report.problems[0]).rfind(shoot.Path(u"D") + u": the copy to folder is gone", 0), 0u)
+        << sys::ToDisplay(DescribeProblem(report.problems[0]));
+    // Each clip is marked, or named with the reason it is not.
+    std::size_t marked = 0;
+    for (const char16_t* shot : {u"ab_cd_ef", u"gh_ij_kl", u"mn_op_qr"}) {
+      for (const char16_t* clip : {u"v01", u"v02", u"v03"}) {
+        const std::u16string folder = std::u16string(u"S/") + shot + u"/MP4 HIGH RES/";
+        if (shoot.Exists(folder + clip + u"_hires.mp4")) {
+          ++marked;
+          continue;
+        }
+        const std::u16string path = shoot.Path(folder + clip + u".mp4");
+        EXPECT_TRUE(std::any_of(report.problems.begin(), report.problems.end(),
+                                [&](const Problem& p) { return p.failure && p.path == path; }))
+            << sys::ToDisplay(path);
+      }
+    }
+    EXPECT_EQ(report.clipsMarked, marked);
+    EXPECT_EQ(report.clipsFailed, 9 - marked);
+
+    // The disk back: what was marked has its copies there, and the rerun completes the rest.
+    ASSERT_TRUE(disk.Run("mount -o loop " + image + " " + point));
+    const auto fs = sys::MakeRealFileSystem();
+    PassOptions rerun;
+    rerun.keepHistory = true;
+    const PassReport after = CollectClips(*fs, shoot.Path(u"S"), shoot.Path(u"D"), rerun);
+    EXPECT_EQ(after.outcome, Outcome::kComplete) << sys::ToDisplay(MessageText(after));
+    EXPECT_EQ(after.copiesWritten + after.copiesProven + after.copiesInPlace, 12u);  // 3 adl and 1 int a shot
+    const TreeCheck check = CheckTree(*fs, shoot.Path(u"D"));
+    EXPECT_EQ(check.outcome, CheckOutcome::kProven) << sys::ToDisplay(CheckOutcomeLine(check));
+    EXPECT_EQ(check.Warnings(), 0u);
+  }
+}
+
+// A clip of 4 GiB or more cannot lie on a FAT32 card: it fails before anything is written, with
+// the reason, and the other clips are collected.
+TEST_F(RealFaults, AClipTooLargeForAFat32DestinationFailsBeforeAnythingIsWritten) {
+  if (!Have("fusefat") || !Have("mkfs.vfat") || ::access("/dev/fuse", F_OK) != 0) {
+    GTEST_SKIP() << "needs fusefat, mkfs.vfat (dosfstools) and /dev/fuse";
+  }
+  const std::string image = sys::ToNativeName(tree.Path(u"card.img"));
+  ASSERT_EQ(Shell("truncate -s 64M " + image + " && mkfs.vfat -F 32 " + image), 0);
+  tree.MakeFolder(u"card");
+  Mount card(tree.Path(u"card"));
+  ASSERT_TRUE(card.Run("fusefat -o rw+ " + image + " " + Quote(tree.Path(u"card"))));
+  tree.MakeFolder(u"card/D");
+  tree.WriteSparseFile(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4", 4ull << 30);
+  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4", "two");
+  const auto fs = sys::MakeRealFileSystem();
+  const PassReport report = CollectClips(*fs, tree.Path(u"S"), tree.Path(u"card/D"));
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 1 of 2 clips could not be copied");
+  ASSERT_EQ(report.Failures(), 1u);
+  EXPECT_EQ(DescribeProblem(report.problems[0]),
+            tree.Path(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4") + u": not copied to " +
+                tree.Path(u"card/D/ab_cd_adl_ef/video/v01_hires.mp4") +
+                u": the copy to folder's file system (FAT) holds no file of 4 GiB or more");
+  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
+  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02_hires.mp4"));
+  EXPECT_EQ(tree.Names(u"card/D/ab_cd_adl_ef/video"), (std::vector<std::u16string>{u"v02_hires.mp4"}));
+}
+
+// The destination turns read-only once the copies are in place and recorded, before the
+// generation is written: the pass is complete and says the history waits for the next pass, what
+// it spooled stays on the disk, and the next pass (the disk writable again) writes it.
+TEST_F(RealFaults, AHistoryThatCannotBeWrittenAtTheEndIsWrittenByTheNextPass) {
+  Clips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4"});
+  tree.MakeFolder(u"D");
+  Mount disk(tree.Path(u"D"));
+  const std::string d = Quote(tree.Path(u"D"));
+  if (!disk.Run("mount --bind " + d + " " + d)) GTEST_SKIP() << "cannot make a bind mount here";
+  testing::RecordingFileSystem recorder(tree.Root());
+  int temporaries = 0;
+  recorder.before = [&](const std::string& call) {
+    // The first temporary of the history folder is the pass's spool, the second its generation.
+    if (call == "create-temporary <root>/D/ascmhl" && ++temporaries == 2) Shell("mount -o remount,bind,ro " + d);
+  };
+  PassOptions options;
+  options.keepHistory = true;
+  const PassReport report = CollectClips(recorder, tree.Path(u"S"), tree.Path(u"D"), options);
+  ASSERT_EQ(temporaries, 2);
+  EXPECT_EQ(report.outcome, Outcome::kComplete);
+  EXPECT_EQ(report.clipsMarked, 3u);
+  ASSERT_EQ(report.problems.size(), 1u);
+  const std::u16string line = DescribeProblem(report.problems[0]);
+  EXPECT_NE(line.find(u"history not updated: "), std::u16string::npos) << sys::ToDisplay(line);
+  EXPECT_TRUE(line.ends_with(u"; the next pass to this folder records its copies")) << sys::ToDisplay(line);
+
+  ASSERT_EQ(Shell("mount -o remount,bind,rw " + d), 0);
+  const auto fs = sys::MakeRealFileSystem();
+  EXPECT_EQ(CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"), options).outcome, Outcome::kComplete);
+  const std::vector<std::u16string> history = tree.Names(u"D/ascmhl");
+  ASSERT_EQ(history.size(), 2u) << tree.Dump(u"D/ascmhl");
+  EXPECT_TRUE(history[0].starts_with(u"0001_D_"));
+  const TreeCheck check = CheckTree(*fs, tree.Path(u"D"));
+  EXPECT_EQ(check.outcome, CheckOutcome::kProven) << sys::ToDisplay(CheckOutcomeLine(check));
+  EXPECT_EQ(check.Warnings(), 0u);
 }
 
 // marlowin-collect as an ordinary user (root reads every folder): as "nobody" through setpriv
