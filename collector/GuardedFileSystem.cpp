@@ -97,25 +97,33 @@ std::error_code GuardedFileSystem::After(const std::u16string& path) {
   return CheckHeld(*under);
 }
 
+std::error_code GuardedFileSystem::Failed(const std::u16string& path, std::error_code error) {
+  if (!error || error.category() == MarlowinCategory()) return error;
+  const Held* under = Under(path);
+  if (!under) return error;
+  const std::error_code gone = CheckHeld(*under);
+  return gone ? gone : error;
+}
+
 std::error_code GuardedFileSystem::ListFolder(const std::u16string& folder, std::vector<sys::FolderEntry>& entries) {
   if (const std::error_code error = Before(folder, Links::kWholePath)) return error;
-  return inner_.ListFolder(folder, entries);
+  return Failed(folder, inner_.ListFolder(folder, entries));
 }
 
 std::error_code GuardedFileSystem::OpenForReading(const std::u16string& path, std::unique_ptr<sys::OpenFile>& file) {
   if (const std::error_code error = Before(path, Links::kWholePath)) return error;
-  return inner_.OpenForReading(path, file);
+  return Failed(path, inner_.OpenForReading(path, file));
 }
 
 std::error_code GuardedFileSystem::OpenFromDisk(const std::u16string& path, std::unique_ptr<sys::OpenFile>& file) {
   if (const std::error_code error = Before(path, Links::kWholePath)) return error;
-  return inner_.OpenFromDisk(path, file);
+  return Failed(path, inner_.OpenFromDisk(path, file));
 }
 
 std::error_code GuardedFileSystem::CreateTemporary(const std::u16string& folder, std::u16string& path,
                                                    std::unique_ptr<sys::OpenFile>& file) {
   if (const std::error_code error = Before(folder, Links::kWholePath)) return error;
-  if (const std::error_code error = inner_.CreateTemporary(folder, path, file)) return error;
+  if (const std::error_code error = inner_.CreateTemporary(folder, path, file)) return Failed(folder, error);
   if (const std::error_code gone = After(folder)) {
     (void)file->Close();  // made where the folder is not: taken back
     file.reset();
@@ -128,7 +136,7 @@ std::error_code GuardedFileSystem::CreateTemporary(const std::u16string& folder,
 
 std::error_code GuardedFileSystem::OpenForWriting(const std::u16string& path, std::unique_ptr<sys::OpenFile>& file) {
   if (const std::error_code error = Before(path, Links::kWholePath)) return error;
-  return inner_.OpenForWriting(path, file);
+  return Failed(path, inner_.OpenForWriting(path, file));
 }
 
 std::error_code GuardedFileSystem::CopyToNewFile(const std::u16string& from, const std::u16string& to,
@@ -136,7 +144,10 @@ std::error_code GuardedFileSystem::CopyToNewFile(const std::u16string& from, con
                                                  std::unique_ptr<sys::OpenFile>& file, sys::ContentHasher* hasher) {
   if (const std::error_code error = Before(from, Links::kWholePath)) return error;
   if (const std::error_code error = Before(to, Links::kFoldersOnTheWay)) return error;
-  if (const std::error_code error = inner_.CopyToNewFile(from, to, progress, file, hasher)) return error;
+  if (const std::error_code error = inner_.CopyToNewFile(from, to, progress, file, hasher)) {
+    const std::error_code gone = Failed(from, error);
+    return gone != error ? gone : Failed(to, error);
+  }
   if (const std::error_code gone = After(to)) {
     (void)file->Close();
     file.reset();
@@ -153,41 +164,43 @@ std::error_code GuardedFileSystem::MakeFolder(const std::u16string& path) {
     if (!made) (void)inner_.RemoveEmptyFolder(path);
     return gone;
   }
-  return made;
+  return made == std::errc::file_exists ? made : Failed(path, made);
 }
 
 std::error_code GuardedFileSystem::RenameNoReplace(const std::u16string& from, const std::u16string& to) {
   if (const std::error_code error = Before(from, Links::kFoldersOnTheWay)) return error;
   if (const std::error_code error = Before(to, Links::kFoldersOnTheWay)) return error;
-  return inner_.RenameNoReplace(from, to);
+  const std::error_code error = inner_.RenameNoReplace(from, to);
+  return error == std::errc::file_exists ? error : Failed(from, error);
 }
 
 std::error_code GuardedFileSystem::MoveReplacing(const std::u16string& from, const std::u16string& to) {
   if (const std::error_code error = Before(from, Links::kFoldersOnTheWay)) return error;
   if (const std::error_code error = Before(to, Links::kFoldersOnTheWay)) return error;
-  return inner_.MoveReplacing(from, to);
+  return Failed(to, inner_.MoveReplacing(from, to));
 }
 
 std::error_code GuardedFileSystem::RemoveFile(const std::u16string& path) {
   if (const std::error_code error = Before(path, Links::kFoldersOnTheWay)) return error;
-  return inner_.RemoveFile(path);
+  return Failed(path, inner_.RemoveFile(path));
 }
 
 std::error_code GuardedFileSystem::RemoveEmptyFolder(const std::u16string& path) {
   if (const std::error_code error = Before(path, Links::kFoldersOnTheWay)) return error;
-  return inner_.RemoveEmptyFolder(path);
+  return Failed(path, inner_.RemoveEmptyFolder(path));
 }
 
 std::error_code GuardedFileSystem::RemoveLeftover(const std::u16string& path) {
   if (const std::error_code error = Before(path, Links::kFoldersOnTheWay)) return error;
-  return inner_.RemoveLeftover(path);
+  return Failed(path, inner_.RemoveLeftover(path));
 }
 
 std::error_code GuardedFileSystem::FlushFolders(const std::vector<std::u16string>& folders) {
   for (const std::u16string& folder : folders) {
     if (const std::error_code error = Before(folder, Links::kWholePath)) return error;
   }
-  return inner_.FlushFolders(folders);
+  const std::error_code error = inner_.FlushFolders(folders);
+  return error && !folders.empty() ? Failed(folders.front(), error) : error;
 }
 
 }  // namespace marlowin

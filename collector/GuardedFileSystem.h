@@ -36,11 +36,12 @@ class GuardedFileSystem final : public sys::FileSystem {
   std::error_code Gone() const;
 
   std::error_code ListFolder(const std::u16string& folder, std::vector<sys::FolderEntry>& entries) override;
+  // Looking is not held back; only a look that fails asks whether its folder is still there.
   std::error_code GetStatus(const std::u16string& path, sys::FileStatus& status) override {
-    return inner_.GetStatus(path, status);
+    return Failed(path, inner_.GetStatus(path, status));
   }
   std::error_code GetLinkStatus(const std::u16string& path, sys::FileStatus& status) override {
-    return inner_.GetLinkStatus(path, status);
+    return Failed(path, inner_.GetLinkStatus(path, status));
   }
   std::error_code FreeSpace(const std::u16string& folder, std::uint64_t& bytes) override {
     return inner_.FreeSpace(folder, bytes);
@@ -91,6 +92,9 @@ class GuardedFileSystem final : public sys::FileSystem {
   // After a call that made `path`: empty when the folders are still held; else the reason, and
   // what was made is to be taken back.
   std::error_code After(const std::u16string& path);
+  // A call on `path` that failed: the reason is the folder gone when it is (a disk pulled while a
+  // file of it was being opened says "No such file or directory", not why), else its own.
+  std::error_code Failed(const std::u16string& path, std::error_code error);
   std::error_code CheckHeld(const Held& held);
   std::error_code CheckLinks(const Held& held, const std::u16string& path, Links links);
   const Held* Under(const std::u16string& path) const;

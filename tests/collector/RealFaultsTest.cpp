@@ -36,7 +36,7 @@ class Mount {
   explicit Mount(std::u16string point) : point_(std::move(point)) {}
   ~Mount() {
     if (mounted_) {
-      Shell("fusermount -u " + Quote(point_) + " || umount -l " + Quote(point_));
+      Shell("{ fusermount -u " + Quote(point_) + " || umount -l " + Quote(point_) + "; }");
     }
     if (!loop_.empty()) Shell("losetup -d " + loop_);
   }
@@ -277,6 +277,36 @@ TEST_F(RealFaults, ADestinationUnmountedMidPassGetsNothingMoreAndMarksNothingMor
     EXPECT_EQ(check.outcome, CheckOutcome::kProven) << sys::ToDisplay(CheckOutcomeLine(check));
     EXPECT_EQ(check.Warnings(), 0u);
   }
+}
+
+// The card itself goes away once copies are made, before their clips are marked: no clip is
+// marked after it, and the message says the starting folder is gone.
+TEST_F(RealFaults, AStartingFolderUnmountedMidPassMarksNothingMore) {
+  tree.MakeFolder(u"S");
+  Mount card(tree.Path(u"S"));
+  const std::string s = Quote(tree.Path(u"S"));
+  if (!card.Run("mount -t tmpfs -o size=16m tmpfs " + s)) GTEST_SKIP() << "cannot mount a tmpfs here";
+  Clips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v04.mp4"}, 1 << 20);
+  tree.MakeFolder(u"D");
+  testing::RecordingFileSystem recorder(tree.Root());
+  bool unmounted = false;
+  recorder.before = [&](const std::string& call) {
+    // The first batch's flush: its copies are made, none of its clips marked yet.
+    if (unmounted || call.rfind("flush-volume ", 0) != 0) return;
+    unmounted = true;
+    Shell("umount -l " + s);
+  };
+  PassOptions options;
+  options.batchCopies = 2;
+  const PassReport report = CollectClips(recorder, tree.Path(u"S"), tree.Path(u"D"), options);
+  ASSERT_TRUE(unmounted);
+  EXPECT_EQ(report.clipsMarked, 0u);
+  EXPECT_EQ(OutcomeLine(report), u"video copy incomplete: 4 of 4 clips could not be copied");
+  ASSERT_FALSE(report.problems.empty());
+  EXPECT_EQ(DescribeProblem(report.problems[0]),
+            tree.Path(u"S") + u": the starting folder is gone (its card or disk was removed or unmounted, or another "
+                              u"took its place): the pass stopped there, and no clip was marked after it");
+  for (const Problem* problem : ProblemsInOrder(report)) EXPECT_TRUE(problem->failure) << sys::ToDisplay(DescribeProblem(*problem));
 }
 
 // A clip of 4 GiB or more cannot lie on a FAT32 card: it fails before anything is written, with
