@@ -182,15 +182,28 @@ void CardPassMarksEveryClipAndNeverReplaces(RealFaults& test, TempTree& tree, Mo
   (void)test;
 }
 
-TEST_F(RealFaults, Fat32CardThroughFuse) {
+// A FAT32 image of 64 MiB made in the tree, and the command that mounts it on `card` through
+// its FUSE driver; empty (and the reason) when the tools are missing.
+std::string Fat32Card(TempTree& tree, std::string& missing) {
   if (!Have("fusefat") || !Have("mkfs.vfat") || ::access("/dev/fuse", F_OK) != 0) {
-    GTEST_SKIP() << "needs fusefat, mkfs.vfat (dosfstools) and /dev/fuse";
+    missing = "needs fusefat, mkfs.vfat (dosfstools) and /dev/fuse";
+    return {};
   }
   const std::string image = sys::ToNativeName(tree.Path(u"card.img"));
-  ASSERT_EQ(Shell("truncate -s 64M " + image + " && mkfs.vfat -F 32 " + image), 0);
+  if (Shell("truncate -s 64M " + image + " && mkfs.vfat -F 32 " + image) != 0) {
+    missing = "mkfs.vfat failed";
+    return {};
+  }
   tree.MakeFolder(u"card");
+  return "fusefat -o rw+ " + image + " " + Quote(tree.Path(u"card"));
+}
+
+TEST_F(RealFaults, Fat32CardThroughFuse) {
+  std::string missing;
+  const std::string mount = Fat32Card(tree, missing);
+  if (mount.empty()) GTEST_SKIP() << missing;
   Mount card(tree.Path(u"card"));
-  CardPassMarksEveryClipAndNeverReplaces(*this, tree, card, "fusefat -o rw+ " + image + " " + Quote(tree.Path(u"card")));
+  CardPassMarksEveryClipAndNeverReplaces(*this, tree, card, mount);
 }
 
 TEST_F(RealFaults, ExfatCardThroughFuse) {
@@ -312,14 +325,11 @@ TEST_F(RealFaults, AStartingFolderUnmountedMidPassMarksNothingMore) {
 // A clip of 4 GiB or more cannot lie on a FAT32 card: it fails before anything is written, with
 // the reason, and the other clips are collected.
 TEST_F(RealFaults, AClipTooLargeForAFat32DestinationFailsBeforeAnythingIsWritten) {
-  if (!Have("fusefat") || !Have("mkfs.vfat") || ::access("/dev/fuse", F_OK) != 0) {
-    GTEST_SKIP() << "needs fusefat, mkfs.vfat (dosfstools) and /dev/fuse";
-  }
-  const std::string image = sys::ToNativeName(tree.Path(u"card.img"));
-  ASSERT_EQ(Shell("truncate -s 64M " + image + " && mkfs.vfat -F 32 " + image), 0);
-  tree.MakeFolder(u"card");
+  std::string missing;
+  const std::string mount = Fat32Card(tree, missing);
+  if (mount.empty()) GTEST_SKIP() << missing;
   Mount card(tree.Path(u"card"));
-  ASSERT_TRUE(card.Run("fusefat -o rw+ " + image + " " + Quote(tree.Path(u"card"))));
+  ASSERT_TRUE(card.Run(mount));
   tree.MakeFolder(u"card/D");
   tree.WriteSparseFile(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4", 4ull << 30);
   tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4", "two");
