@@ -405,7 +405,8 @@ std::error_code FoldsCase(const std::u16string& folder, bool& folds) {
 }
 
 std::error_code DescribeVolume(const std::u16string& folder, VolumeFacts& facts) {
-  std::wstring root(MAX_PATH + 1, L'\0');
+  // The volume's root is short, but the call wants room for the whole path it is given.
+  std::wstring root(folder.size() + MAX_PATH + 1, L'\0');
   if (!::GetVolumePathNameW(AsWide(folder), root.data(), static_cast<DWORD>(root.size()))) return LastError();
   root.resize(std::wcslen(root.c_str()));
   wchar_t type[MAX_PATH + 1] = {};
@@ -427,6 +428,11 @@ std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved
   for (;;) {
     const DWORD length = ::GetFinalPathNameByHandleW(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()),
                                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    // A path longer than the buffer: the size it needs, or (Wine) no size and "more data".
+    if (length == 0 && ::GetLastError() == ERROR_MORE_DATA && buffer.size() < 32768) {
+      buffer.resize(buffer.size() * 2);
+      continue;
+    }
     if (length == 0) return LastError();
     if (length < buffer.size()) {
       buffer.resize(length);
