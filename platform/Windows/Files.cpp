@@ -433,6 +433,14 @@ std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved
       buffer.resize(buffer.size() * 2);
       continue;
     }
+    // Wine cannot name a handle's path much past MAX_PATH at all: the full path as given then,
+    // its links not resolved (the folders' file ids still tell one folder from two).
+    if (length == 0 && ::GetLastError() == ERROR_MORE_DATA) {
+      const DWORD full = ::GetFullPathNameW(AsWide(path), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+      if (full == 0 || full >= buffer.size()) return LastError();
+      buffer.resize(full);
+      break;
+    }
     if (length == 0) return LastError();
     if (length < buffer.size()) {
       buffer.resize(length);
