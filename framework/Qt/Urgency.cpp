@@ -20,9 +20,12 @@ std::error_code SetUrgencyHint(QWidget& window) {
   // Qt's own alert marks only a window that is not active; it is all Wayland has.
   QApplication::alert(&window);
 #ifdef MARLOWIN_HAVE_XCB
+  // Asked of any other platform (offscreen, Wayland), Qt hands out the interface all the same,
+  // with no connection behind it.
+  if (QGuiApplication::platformName() != QStringLiteral("xcb")) return {};
   auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11) return {};
-  xcb_connection_t* connection = x11->connection();
+  xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+  if (!connection) return {};
   const auto id = static_cast<xcb_window_t>(window.winId());
   // WM_HINTS as Qt wrote it, nine 32-bit fields: the flags first; the urgency hint is bit 8.
   constexpr std::uint32_t kUrgencyHint = 1u << 8;
