@@ -93,7 +93,9 @@ wanted progress-windows && photograph "$docs/progress-windows.png" \
 if wanted installer-windows; then
   setup=$(ls "$source_dir"/build/packages/marlowin-*-win64-setup.exe | tail -n 1)
   setup_prefix=$(mktemp -d /var/tmp/marlowin-setup-prefix.XXXXXX)
-  photograph "$docs/installer-windows.png" "$source_dir/cmake/wine-run.sh" "$setup_prefix" "$setup"
+  "$source_dir/cmake/wine-run.sh" "$setup_prefix" cmd /c exit >/dev/null 2>&1 || true
+  # It waits for the person: it is ended once photographed.
+  photograph "$docs/installer-windows.png" timeout 20 "$source_dir/cmake/wine-run.sh" "$setup_prefix" "$setup"
   WINEPREFIX="$setup_prefix" wineserver -k 2>/dev/null || true
   rm -rf "$setup_prefix" "$setup_prefix.lock"
 fi
