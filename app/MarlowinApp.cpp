@@ -27,6 +27,10 @@ constexpr std::u16string_view kCheckFolderCaption = u"Select the collected folde
 constexpr std::u16string_view kNoFolderToCheck = u"check not made: no folder chosen";
 constexpr int kNothingChecked = 2;  // as marlowin-collect --check without a folder
 
+// By the exit status of marlowin-collect: 1 not everything was done, 2 nothing was; 130, the
+// person's own stop, is no failure.
+bool Failed(int status) { return status == 1 || status == 2; }
+
 constexpr std::u16string_view kHelp =
     u"usage: marlowin [--check | --help | --version]\n"
     u"\n"
@@ -137,9 +141,8 @@ BOOL CMarlowinApp::InitInstance() {
       const auto began = std::chrono::steady_clock::now();
       const marlowin::PassReport report = CollectClips(startingFolder, destinationFolder);
       const marlowin::SavedReport saved = marlowin::SaveReport(report);
-      const int status = marlowin::ExitStatus(report);
       TellEnd(marlowin::MessageText(report, saved), marlowin::DetailsText(report), marlowin::OutcomeLine(report),
-              marlowin::SummaryLine(report), status == 1 || status == 2, began);
+              marlowin::SummaryLine(report), Failed(marlowin::ExitStatus(report)), began);
       return FALSE;
     }
   }
@@ -163,7 +166,7 @@ void CMarlowinApp::CheckCollectedFolder() {
   const marlowin::SavedReport saved = marlowin::SaveReportText(marlowin::CheckReportFileText(check, started), started);
   m_nExitStatus = marlowin::CheckExitStatus(check);
   TellEnd(marlowin::CheckMessageText(check, saved), marlowin::CheckDetailsText(check), marlowin::CheckOutcomeLine(check),
-          marlowin::CheckSummaryLine(check), m_nExitStatus == 1 || m_nExitStatus == 2, began);
+          marlowin::CheckSummaryLine(check), Failed(m_nExitStatus), began);
 }
 
 marlowin::TreeCheck CMarlowinApp::CheckFolder(const std::u16string& folder) {
