@@ -4,6 +4,8 @@
 #include <string_view>
 #include <utility>
 
+#include "app/CheckMessage.h"
+#include "collector/CheckTree.h"
 #include "collector/CollectClips.h"
 #include "collector/QuotedName.h"
 #include "collector/ReportFile.h"
@@ -21,9 +23,16 @@ constexpr std::u16string_view kMessageCaption = u"Marlowin";
 constexpr std::u16string_view kSettingsStore = u"Local AppWizard-Generated Applications";
 constexpr std::u16string_view kStartingFolderCaption = u"Browse to the starting folder:";
 constexpr std::u16string_view kDestinationFolderCaption = u"Select copy to folder:";
+constexpr std::u16string_view kCheckFolderCaption = u"Select the collected folder to check:";
+constexpr std::u16string_view kNoFolderToCheck = u"check not made: no folder chosen";
+constexpr int kNothingChecked = 2;  // as marlowin-collect --check without a folder
+
+// By the exit status of marlowin-collect: 1 not everything was done, 2 nothing was; 130, the
+// person's own stop, is no failure.
+bool Failed(int status) { return status == 1 || status == 2; }
 
 constexpr std::u16string_view kHelp =
-    u"usage: marlowin [--help | --version]\n"
+    u"usage: marlowin [--check | --help | --version]\n"
     u"\n"
     u"Marlowin gathers the video clips of a shoot into the folder tree the edit works from. It\n"
     u"asks for the starting folder (the shoot) and the destination folder, copies the clips of\n"
@@ -31,9 +40,15 @@ constexpr std::u16string_view kHelp =
     u"copy by reading it back, gives each collected clip its \"_hires\" name, and tells the\n"
     u"outcome in one message.\n"
     u"\n"
+    u"With --check it asks for a collected folder instead, reads back every file its history\n"
+    u"records, and tells in one message whether each is still the file that was proven. The\n"
+    u"exit status is then 0 when every recorded file is proven, 1 when some are not, 2 when\n"
+    u"nothing could be checked, 130 when the check was stopped.\n"
+    u"\n"
     u"marlowin-collect is the same pass on the command line, without a window, for scripts:\n"
     u"  marlowin-collect [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER  (marlowin-collect --help)\n"
     u"\n"
+    u"      --check    check a collected folder against its history\n"
     u"  -h, --help     print this text\n"
     u"      --version  print the version\n";
 
@@ -46,8 +61,8 @@ std::u16string ReportsLine() {
   return u"\nThe whole report of each pass is kept in " + marlowin::QuotedName(folder) + u".\n";
 }
 
-void Tell(std::u16string_view text, std::u16string_view details = {}) {
-  marlowin::sys::ShowMessage(kMessageCaption, text, details);
+void Tell(std::u16string_view text, std::u16string_view details = {}, const marlowin::sys::MessageAttention& attention = {}) {
+  marlowin::sys::ShowMessage(kMessageCaption, text, details, attention);
 }
 
 // A chosen folder that cannot be found: the message, then the folder and the reason.
@@ -72,12 +87,34 @@ std::optional<int> CMarlowinApp::AnswerCommandLine(const std::vector<std::u16str
       return 0;
     }
   }
+  for (const std::u16string& argument : arguments) {
+    if (argument == u"--check") m_bCheck = TRUE;
+  }
   return std::nullopt;
+}
+
+int CMarlowinApp::ExitInstance() {
+  CWinApp::ExitInstance();
+  return m_nExitStatus;
+}
+
+void CMarlowinApp::TellEnd(std::u16string_view text, std::u16string_view details, std::u16string headline,
+                           std::u16string body, bool failed, std::chrono::steady_clock::time_point began) const {
+  marlowin::sys::MessageAttention attention;
+  attention.failed = failed;
+  attention.call = std::chrono::steady_clock::now() - began > std::chrono::seconds(m_nAttentionAfterSeconds);
+  attention.headline = std::move(headline);
+  attention.body = std::move(body);
+  Tell(text, details, attention);
 }
 
 BOOL CMarlowinApp::InitInstance() {
   CWinApp::InitInstance();
   SetRegistryKey(kSettingsStore);
+  if (m_bCheck) {
+    CheckCollectedFolder();
+    return FALSE;
+  }
 
   // One dialog for both choices; the second one starts where the shell starts, not at the
   // first choice.
@@ -101,15 +138,44 @@ BOOL CMarlowinApp::InitInstance() {
       const std::u16string destinationFolder = dialog.m_strChosenPath;
       // Everything the pass did, failures first; the message box shows the first of them, and
       // the report file, which it names when it has no room for them all, holds every one.
+      const auto began = std::chrono::steady_clock::now();
       const marlowin::PassReport report = CollectClips(startingFolder, destinationFolder);
       const marlowin::SavedReport saved = marlowin::SaveReport(report);
-      Tell(marlowin::MessageText(report, saved), marlowin::DetailsText(report));
+      TellEnd(marlowin::MessageText(report, saved), marlowin::DetailsText(report), marlowin::OutcomeLine(report),
+              marlowin::SummaryLine(report), Failed(marlowin::ExitStatus(report)), began);
       return FALSE;
     }
   }
   // A cancelled choice is no failure: the user decided not to copy anything.
   Tell(marlowin::kVideoCopyComplete);
   return FALSE;
+}
+
+void CMarlowinApp::CheckCollectedFolder() {
+  CDirDialog dialog;
+  dialog.m_strCaption = kCheckFolderCaption;
+  if (!dialog.Browse()) {
+    Tell(kNoFolderToCheck);
+    m_nExitStatus = kNothingChecked;
+    return;
+  }
+  // The check looks the folder up itself, and says so when it cannot.
+  const auto began = std::chrono::steady_clock::now();
+  const auto started = std::chrono::system_clock::now();
+  const marlowin::TreeCheck check = CheckFolder(dialog.m_strChosenPath);
+  const marlowin::SavedReport saved = marlowin::SaveReportText(marlowin::CheckReportFileText(check, started), started);
+  m_nExitStatus = marlowin::CheckExitStatus(check);
+  TellEnd(marlowin::CheckMessageText(check, saved), marlowin::CheckDetailsText(check), marlowin::CheckOutcomeLine(check),
+          marlowin::CheckSummaryLine(check), Failed(m_nExitStatus), began);
+}
+
+marlowin::TreeCheck CMarlowinApp::CheckFolder(const std::u16string& folder) {
+  marlowin::TreeCheck check;
+  marlowin::ui::RunWithProgressWindow([&](marlowin::PassObserver& observer) {
+    const auto fileSystem = marlowin::sys::MakeRealFileSystem();
+    check = marlowin::CheckTree(*fileSystem, folder, &observer);
+  });
+  return check;
 }
 
 marlowin::PassReport CMarlowinApp::CollectClips(std::u16string startingFolder, std::u16string destinationFolder) {

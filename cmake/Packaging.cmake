@@ -1,7 +1,9 @@
 # What ships beside the programs (the README, the licence, the manual pages) and the packages
-# CPack makes of an install: on Linux a Debian package, on Windows a .zip to unpack anywhere.
+# CPack makes of an install: on Linux a Debian package, on Windows a .zip to unpack anywhere and
+# an installer for the person who runs it (no administrator rights).
 #   cpack --preset linux     build/packages/marlowin_<version>_amd64.deb
 #   cpack --preset windows   build/packages/marlowin-<version>-win64.zip
+#                            build/packages/marlowin-<version>-win64-setup.exe
 set(MARLOWIN_PACKAGE_MAINTAINER "The Marlowin developers <marlowin@example.org>"
     CACHE STRING "Maintainer of the Debian package: name <address>")
 
@@ -74,10 +76,23 @@ if(NOT DEFINED CPACK_PACKAGE_DIRECTORY)
 endif()
 
 if(WIN32)
-  set(CPACK_GENERATOR ZIP)
+  set(CPACK_GENERATOR ZIP NSIS)
   set(CPACK_PACKAGE_FILE_NAME marlowin-${PROJECT_VERSION}-win64)
-  # One folder, marlowin-<version>-win64, holding the programs, the README and the licence.
+  # The .zip: one folder, marlowin-<version>-win64, holding the programs, the README and the licence.
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  # The installer: the template is our own (packaging/windows/NSIS.template.in), for one person
+  # without administrator rights where CMake's asks for them and for Program Files.
+  list(APPEND CMAKE_MODULE_PATH ${PROJECT_SOURCE_DIR}/packaging/windows)
+  get_property(icon_dir GLOBAL PROPERTY MARLOWIN_ICON_DIR)
+  set(CPACK_NSIS_MUI_ICON ${icon_dir}/marlowin.ico)
+  set(CPACK_NSIS_MUI_UNIICON ${icon_dir}/marlowin.ico)
+  # Per generator, as cpack runs each: the installer's name ends in -setup.exe.
+  set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/packaging/CPackGenerators.cmake)
+  file(WRITE ${CPACK_PROJECT_CONFIG_FILE}
+    "if(CPACK_GENERATOR STREQUAL \"NSIS\")\n"
+    "  set(CPACK_PACKAGE_FILE_NAME marlowin-${PROJECT_VERSION}-win64-setup)\n"
+    "  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)\n"
+    "endif()\n")
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -110,21 +110,29 @@ std::u16string Reason(const std::error_code& error) { return sys::FromNativeName
 
 }  // namespace
 
+std::u16string ReportTimeText(std::chrono::system_clock::time_point moment) {
+  sys::CalendarTime time;
+  return sys::LocalTime(moment, time) ? u"at an unknown time" : Stamp(time, u' ', u':');
+}
+
 std::string ReportFileText(const PassReport& report) {
   std::u16string text = MessageText(report, report.problems.size()) + u"\n\nPass started ";
-  sys::CalendarTime started;
-  text += sys::LocalTime(StartOf(report), started) ? u"at an unknown time" : Stamp(started, u' ', u':');
+  text += ReportTimeText(StartOf(report));
   text += u", from " + QuotedName(report.startingFolder) + u" to " + QuotedName(report.destinationFolder) + u".\n";
   return sys::ToDisplay(text);
 }
 
 SavedReport SaveReport(const PassReport& report, const std::u16string& folder, std::size_t keep) {
+  return SaveReportText(ReportFileText(report), StartOf(report), folder, keep);
+}
+
+SavedReport SaveReportText(const std::string& text, std::chrono::system_clock::time_point moment,
+                           const std::u16string& folder, std::size_t keep) {
   SavedReport saved;
   sys::CalendarTime started;
-  if ((saved.error = sys::LocalTime(StartOf(report), started))) return saved;
+  if ((saved.error = sys::LocalTime(moment, started))) return saved;
   if ((saved.error = MakeFolders(folder))) return saved;
   const std::u16string stem = folder + sys::kPathSeparator + Stamp(started, u'_', u'-');
-  const std::string text = ReportFileText(report);
   for (int number = 1; number <= 1000; ++number) {
     const std::u16string path = stem + (number == 1 ? u"" : u"_" + Digits(number, 1)) + std::u16string(kExtension);
     saved.error = WriteNewFile(path, text);
@@ -138,18 +146,24 @@ SavedReport SaveReport(const PassReport& report, const std::u16string& folder, s
   return saved;
 }
 
-SavedReport SaveReport(const PassReport& report) {
+SavedReport SaveReport(const PassReport& report) { return SaveReportText(ReportFileText(report), StartOf(report)); }
+
+SavedReport SaveReportText(const std::string& text, std::chrono::system_clock::time_point started) {
   std::u16string folder;
   if (const std::error_code error = sys::ReportsFolder(folder)) return {{}, error, {}};
-  return SaveReport(report, folder);
+  return SaveReportText(text, started, folder);
+}
+
+std::u16string SavedReportLines(const SavedReport& saved, bool unshown) {
+  if (saved.error) return u"\n\nreport not saved: " + Reason(saved.error);
+  std::u16string text;
+  if (unshown) text += u"\n\nThe whole report: " + QuotedName(saved.path);
+  if (saved.pruneError) text += u"\n\nolder reports not removed: " + Reason(saved.pruneError);
+  return text;
 }
 
 std::u16string MessageText(const PassReport& report, const SavedReport& saved, std::size_t maxProblems) {
-  std::u16string text = MessageText(report, maxProblems);
-  if (saved.error) return text + u"\n\nreport not saved: " + Reason(saved.error);
-  if (report.problems.size() > maxProblems) text += u"\n\nThe whole report: " + QuotedName(saved.path);
-  if (saved.pruneError) text += u"\n\nolder reports not removed: " + Reason(saved.pruneError);
-  return text;
+  return MessageText(report, maxProblems) + SavedReportLines(saved, report.problems.size() > maxProblems);
 }
 
 }  // namespace marlowin

@@ -2,6 +2,7 @@
 
 // The whole report of a pass, kept as a text file in the user's records folder, so that it can
 // be read after the message is gone: every problem, also those the message has no room for.
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <system_error>
@@ -31,6 +32,20 @@ SavedReport SaveReport(const PassReport& report, const std::u16string& folder, s
 
 // The same into the user's reports folder (sys::ReportsFolder).
 SavedReport SaveReport(const PassReport& report);
+
+// Any report's file (a pass's, a check's): `text`, in UTF-8, written and pruned as SaveReport
+// does, named by `started`.
+SavedReport SaveReportText(const std::string& text, std::chrono::system_clock::time_point started,
+                           const std::u16string& folder, std::size_t keep = kReportsKept);
+SavedReport SaveReportText(const std::string& text, std::chrono::system_clock::time_point started);
+
+// The moment in local time as a report tells it, "2024-05-03 21:14:07", or "at an unknown time".
+std::u16string ReportTimeText(std::chrono::system_clock::time_point moment);
+
+// What a message says of its saved report, after two line breaks: "The whole report: PATH" when
+// `unshown` (the message has no room for every problem), "report not saved: REASON", "older
+// reports not removed: REASON"; empty when there is nothing to say.
+std::u16string SavedReportLines(const SavedReport& saved, bool unshown);
 
 // The program's one message once the report is saved: MessageText, then "The whole report:
 // PATH" when the message has no room for every problem, or "report not saved: REASON" when

@@ -1,7 +1,8 @@
-# cmake -DBUILD=... -DPREFIX=... -DFILES="a;b" [-DDESKTOP_ENTRY=... -DVALIDATE=...] -P InstallCheck.cmake
+# cmake -DBUILD=... -DPREFIX=... -DFILES="a;b" [-DDESKTOP_ENTRY=... -DVALIDATE=... -DACTIONS=...] -P InstallCheck.cmake
 # Installs the build into PREFIX and checks that each of FILES is there. With DESKTOP_ENTRY (the
 # installed menu entry, relative to PREFIX), VALIDATE (desktop-file-validate) must accept it, and
-# its program and its icon (every hicolor size and the scalable one) must be installed.
+# its programs and its icon (every hicolor size and the scalable one) must be installed, and it must
+# have an action for each command of ACTIONS ("marlowin --check").
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX} RESULT_VARIABLE result OUTPUT_QUIET)
 if(NOT result EQUAL 0)
@@ -20,12 +21,21 @@ if(DESKTOP_ENTRY)
     message(FATAL_ERROR "desktop-file-validate ${DESKTOP_ENTRY}:\n${out}")
   endif()
   file(STRINGS ${entry} icon REGEX "^Icon=")
-  file(STRINGS ${entry} exec REGEX "^Exec=")
   string(REGEX REPLACE "^Icon=" "" icon "${icon}")
-  string(REGEX REPLACE "^Exec=([^ ]*).*" "\\1" exec "${exec}")
-  if(NOT EXISTS ${PREFIX}/bin/${exec})
-    message(FATAL_ERROR "the menu entry starts '${exec}', which is not installed in bin/")
-  endif()
+  # The entry's own command and each of its actions'.
+  file(STRINGS ${entry} commands REGEX "^Exec=")
+  foreach(command IN LISTS commands)
+    string(REGEX REPLACE "^Exec=([^ ]*).*" "\\1" exec "${command}")
+    if(NOT EXISTS ${PREFIX}/bin/${exec})
+      message(FATAL_ERROR "the menu entry starts '${exec}', which is not installed in bin/")
+    endif()
+  endforeach()
+  foreach(action IN LISTS ACTIONS)
+    file(STRINGS ${entry} found REGEX "^Exec=${action}$")
+    if(NOT found)
+      message(FATAL_ERROR "the menu entry has no action 'Exec=${action}'")
+    endif()
+  endforeach()
   set(themes ${PREFIX}/share/icons/hicolor)
   foreach(size 16 22 24 32 48 64 128 256)
     if(NOT EXISTS ${themes}/${size}x${size}/apps/${icon}.png)

@@ -23,6 +23,8 @@
 #include <thread>
 
 #include "collector/ProgressMeter.h"
+#include "framework/Qt/DesktopBus.h"
+#include "ui/ProgressSigns.h"
 
 namespace marlowin::ui {
 namespace {
@@ -151,7 +153,11 @@ class ProgressDialog final : public QDialog {
     bytes_->setText(Q(meter_.BytesText()));
     speed_->setText(Q(meter_.SpeedText()));
     timeLeft_->setText(shared_.stop ? QString() : Q(meter_.TimeLeftText()));
+    ShowOutside(TaskbarProgressOf(meter_, shared_.stop));
   }
+
+  // The launcher entry no longer shows the work.
+  void ClearOutside() { ShowOutside({}); }
 
  protected:
   // Closing the window is Cancel; it stays until the work has returned.
@@ -162,6 +168,19 @@ class ProgressDialog final : public QDialog {
   void reject() override { RequestStop(); }  // Esc
 
  private:
+  // The title carries the share done, for a taskbar that shows no bar; the launcher entry
+  // shows it as a bar where the desktop has one. Told on a change of the whole percent or the
+  // state only: the bus is not to be flooded ten times a second.
+  void ShowOutside(const sys::TaskbarProgress& progress) {
+    const QString title = Q(ProgressTitle(meter_));
+    if (title != windowTitle()) setWindowTitle(title);
+    const auto percent = [](const sys::TaskbarProgress& p) { return p.total ? 100ull * p.done / p.total : 0ull; };
+    if (progress.state == shown_.state && percent(progress) == percent(shown_)) return;
+    shown_ = progress;
+    // A courtesy of the desktop: without a launcher that listens, the window shows it all.
+    (void)sys::ShowLauncherProgress(progress);
+  }
+
   void RequestStop() {
     shared_.stop = true;
     cancel_->setEnabled(false);
@@ -178,6 +197,7 @@ class ProgressDialog final : public QDialog {
   QLabel* bytes_;
   QLabel* speed_;
   QPushButton* cancel_;
+  sys::TaskbarProgress shown_;  // as the launcher entry was last told
 };
 
 }  // namespace
@@ -236,6 +256,7 @@ void RunWithProgressWindow(const std::function<void(marlowin::PassObserver&)>& w
     refresh.start(kRefreshMs);
     loop.exec();
     refresh.stop();
+    dialog.ClearOutside();
     dialog.hide();
   }
   worker.join();

@@ -9,11 +9,14 @@
 #include <shlobj.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include "collector/ProgressMeter.h"
+#include "framework/Windows/TaskbarButton.h"
 #include "platform/Console.h"
 #include "platform/WideString.h"
+#include "ui/ProgressSigns.h"
 
 namespace marlowin::ui {
 namespace {
@@ -41,13 +44,17 @@ class ShellProgress final : public PassObserver {
 
   bool StopRequested() override {
     OpenWhenDue(Clock::now());
-    if (dialog_ && dialog_->HasUserCancelled()) cancelled_ = true;
+    if (dialog_ && dialog_->HasUserCancelled() && !cancelled_) {
+      cancelled_ = true;
+      ShowOnTaskbar();
+    }
     return cancelled_;
   }
 
   // Closes the dialog; it is gone when this returns.
   void Close() {
     if (!dialog_) return;
+    taskbar_.reset();
     dialog_->StopProgressDialog();
     dialog_->Release();
     dialog_ = nullptr;
@@ -69,7 +76,26 @@ class ShellProgress final : public PassObserver {
       return;
     }
     dialog_ = dialog;
+    // The shell's dialog is the program's window on the taskbar while the work runs.
+    IOleWindow* window = nullptr;
+    HWND handle = nullptr;
+    if (SUCCEEDED(dialog->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&window)))) {
+      if (FAILED(window->GetWindow(&handle))) handle = nullptr;
+      window->Release();
+    }
+    if (handle) taskbar_ = std::make_unique<sys::TaskbarButton>(handle);
     Refresh(now);
+  }
+
+  // Told on a change of the whole percent or the state only: each call reaches Explorer.
+  void ShowOnTaskbar() {
+    if (!taskbar_) return;
+    const sys::TaskbarProgress progress = TaskbarProgressOf(meter_, cancelled_);
+    const auto percent = [](const sys::TaskbarProgress& p) { return p.total ? 100ull * p.done / p.total : 0ull; };
+    if (progress.state == shown_.state && percent(progress) == percent(shown_)) return;
+    // A courtesy of the taskbar: where it cannot show the bar, the dialog shows it all the same;
+    // the state is given again on the next change.
+    if (!taskbar_->Show(progress)) shown_ = progress;
   }
 
   void SetLine(DWORD line, std::u16string& shown, const std::u16string& text) {
@@ -81,6 +107,7 @@ class ShellProgress final : public PassObserver {
 
   void Refresh(Clock::time_point now) {
     lastRefresh_ = now;
+    ShowOnTaskbar();
     if (cancelled_) return;  // the shell shows its cancel message now
     // The shot folder and the clip ("harbour_dawn_wide/v03.mp4"), or what the pass is doing:
     // looking for clips, or reading the copies back ("Verifying ...").
@@ -97,6 +124,8 @@ class ShellProgress final : public PassObserver {
   Clock::time_point lastRefresh_{};
   ProgressMeter meter_;
   IProgressDialog* dialog_ = nullptr;
+  std::unique_ptr<sys::TaskbarButton> taskbar_;  // the dialog's button, while it is up
+  sys::TaskbarProgress shown_;                    // as the button was last told
   bool tried_ = false;
   bool cancelled_ = false;
   std::u16string line1_, line2_;  // as shown

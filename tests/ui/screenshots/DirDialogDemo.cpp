@@ -1,6 +1,6 @@
 // Opens the folder browser as the program's run does, so that it can be looked at or
-// photographed: dir-dialog-demo [START_FOLDER [SECONDS]]. After SECONDS (default 10) it is
-// cancelled; a confirmed folder is printed.
+// photographed: dir-dialog-demo [START_FOLDER [SECONDS [CAPTION]]]. After SECONDS (default 10)
+// it is cancelled; a confirmed folder is printed. The caption is the first choice's unless given.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
   Platform platform(argc, argv, seconds > 0 ? seconds : 10);
 
   CDirDialog dialog;
-  dialog.m_strCaption = u"Browse to the starting folder:";
+  dialog.m_strCaption = argc > 3 ? marlowin::sys::FromNativeName(argv[3]) : u"Browse to the starting folder:";
   if (argc > 1) dialog.m_strStartSelection = marlowin::sys::FromNativeName(argv[1]);
   if (!dialog.Browse()) {
     std::puts("no folder chosen");

@@ -1,10 +1,13 @@
 #!/bin/sh
-# Photographs both folder browsers and both progress windows on a virtual screen with a window
-# manager, for the docs:
+# Photographs both folder browsers and both progress windows, the check's folder browser and
+# message, a notification and the Windows installer on a virtual screen with a window manager,
+# for the docs:
 #   tests/ui/screenshots/take-screenshots.sh LINUX_BUILD WINDOWS_BUILD [SHOT...]
-# SHOT is dir-dialog-qt, dir-dialog-windows, progress-qt or progress-windows; all of them when
-# none is named. Needs xvfb-run, openbox, ImageMagick's import and Wine, and the demo programs
-# of both builds (marlowin_dirdialog_demo, marlowin_progress_demo).
+# SHOT is dir-dialog-qt, dir-dialog-windows, progress-qt, progress-windows, check-dialog-qt,
+# check-message-qt, notification-qt or installer-windows; all of them when none is named. Needs
+# xvfb-run, openbox, ImageMagick's import, Wine, dbus-run-session and dunst (the notification
+# service), the demo programs of both builds (marlowin_dirdialog_demo, marlowin_progress_demo,
+# marlowin_check_message_demo) and the installer (cpack --preset windows).
 set -eu
 delay=
 here=$(cd "$(dirname "$0")" && pwd)
@@ -12,7 +15,7 @@ source_dir=$(cd "$here/../../.." && pwd)
 linux_build=$(cd "$1" && pwd)
 windows_build=$(cd "$2" && pwd)
 shift 2
-shots=${*:-dir-dialog-qt dir-dialog-windows progress-qt progress-windows}
+shots=${*:-dir-dialog-qt dir-dialog-windows progress-qt progress-windows check-dialog-qt check-message-qt notification-qt installer-windows}
 wanted() { case " $shots " in *" $1 "*) return 0 ;; *) return 1 ;; esac; }
 docs=$source_dir/docs
 mkdir -p "$docs"
@@ -51,12 +54,34 @@ wanted dir-dialog-qt && QT_QPA_PLATFORM=xcb photograph "$docs/dir-dialog-qt.png"
 wanted progress-qt && QT_QPA_PLATFORM=xcb photograph "$docs/progress-qt.png" \
   "$linux_build/tests/ui/marlowin_progress_demo" 10
 
+# The check's one folder choice, at a collected folder.
+mkdir -p "$shoot/home/Collected/harbour_dawn_adl_wide/video" "$shoot/home/Collected/ascmhl"
+wanted check-dialog-qt && QT_QPA_PLATFORM=xcb photograph "$docs/check-dialog-qt.png" \
+  env HOME="$shoot/home" "$linux_build/tests/ui/marlowin_dirdialog_demo" "$shoot/home/Collected" 10 \
+  "Select the collected folder to check:"
+# The check's message for a collected folder with a copy missing, one changed and one unrecorded.
+# Made in a folder of a short name, which the message shows.
+footage=/tmp/Footage
+mkdir -p "$footage"
+trap 'rm -rf "$shoot" "$footage"' EXIT
+wanted check-message-qt && QT_QPA_PLATFORM=xcb photograph "$docs/check-message-qt.png" \
+  "$linux_build/tests/ui/marlowin_check_message_demo" 10 --plain "$footage"
+# The same after long work, on a session bus of its own with dunst as the notification service:
+# only the notification, in the screen's top right corner, is kept.
+if wanted notification-qt; then
+  QT_QPA_PLATFORM=xcb photograph "$docs/notification-qt.png" dbus-run-session -- sh -c '
+    dunst >/dev/null 2>&1 &
+    sleep 1
+    "$0" 10 --attention "$1"' "$linux_build/tests/ui/marlowin_check_message_demo" "$footage"
+  convert "$docs/notification-qt.png" -gravity NorthEast -crop 336x124+0+0 +repage "$docs/notification-qt.png"
+fi
+
 # The Windows program gets the same tree on its C: drive, near the top of the shell's tree.
 prefix=$windows_build/wineprefix
 "$source_dir/cmake/wine-run.sh" "$prefix" cmd /c exit >/dev/null 2>&1 || true
 rm -rf "$prefix/drive_c/Shoots"
 cp -r "$shoot/Shoots" "$prefix/drive_c/Shoots"
-trap 'rm -rf "$shoot" "$prefix/drive_c/Shoots"' EXIT
+trap 'rm -rf "$shoot" "$footage" "$prefix/drive_c/Shoots"' EXIT
 wine_path='C:\Shoots\gh_ij_kl'
 wanted dir-dialog-windows && photograph "$docs/dir-dialog-windows.png" \
   "$source_dir/cmake/wine-run.sh" "$prefix" "$windows_build/tests/ui/marlowin_dirdialog_demo.exe" "$wine_path" 12
@@ -64,6 +89,16 @@ wanted dir-dialog-windows && photograph "$docs/dir-dialog-windows.png" \
 delay=10
 wanted progress-windows && photograph "$docs/progress-windows.png" \
   "$source_dir/cmake/wine-run.sh" "$prefix" "$windows_build/tests/ui/marlowin_progress_demo.exe" 16
+# The installer's first page, in a prefix of its own: nothing installed there before.
+if wanted installer-windows; then
+  setup=$(ls "$source_dir"/build/packages/marlowin-*-win64-setup.exe | tail -n 1)
+  setup_prefix=$(mktemp -d /var/tmp/marlowin-setup-prefix.XXXXXX)
+  "$source_dir/cmake/wine-run.sh" "$setup_prefix" cmd /c exit >/dev/null 2>&1 || true
+  # It waits for the person: it is ended once photographed.
+  photograph "$docs/installer-windows.png" timeout 20 "$source_dir/cmake/wine-run.sh" "$setup_prefix" "$setup"
+  WINEPREFIX="$setup_prefix" wineserver -k 2>/dev/null || true
+  rm -rf "$setup_prefix" "$setup_prefix.lock"
+fi
 delay=
 
 # The window is in the middle of the screen: keep that part.

@@ -1,0 +1,20 @@
+#pragma once
+
+// What the progress window shows of the work outside itself: the share done in its title, and
+// the state its taskbar button (or launcher entry) is given.
+#include <string>
+
+#include "collector/ProgressMeter.h"
+#include "framework/TaskbarProgress.h"
+
+namespace marlowin::ui {
+
+// Busy while the pass looks for clips, the share of the bytes while it copies and proves them
+// (paused once the person has asked it to stop), nothing when it is done.
+sys::TaskbarProgress TaskbarProgressOf(const ProgressMeter& meter, bool stopping);
+
+// "37% - Marlowin" once the share is known, "Marlowin" before: a taskbar entry without a bar of
+// its own shows the title.
+std::u16string ProgressTitle(const ProgressMeter& meter);
+
+}  // namespace marlowin::ui
