@@ -5,10 +5,10 @@
 #include <utility>
 
 #include "app/CheckMessage.h"
-#include "collector/CheckTree.h"
-#include "collector/CollectClips.h"
-#include "collector/QuotedName.h"
-#include "collector/ReportFile.h"
+#include "collector/check/CheckTree.h"
+#include "collector/pass/CollectClips.h"
+#include "collector/report/QuotedName.h"
+#include "collector/report/ReportFile.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "framework/MessageBox.h"
@@ -55,20 +55,20 @@ constexpr std::u16string_view kHelp =
 // Where the reports of passes are kept, for the help's last line.
 std::u16string ReportsLine() {
   std::u16string folder;
-  if (const std::error_code error = marlowin::sys::ReportsFolder(folder)) {
-    return u"\nThe reports of passes cannot be kept: " + marlowin::sys::FromNativeName(marlowin::sys::Describe(error)) + u"\n";
+  if (const std::error_code error = marlowin::platform::ReportsFolder(folder)) {
+    return u"\nThe reports of passes cannot be kept: " + marlowin::platform::FromNativeName(marlowin::platform::Describe(error)) + u"\n";
   }
-  return u"\nThe whole report of each pass is kept in " + marlowin::QuotedName(folder) + u".\n";
+  return u"\nThe whole report of each pass is kept in " + marlowin::report::QuotedName(folder) + u".\n";
 }
 
-void Tell(std::u16string_view text, std::u16string_view details = {}, const marlowin::sys::MessageAttention& attention = {}) {
-  marlowin::sys::ShowMessage(kMessageCaption, text, details, attention);
+void Tell(std::u16string_view text, std::u16string_view details = {}, const marlowin::framework::MessageAttention& attention = {}) {
+  marlowin::framework::ShowMessage(kMessageCaption, text, details, attention);
 }
 
 // A chosen folder that cannot be found: the message, then the folder and the reason.
 void TellNotFound(std::u16string_view message, const std::u16string& path, std::error_code reason) {
-  Tell(std::u16string(message) + u"\n\n" + marlowin::QuotedName(path) + u": " +
-       marlowin::sys::FromNativeName(marlowin::sys::Describe(reason)));
+  Tell(std::u16string(message) + u"\n\n" + marlowin::report::QuotedName(path) + u": " +
+       marlowin::platform::FromNativeName(marlowin::platform::Describe(reason)));
 }
 
 }  // namespace
@@ -83,7 +83,7 @@ std::optional<int> CMarlowinApp::AnswerCommandLine(const std::vector<std::u16str
       return 0;
     }
     if (argument == u"--version") {
-      AfxPrintToCommandLine(kMessageCaption, u"marlowin " + marlowin::sys::FromNativeName(MARLOWIN_VERSION) + u"\n");
+      AfxPrintToCommandLine(kMessageCaption, u"marlowin " + marlowin::platform::FromNativeName(MARLOWIN_VERSION) + u"\n");
       return 0;
     }
   }
@@ -100,7 +100,7 @@ int CMarlowinApp::ExitInstance() {
 
 void CMarlowinApp::TellEnd(std::u16string_view text, std::u16string_view details, std::u16string headline,
                            std::u16string body, bool failed, std::chrono::steady_clock::time_point began) const {
-  marlowin::sys::MessageAttention attention;
+  marlowin::framework::MessageAttention attention;
   attention.failed = failed;
   attention.call = std::chrono::steady_clock::now() - began > std::chrono::seconds(m_nAttentionAfterSeconds);
   attention.headline = std::move(headline);
@@ -123,31 +123,31 @@ BOOL CMarlowinApp::InitInstance() {
   if (dialog.Browse()) {
     // The exact path is looked up: no pattern, so a name with wildcard characters is taken
     // literally, and a drive's root folder counts as found.
-    if (const std::error_code error = marlowin::sys::LookUp(dialog.m_strChosenPath)) {
-      TellNotFound(marlowin::kStartingPathNotAccessible, dialog.m_strChosenPath, error);
+    if (const std::error_code error = marlowin::platform::LookUp(dialog.m_strChosenPath)) {
+      TellNotFound(marlowin::report::kStartingPathNotAccessible, dialog.m_strChosenPath, error);
       return FALSE;
     }
     const std::u16string startingFolder = dialog.m_strChosenPath;
 
     dialog.m_strCaption = kDestinationFolderCaption;
     if (dialog.Browse()) {
-      if (const std::error_code error = marlowin::sys::LookUp(dialog.m_strChosenPath)) {
-        TellNotFound(marlowin::kCopyToPathNotAccessible, dialog.m_strChosenPath, error);
+      if (const std::error_code error = marlowin::platform::LookUp(dialog.m_strChosenPath)) {
+        TellNotFound(marlowin::report::kCopyToPathNotAccessible, dialog.m_strChosenPath, error);
         return FALSE;
       }
       const std::u16string destinationFolder = dialog.m_strChosenPath;
       // Everything the pass did, failures first; the message box shows the first of them, and
       // the report file, which it names when it has no room for them all, holds every one.
       const auto began = std::chrono::steady_clock::now();
-      const marlowin::PassReport report = CollectClips(startingFolder, destinationFolder);
-      const marlowin::SavedReport saved = marlowin::SaveReport(report);
-      TellEnd(marlowin::MessageText(report, saved), marlowin::DetailsText(report), marlowin::OutcomeLine(report),
-              marlowin::SummaryLine(report), Failed(marlowin::ExitStatus(report)), began);
+      const marlowin::report::PassReport report = CollectClips(startingFolder, destinationFolder);
+      const marlowin::report::SavedReport saved = marlowin::report::SaveReport(report);
+      TellEnd(marlowin::report::MessageText(report, saved), marlowin::report::DetailsText(report), marlowin::report::OutcomeLine(report),
+              marlowin::report::SummaryLine(report), Failed(marlowin::report::ExitStatus(report)), began);
       return FALSE;
     }
   }
   // A cancelled choice is no failure: the user decided not to copy anything.
-  Tell(marlowin::kVideoCopyComplete);
+  Tell(marlowin::report::kVideoCopyComplete);
   return FALSE;
 }
 
@@ -162,33 +162,33 @@ void CMarlowinApp::CheckCollectedFolder() {
   // The check looks the folder up itself, and says so when it cannot.
   const auto began = std::chrono::steady_clock::now();
   const auto started = std::chrono::system_clock::now();
-  const marlowin::TreeCheck check = CheckFolder(dialog.m_strChosenPath);
-  const marlowin::SavedReport saved = marlowin::SaveReportText(marlowin::CheckReportFileText(check, started), started);
-  m_nExitStatus = marlowin::CheckExitStatus(check);
-  TellEnd(marlowin::CheckMessageText(check, saved), marlowin::CheckDetailsText(check), marlowin::CheckOutcomeLine(check),
-          marlowin::CheckSummaryLine(check), Failed(m_nExitStatus), began);
+  const marlowin::check::TreeCheck check = CheckFolder(dialog.m_strChosenPath);
+  const marlowin::report::SavedReport saved = marlowin::report::SaveReportText(marlowin::CheckReportFileText(check, started), started);
+  m_nExitStatus = marlowin::check::CheckExitStatus(check);
+  TellEnd(marlowin::CheckMessageText(check, saved), marlowin::CheckDetailsText(check), marlowin::check::CheckOutcomeLine(check),
+          marlowin::check::CheckSummaryLine(check), Failed(m_nExitStatus), began);
 }
 
-marlowin::TreeCheck CMarlowinApp::CheckFolder(const std::u16string& folder) {
-  marlowin::TreeCheck check;
-  marlowin::ui::RunWithProgressWindow([&](marlowin::PassObserver& observer) {
-    const auto fileSystem = marlowin::sys::MakeRealFileSystem();
-    check = marlowin::CheckTree(*fileSystem, folder, &observer);
+marlowin::check::TreeCheck CMarlowinApp::CheckFolder(const std::u16string& folder) {
+  marlowin::check::TreeCheck check;
+  marlowin::ui::RunWithProgressWindow([&](marlowin::report::PassObserver& observer) {
+    const auto fileSystem = marlowin::platform::MakeRealFileSystem();
+    check = marlowin::check::CheckTree(*fileSystem, folder, &observer);
   });
   return check;
 }
 
-marlowin::PassReport CMarlowinApp::CollectClips(std::u16string startingFolder, std::u16string destinationFolder) {
-  marlowin::PassReport report;
+marlowin::report::PassReport CMarlowinApp::CollectClips(std::u16string startingFolder, std::u16string destinationFolder) {
+  marlowin::report::PassReport report;
   const auto started = std::chrono::system_clock::now();
   // A pass of more than a second shows its progress, with Cancel; the window closes before
   // the one message box.
-  marlowin::ui::RunWithProgressWindow([&](marlowin::PassObserver& observer) {
-    const auto fileSystem = marlowin::sys::MakeRealFileSystem();
-    marlowin::PassOptions options;
+  marlowin::ui::RunWithProgressWindow([&](marlowin::report::PassObserver& observer) {
+    const auto fileSystem = marlowin::platform::MakeRealFileSystem();
+    marlowin::pass::PassOptions options;
     options.observer = &observer;
     options.keepHistory = true;  // the lasting proof of every pass, in the destination folder
-    report = marlowin::CollectClips(*fileSystem, std::move(startingFolder), std::move(destinationFolder), options);
+    report = marlowin::pass::CollectClips(*fileSystem, std::move(startingFolder), std::move(destinationFolder), options);
   });
   if (report.started == std::chrono::system_clock::time_point{}) report.started = started;  // names its file
   return report;

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "collector/CheckTree.h"
-#include "collector/Report.h"
+#include "collector/check/CheckTree.h"
+#include "collector/report/Report.h"
 #include "framework/WinApp.h"
 
 // The application. Its start-up is the program's whole run: two folder choices, one
@@ -33,10 +33,10 @@ class CMarlowinApp : public CWinApp {
 
   // One collection pass from the starting folder into the destination folder, shown while it
   // runs, and what it did.
-  marlowin::PassReport CollectClips(std::u16string startingFolder, std::u16string destinationFolder);
+  marlowin::report::PassReport CollectClips(std::u16string startingFolder, std::u16string destinationFolder);
 
   // The check of a collected folder against its history, shown while it runs.
-  marlowin::TreeCheck CheckFolder(const std::u16string& folder);
+  marlowin::check::TreeCheck CheckFolder(const std::u16string& folder);
 
   BOOL m_bCheck = FALSE;            // the run is the check of a collected folder
   int m_nExitStatus = 0;            // what ExitInstance returns

@@ -11,7 +11,7 @@ namespace marlowin {
 // marlowin-collect --check FOLDER: the check of a collected tree against its history, as lines
 // (the outcome and a summary on stdout, each failure and warning on stderr) or as JSON, with a
 // progress line on a terminal unless `quiet`. The exit status is CheckExitStatus.
-int RunCheckCommand(const std::u16string& folder, bool json, bool quiet, sys::FileSystem& fs, std::ostream& out,
+int RunCheckCommand(const std::u16string& folder, bool json, bool quiet, platform::FileSystem& fs, std::ostream& out,
                     std::ostream& err, const CommandConsole& console);
 
 }  // namespace marlowin

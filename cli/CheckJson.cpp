@@ -11,38 +11,38 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-std::string Text(std::u16string_view text) { return sys::ToDisplay(text); }
+std::string Text(std::u16string_view text) { return platform::ToDisplay(text); }
 
-const char* OutcomeName(CheckOutcome outcome) {
+const char* OutcomeName(check::CheckOutcome outcome) {
   switch (outcome) {
-    case CheckOutcome::kProven: return "proven";
-    case CheckOutcome::kNotProven: return "not proven";
-    case CheckOutcome::kNoHistory: return "no history";
-    case CheckOutcome::kHistoryUnreadable: return "history not readable";
-    case CheckOutcome::kFolderMissing: return "folder not accessible";
-    case CheckOutcome::kCancelled: return "cancelled";
+    case check::CheckOutcome::kProven: return "proven";
+    case check::CheckOutcome::kNotProven: return "not proven";
+    case check::CheckOutcome::kNoHistory: return "no history";
+    case check::CheckOutcome::kHistoryUnreadable: return "history not readable";
+    case check::CheckOutcome::kFolderMissing: return "folder not accessible";
+    case check::CheckOutcome::kCancelled: return "cancelled";
   }
   return "";
 }
 
-const char* VerdictName(FileVerdict verdict) {
+const char* VerdictName(check::FileVerdict verdict) {
   switch (verdict) {
-    case FileVerdict::kProven: return "proven";
-    case FileVerdict::kMissing: return "missing";
-    case FileVerdict::kChanged: return "changed";
-    case FileVerdict::kUnreadable: return "unreadable";
-    case FileVerdict::kRefused: return "refused";
-    case FileVerdict::kThroughLink: return "link";
-    case FileVerdict::kNoHash: return "no hash";
-    case FileVerdict::kNotChecked: return "not checked";
-    case FileVerdict::kUnrecorded: return "unrecorded";
-    case FileVerdict::kUnlisted: return "unlisted";
+    case check::FileVerdict::kProven: return "proven";
+    case check::FileVerdict::kMissing: return "missing";
+    case check::FileVerdict::kChanged: return "changed";
+    case check::FileVerdict::kUnreadable: return "unreadable";
+    case check::FileVerdict::kRefused: return "refused";
+    case check::FileVerdict::kThroughLink: return "link";
+    case check::FileVerdict::kNoHash: return "no hash";
+    case check::FileVerdict::kNotChecked: return "not checked";
+    case check::FileVerdict::kUnrecorded: return "unrecorded";
+    case check::FileVerdict::kUnlisted: return "unlisted";
   }
   return "";
 }
 
 json Reason(const std::error_code& reason) {
-  return {{"reason", sys::Describe(reason)},
+  return {{"reason", platform::Describe(reason)},
           {"code", std::string(reason.category().name()) + ":" + std::to_string(reason.value())}};
 }
 
@@ -53,12 +53,12 @@ json OrNull(const std::optional<T>& value) {
 
 json OrNull(const std::string& text) { return text.empty() ? json() : json(text); }
 
-json FileJson(const TreeCheck& check, const CheckedFile& file, bool problem) {
+json FileJson(const check::TreeCheck& check, const check::CheckedFile& file, bool problem) {
   json item;
   if (problem) item["kind"] = file.IsFailure() ? "failure" : "warning";
   item["path"] = Text(file.path);
   item["verdict"] = VerdictName(file.verdict);
-  if (problem) item["message"] = Text(DescribeCheckedFile(check, file));
+  if (problem) item["message"] = Text(check::DescribeCheckedFile(check, file));
   if (!file.IsWarning()) {
     item["generation"] = file.sequence;
     item["recorded"] = {{"size", OrNull(file.recordedSize)}, {"xxh128", OrNull(file.recordedHash)}};
@@ -70,25 +70,25 @@ json FileJson(const TreeCheck& check, const CheckedFile& file, bool problem) {
 
 }  // namespace
 
-std::string ToJson(const TreeCheck& check) {
+std::string ToJson(const check::TreeCheck& check) {
   json problems = json::array();
   json files = json::array();
-  for (const CheckedFile& file : check.files) {
-    if (file.verdict != FileVerdict::kProven) problems.push_back(FileJson(check, file, true));
+  for (const check::CheckedFile& file : check.files) {
+    if (file.verdict != check::FileVerdict::kProven) problems.push_back(FileJson(check, file, true));
     if (!file.IsWarning()) files.push_back(FileJson(check, file, false));
   }
   json object = {
       {"outcome", OutcomeName(check.outcome)},
-      {"message", Text(CheckOutcomeLine(check))},
-      {"summary", Text(CheckSummaryLine(check))},
+      {"message", Text(check::CheckOutcomeLine(check))},
+      {"summary", Text(check::CheckSummaryLine(check))},
       {"folder", Text(check.folder)},
       {"generations", check.generations},
       {"counts",
        {{"filesRecorded", check.Recorded()},
-        {"filesProven", check.Count(FileVerdict::kProven)},
-        {"filesMissing", check.Count(FileVerdict::kMissing)},
-        {"filesChanged", check.Count(FileVerdict::kChanged)},
-        {"filesUnrecorded", check.Count(FileVerdict::kUnrecorded)},
+        {"filesProven", check.Count(check::FileVerdict::kProven)},
+        {"filesMissing", check.Count(check::FileVerdict::kMissing)},
+        {"filesChanged", check.Count(check::FileVerdict::kChanged)},
+        {"filesUnrecorded", check.Count(check::FileVerdict::kUnrecorded)},
         {"bytesRead", check.bytesRead},
         {"failures", check.Failures()},
         {"warnings", check.Warnings()}}},
@@ -100,7 +100,7 @@ std::string ToJson(const TreeCheck& check) {
   }
   object["problems"] = std::move(problems);
   object["files"] = std::move(files);
-  object["exitStatus"] = CheckExitStatus(check);
+  object["exitStatus"] = check::CheckExitStatus(check);
   // Names that are not UTF-8 are shown with U+FFFD in their place.
   return object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
 }

@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "collector/CheckTree.h"
+#include "collector/check/CheckTree.h"
 
 namespace marlowin {
 
 // The whole check as one JSON object, for scripts: the outcome, the counts, each failure and
 // warning with its reason, and every recorded file with what was recorded and found.
-std::string ToJson(const TreeCheck& check);
+std::string ToJson(const check::TreeCheck& check);
 
 }  // namespace marlowin

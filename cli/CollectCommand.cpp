@@ -8,10 +8,10 @@
 #include "cli/ReportJson.h"
 #include "cli/StopFlag.h"
 #include "cli/TerminalProgress.h"
-#include "collector/CollectClips.h"
-#include "collector/PlanLines.h"
-#include "collector/QuotedName.h"
-#include "collector/ReportFile.h"
+#include "collector/pass/CollectClips.h"
+#include "collector/plan/PlanLines.h"
+#include "collector/report/QuotedName.h"
+#include "collector/report/ReportFile.h"
 #include "platform/Console.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
@@ -69,8 +69,8 @@ struct Options {
 
 // An argument as the person typed it, in single quotes ('--fast'), escaped when it needs it.
 std::string Argument(std::u16string_view argument) {
-  const std::u16string quoted = QuotedName(argument, u"'");
-  return sys::ToDisplay(quoted.starts_with(u'\'') ? quoted : u"'" + quoted + u"'");
+  const std::u16string quoted = report::QuotedName(argument, u"'");
+  return platform::ToDisplay(quoted.starts_with(u'\'') ? quoted : u"'" + quoted + u"'");
 }
 
 // What is wrong with the arguments, in one line, and where to read more.
@@ -87,28 +87,28 @@ std::string WhatIsWrongWithTheFolders(const std::vector<std::u16string>& folders
   return extra;
 }
 
-void PrintProblems(const PassReport& report, std::ostream& err) {
-  for (const Problem* problem : ProblemsInOrder(report)) {
-    err << "marlowin-collect: " << sys::ToDisplay(DescribeProblem(*problem)) << "\n";
+void PrintProblems(const report::PassReport& report, std::ostream& err) {
+  for (const report::Problem* problem : report::ProblemsInOrder(report)) {
+    err << "marlowin-collect: " << platform::ToDisplay(report::DescribeProblem(*problem)) << "\n";
   }
 }
 
-void PrintReport(const PassReport& report, const SavedReport& saved, std::ostream& out, std::ostream& err,
+void PrintReport(const report::PassReport& report, const report::SavedReport& saved, std::ostream& out, std::ostream& err,
                  bool json) {
   if (json) {
     out << ToJson(report, &saved) << "\n";
     return;
   }
-  out << sys::ToDisplay(OutcomeLine(report)) << "\n" << sys::ToDisplay(SummaryLine(report)) << "\n";
+  out << platform::ToDisplay(report::OutcomeLine(report)) << "\n" << platform::ToDisplay(report::SummaryLine(report)) << "\n";
   PrintProblems(report, err);
   // Every problem is printed above; the file is only news when it is missing.
-  if (saved.error) err << "marlowin-collect: report not saved: " << sys::Describe(saved.error) << "\n";
-  if (saved.pruneError) err << "marlowin-collect: older reports not removed: " << sys::Describe(saved.pruneError) << "\n";
+  if (saved.error) err << "marlowin-collect: report not saved: " << platform::Describe(saved.error) << "\n";
+  if (saved.pruneError) err << "marlowin-collect: older reports not removed: " << platform::Describe(saved.pruneError) << "\n";
 }
 
 }  // namespace
 
-int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSystem& fs,
+int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::FileSystem& fs,
                       std::ostream& out, std::ostream& err, const CommandConsole& console) {
   Options options;
   bool optionsEnded = false;
@@ -156,31 +156,31 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSys
   StopFlag stop(&stopFlag);
   std::optional<TerminalProgress> progressLine;
   if (console.stderrIsTerminal && !options.quiet && !options.dryRun) progressLine.emplace(err, console.columns, stopFlag);
-  PassOptions passOptions;
+  pass::PassOptions passOptions;
   passOptions.verify = options.verify;
   passOptions.recordClips = options.json;
   passOptions.keepHistory = options.history;
-  passOptions.observer = progressLine ? static_cast<PassObserver*>(&*progressLine) : &stop;
-  const sys::KeepAwake awake;  // a long copy must not be cut by sleep
+  passOptions.observer = progressLine ? static_cast<report::PassObserver*>(&*progressLine) : &stop;
+  const platform::KeepAwake awake;  // a long copy must not be cut by sleep
   if (options.dryRun) {
     // The plan, one operation a line, and what the plan knows on stderr; nothing is changed.
     passOptions.dryRun = true;
-    passOptions.onPlan = [&out](const Plan& plan) { PrintPlan(plan, [&out](const std::string& line) { out << line << "\n"; }); };
-    const PassReport report = CollectClips(fs, options.folders[0], options.folders[1], passOptions);
-    if (report.outcome != Outcome::kComplete && report.outcome != Outcome::kIncomplete) {
-      out << sys::ToDisplay(OutcomeLine(report)) << "\n";
+    passOptions.onPlan = [&out](const plan::Plan& plan) { plan::PrintPlan(plan, [&out](const std::string& line) { out << line << "\n"; }); };
+    const report::PassReport report = pass::CollectClips(fs, options.folders[0], options.folders[1], passOptions);
+    if (report.outcome != report::Outcome::kComplete && report.outcome != report::Outcome::kIncomplete) {
+      out << platform::ToDisplay(report::OutcomeLine(report)) << "\n";
     }
     PrintProblems(report, err);
-    return ExitStatus(report);
+    return report::ExitStatus(report);
   }
   const auto started = std::chrono::system_clock::now();
-  PassReport report = CollectClips(fs, options.folders[0], options.folders[1], passOptions);
+  report::PassReport report = pass::CollectClips(fs, options.folders[0], options.folders[1], passOptions);
   if (report.started == std::chrono::system_clock::time_point{}) report.started = started;  // names its file
   if (progressLine) progressLine->Finish();
   // Kept for later like the program's; a dry run changes nothing, not even the records.
-  const SavedReport saved = SaveReport(report);
+  const report::SavedReport saved = report::SaveReport(report);
   PrintReport(report, saved, out, err, options.json);
-  return ExitStatus(report);
+  return report::ExitStatus(report);
 }
 
 }  // namespace marlowin

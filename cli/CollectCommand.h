@@ -19,7 +19,7 @@ struct CommandConsole {
 // marlowin-collect [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER: one pass and its report, as
 // lines (the outcome and a summary on stdout, each problem on stderr) or as JSON. The exit
 // status is ExitStatus of the report, or 2 for wrong arguments.
-int RunCollectCommand(const std::vector<std::u16string>& arguments, sys::FileSystem& fs,
+int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::FileSystem& fs,
                       std::ostream& out, std::ostream& err, const CommandConsole& console = {});
 
 }  // namespace marlowin

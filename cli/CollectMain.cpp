@@ -19,14 +19,14 @@ template <typename Char, typename ToName>
 int Run(int argc, Char** argv, ToName toName) {
   std::vector<std::u16string> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(toName(argv[i]));
-  const auto fs = marlowin::sys::MakeRealFileSystem();
+  const auto fs = marlowin::platform::MakeRealFileSystem();
   static std::atomic<bool> stop{false};
-  marlowin::sys::StopOnInterrupt(stop);
-  marlowin::sys::UseUtf8Output();
+  marlowin::platform::StopOnInterrupt(stop);
+  marlowin::platform::UseUtf8Output();
   marlowin::CommandConsole console;
   console.stop = &stop;
-  console.stderrIsTerminal = marlowin::sys::StderrIsTerminal();
-  console.columns = marlowin::sys::TerminalColumns();
+  console.stderrIsTerminal = marlowin::platform::StderrIsTerminal();
+  console.columns = marlowin::platform::TerminalColumns();
   return marlowin::RunCollectCommand(arguments, *fs, std::cout, std::cerr, console);
 }
 
@@ -34,10 +34,10 @@ int Run(int argc, Char** argv, ToName toName) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
-  return Run(argc, argv, [](const wchar_t* a) { return marlowin::sys::FromWide(a); });
+  return Run(argc, argv, [](const wchar_t* a) { return marlowin::platform::FromWide(a); });
 }
 #else
 int main(int argc, char** argv) {
-  return Run(argc, argv, [](const char* a) { return marlowin::sys::FromNativeName(a); });
+  return Run(argc, argv, [](const char* a) { return marlowin::platform::FromNativeName(a); });
 }
 #endif

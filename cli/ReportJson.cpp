@@ -11,78 +11,78 @@ namespace {
 // In the order written, so that the outcome comes first.
 using json = nlohmann::ordered_json;
 
-std::string Text(std::u16string_view text) { return sys::ToDisplay(text); }
+std::string Text(std::u16string_view text) { return platform::ToDisplay(text); }
 
-const char* OutcomeName(Outcome outcome) {
+const char* OutcomeName(report::Outcome outcome) {
   switch (outcome) {
-    case Outcome::kComplete: return "complete";
-    case Outcome::kIncomplete: return "incomplete";
-    case Outcome::kCancelled: return "cancelled";
-    case Outcome::kStartingFolderMissing: return "starting folder not accessible";
-    case Outcome::kDestinationFolderMissing: return "destination folder not accessible";
-    case Outcome::kFolderInUse: return "folder in use";
-    case Outcome::kNoRoom: return "no room";
-    case Outcome::kSameFolder: return "same folder";
-    case Outcome::kDestinationInside: return "destination inside starting folder";
-    case Outcome::kStartInside: return "starting folder inside destination";
+    case report::Outcome::kComplete: return "complete";
+    case report::Outcome::kIncomplete: return "incomplete";
+    case report::Outcome::kCancelled: return "cancelled";
+    case report::Outcome::kStartingFolderMissing: return "starting folder not accessible";
+    case report::Outcome::kDestinationFolderMissing: return "destination folder not accessible";
+    case report::Outcome::kFolderInUse: return "folder in use";
+    case report::Outcome::kNoRoom: return "no room";
+    case report::Outcome::kSameFolder: return "same folder";
+    case report::Outcome::kDestinationInside: return "destination inside starting folder";
+    case report::Outcome::kStartInside: return "starting folder inside destination";
   }
   return "";
 }
 
-const char* OperationName(Operation operation) {
+const char* OperationName(report::Operation operation) {
   switch (operation) {
-    case Operation::kListStartingFolder: return "list starting folder";
-    case Operation::kOpenDestination: return "open destination folder";
-    case Operation::kLockFolder: return "lock folder";
-    case Operation::kListClipFolder: return "list clip folder";
-    case Operation::kMakeFolder: return "make folder";
-    case Operation::kCopyToAdl: return "copy to adl";
-    case Operation::kCopyToInt: return "copy to int";
-    case Operation::kMark: return "mark";
-    case Operation::kCopyIsClip: return "copy is the clip";
-    case Operation::kCopyReplaced: return "copy replaced";
-    case Operation::kCopyDeleted: return "copy deleted";
-    case Operation::kReplacedLink: return "replaced link";
-    case Operation::kCleanUpMoved: return "clean-up moved";
-    case Operation::kHistory: return "history not updated";
-    case Operation::kRecordedCopy: return "recorded copy there";
-    case Operation::kThroughLink: return "link on the way";
-    case Operation::kTooLarge: return "too large for the destination";
-    case Operation::kFolderGone: return "folder gone";
-    case Operation::kNotReached: return "not reached";
-    case Operation::kNotRecorded: return "not recorded";
-    case Operation::kHistoryUnread: return "history not read";
-    case Operation::kKeptRecorded: return "recorded copy kept";
-    case Operation::kNameNotRecorded: return "name not recorded";
-    case Operation::kOverRecorded: return "over a recorded copy";
-    case Operation::kNotAClip: return "not a clip";
-    case Operation::kNoClipFolder: return "no clip folder";
-    case Operation::kPassedOver: return "passed over";
-    case Operation::kEndedPass: return "ended pass";
-    case Operation::kNotVisited: return "not visited";
-    case Operation::kKeptName: return "kept name";
-    case Operation::kCleanUp: return "clean-up";
-    case Operation::kLeftover: return "leftover";
+    case report::Operation::kListStartingFolder: return "list starting folder";
+    case report::Operation::kOpenDestination: return "open destination folder";
+    case report::Operation::kLockFolder: return "lock folder";
+    case report::Operation::kListClipFolder: return "list clip folder";
+    case report::Operation::kMakeFolder: return "make folder";
+    case report::Operation::kCopyToAdl: return "copy to adl";
+    case report::Operation::kCopyToInt: return "copy to int";
+    case report::Operation::kMark: return "mark";
+    case report::Operation::kCopyIsClip: return "copy is the clip";
+    case report::Operation::kCopyReplaced: return "copy replaced";
+    case report::Operation::kCopyDeleted: return "copy deleted";
+    case report::Operation::kReplacedLink: return "replaced link";
+    case report::Operation::kCleanUpMoved: return "clean-up moved";
+    case report::Operation::kHistory: return "history not updated";
+    case report::Operation::kRecordedCopy: return "recorded copy there";
+    case report::Operation::kThroughLink: return "link on the way";
+    case report::Operation::kTooLarge: return "too large for the destination";
+    case report::Operation::kFolderGone: return "folder gone";
+    case report::Operation::kNotReached: return "not reached";
+    case report::Operation::kNotRecorded: return "not recorded";
+    case report::Operation::kHistoryUnread: return "history not read";
+    case report::Operation::kKeptRecorded: return "recorded copy kept";
+    case report::Operation::kNameNotRecorded: return "name not recorded";
+    case report::Operation::kOverRecorded: return "over a recorded copy";
+    case report::Operation::kNotAClip: return "not a clip";
+    case report::Operation::kNoClipFolder: return "no clip folder";
+    case report::Operation::kPassedOver: return "passed over";
+    case report::Operation::kEndedPass: return "ended pass";
+    case report::Operation::kNotVisited: return "not visited";
+    case report::Operation::kKeptName: return "kept name";
+    case report::Operation::kCleanUp: return "clean-up";
+    case report::Operation::kLeftover: return "leftover";
   }
   return "";
 }
 
-json ProblemJson(const Problem& p) {
+json ProblemJson(const report::Problem& p) {
   json item = {{"kind", p.failure ? "failure" : "warning"},
                {"operation", OperationName(p.operation)},
                {"path", Text(p.path)},
-               {"message", Text(DescribeProblem(p))}};
+               {"message", Text(report::DescribeProblem(p))}};
   if (!p.target.empty()) item["target"] = Text(p.target);
   if (!p.other.empty()) item["other"] = Text(p.other);
   if (!p.rule.empty()) item["rule"] = Text(p.rule);
   if (p.reason) {
-    item["reason"] = sys::Describe(p.reason);
+    item["reason"] = platform::Describe(p.reason);
     item["code"] = std::string(p.reason.category().name()) + ":" + std::to_string(p.reason.value());
   }
   return item;
 }
 
-json ClipJson(const ClipRecord& clip) {
+json ClipJson(const report::ClipRecord& clip) {
   json item = {{"source", Text(clip.source)}, {"adlCopy", Text(clip.adlCopy)}, {"collected", clip.collected}};
   item["intCopy"] = clip.intCopy.empty() ? json() : json(Text(clip.intCopy));
   item["markedAs"] = clip.markedAs.empty() ? json() : json(Text(clip.markedAs));
@@ -92,15 +92,15 @@ json ClipJson(const ClipRecord& clip) {
 
 }  // namespace
 
-std::string ToJson(const PassReport& report, const SavedReport* saved) {
+std::string ToJson(const report::PassReport& report, const report::SavedReport* saved) {
   json problems = json::array();
-  for (const Problem* p : ProblemsInOrder(report)) problems.push_back(ProblemJson(*p));
+  for (const report::Problem* p : report::ProblemsInOrder(report)) problems.push_back(ProblemJson(*p));
   json clips = json::array();
-  for (const ClipRecord& clip : report.clips) clips.push_back(ClipJson(clip));
+  for (const report::ClipRecord& clip : report.clips) clips.push_back(ClipJson(clip));
   json object = {
       {"outcome", OutcomeName(report.outcome)},
-      {"message", Text(OutcomeLine(report))},
-      {"summary", Text(SummaryLine(report))},
+      {"message", Text(report::OutcomeLine(report))},
+      {"summary", Text(report::SummaryLine(report))},
       {"startingFolder", Text(report.startingFolder)},
       {"destinationFolder", Text(report.destinationFolder)},
       {"verified", report.verified},
@@ -126,11 +126,11 @@ std::string ToJson(const PassReport& report, const SavedReport* saved) {
         {"warnings", report.Warnings()}}},
       {"problems", problems},
       {"clips", clips},
-      {"exitStatus", ExitStatus(report)},
+      {"exitStatus", report::ExitStatus(report)},
   };
   if (saved) {
     object["reportFile"] = saved->path.empty() ? json() : json(Text(saved->path));
-    if (saved->error) object["reportError"] = sys::Describe(saved->error);
+    if (saved->error) object["reportError"] = platform::Describe(saved->error);
   }
   // Names that are not UTF-8 (bytes an old camera wrote) are shown with U+FFFD in their place.
   return object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);

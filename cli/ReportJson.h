@@ -2,14 +2,14 @@
 
 #include <string>
 
-#include "collector/Report.h"
-#include "collector/ReportFile.h"
+#include "collector/report/Report.h"
+#include "collector/report/ReportFile.h"
 
 namespace marlowin {
 
 // The whole report as one JSON object, for scripts: every count, problem and (when kept) clip,
 // and, when `saved` is given, the report's file ("reportFile", null when it was not written,
 // with "reportError" saying why).
-std::string ToJson(const PassReport& report, const SavedReport* saved = nullptr);
+std::string ToJson(const report::PassReport& report, const report::SavedReport* saved = nullptr);
 
 }  // namespace marlowin

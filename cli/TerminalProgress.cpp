@@ -57,14 +57,14 @@ std::u16string CutMiddle(std::u16string_view text, std::size_t columns) {
 
 }  // namespace
 
-std::u16string ProgressLine(const ProgressMeter& meter, std::size_t width) {
+std::u16string ProgressLine(const report::ProgressMeter& meter, std::size_t width) {
   std::u16string name, stats;
   const auto add = [&stats](const std::u16string& part) {
     if (part.empty()) return;
     if (!stats.empty()) stats += u"  ";
     stats += part;
   };
-  if (meter.Progress().stage == PassProgress::Stage::kPlanning) {
+  if (meter.Progress().stage == report::PassProgress::Stage::kPlanning) {
     name = meter.StageText() + u":";
     add(meter.ClipsText());
     add(meter.BytesText());
@@ -89,7 +89,7 @@ TerminalProgress::TerminalProgress(std::ostream& out, int columns, std::atomic<b
 
 TerminalProgress::~TerminalProgress() { Finish(); }
 
-void TerminalProgress::OnProgress(const PassProgress& progress) {
+void TerminalProgress::OnProgress(const report::PassProgress& progress) {
   const Clock::time_point now = clock_();
   meter_.Update(progress, now);
   if (drawn_ && now - lastDraw_ < kRedrawInterval) return;
@@ -99,7 +99,7 @@ void TerminalProgress::OnProgress(const PassProgress& progress) {
   const std::u16string line = ProgressLine(meter_, width);
   const std::size_t lineWidth = Columns(line);
   // Over what the last line left: spaces blank its rest (the cursor ends after them).
-  std::string text = "\r" + sys::ToDisplay(line);
+  std::string text = "\r" + platform::ToDisplay(line);
   if (shownWidth_ > lineWidth) text.append(shownWidth_ - lineWidth, ' ');
   out_ << text << std::flush;
   shownWidth_ = lineWidth;  // what lies beyond it is blank now

@@ -6,14 +6,14 @@
 #include <functional>
 #include <ostream>
 
-#include "collector/Progress.h"
-#include "collector/ProgressMeter.h"
+#include "collector/report/Progress.h"
+#include "collector/report/ProgressMeter.h"
 
 namespace marlowin {
 
-class TerminalProgress final : public PassObserver {
+class TerminalProgress final : public report::PassObserver {
  public:
-  using Clock = ProgressMeter::Clock;
+  using Clock = report::ProgressMeter::Clock;
 
   // Draws on `out`, at most `columns` wide (the line keeps off the last column, where some
   // terminals wrap). StopRequested() reads `stop`. `clock` is there for tests.
@@ -25,27 +25,27 @@ class TerminalProgress final : public PassObserver {
 
   // Redraws the line, at most ten times a second: the shot and clip (or "Verifying ..."), percent,
   // bytes, speed, time left.
-  void OnProgress(const PassProgress& progress) override;
+  void OnProgress(const report::PassProgress& progress) override;
   bool StopRequested() override;
 
   // Clears the line and leaves the cursor at its start, so that the next output starts on a
   // clean line. Drawing again after it is allowed.
   void Finish();
 
-  const ProgressMeter& Meter() const { return meter_; }
+  const report::ProgressMeter& Meter() const { return meter_; }
 
  private:
   std::ostream& out_;
   int columns_;
   std::atomic<bool>& stop_;
   std::function<Clock::time_point()> clock_;
-  ProgressMeter meter_;
+  report::ProgressMeter meter_;
   bool drawn_ = false;
   Clock::time_point lastDraw_{};
   std::size_t shownWidth_ = 0;  // columns the line on screen takes
 };
 
 // The line itself, `width` columns at most (the clip's name is cut first, in its middle). For tests.
-std::u16string ProgressLine(const ProgressMeter& meter, std::size_t width);
+std::u16string ProgressLine(const report::ProgressMeter& meter, std::size_t width);
 
 }  // namespace marlowin

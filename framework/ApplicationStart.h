@@ -5,7 +5,7 @@
 #include <vector>
 
 // Inside the framework: the part of the entry routine that is the same on every platform.
-namespace marlowin::sys {
+namespace marlowin::framework {
 
 // The application object's AnswerCommandLine; none without an application object.
 std::optional<int> AnswerCommandLine(const std::vector<std::u16string>& arguments);
@@ -18,4 +18,4 @@ int StartApplication(const std::u16string& programName);
 // "C:\Tools\marlowin.exe" or "/usr/bin/marlowin".
 std::u16string ProgramName(std::u16string path);
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::framework

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace marlowin::sys {
+namespace marlowin::framework {
 
 // How a message asks to be seen when it ends long work that the person may have left.
 struct MessageAttention {
@@ -24,4 +24,4 @@ struct MessageAttention {
 void ShowMessage(std::u16string_view caption, std::u16string_view text, std::u16string_view details = {},
                  const MessageAttention& attention = {});
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::framework

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace marlowin::sys {
+namespace marlowin::framework {
 
 // What the program's taskbar button (Windows) or its entry in the desktop's launcher (Linux)
 // shows of the work under way, as Windows' taskbar knows it.
@@ -19,4 +19,4 @@ struct TaskbarProgress {
   std::uint32_t total = 0;
 };
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::framework

@@ -32,7 +32,7 @@ void CWinApp::SetRegistryKey(std::u16string_view key) {
 
 CWinApp* AfxGetApp() { return theApplication; }
 
-namespace marlowin::sys {
+namespace marlowin::framework {
 
 std::optional<int> AnswerCommandLine(const std::vector<std::u16string>& arguments) {
   CWinApp* app = AfxGetApp();
@@ -48,10 +48,10 @@ int StartApplication(const std::u16string& programName) {
 }
 
 std::u16string ProgramName(std::u16string path) {
-  path = std::u16string(FileNameOf(path));
+  path = std::u16string(platform::FileNameOf(path));
   const std::size_t dot = path.rfind(u'.');
   if (dot != std::u16string::npos && dot != 0) path.erase(dot);
   return path;
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::framework

@@ -66,7 +66,7 @@ Failure CheckGeneration(const ChainEntry& entry, std::string_view generationByte
   if (!c4) return c4.failure();
   if (c4.value() == entry.c4) return {};
   return {HistoryErrc::kC4Mismatch,
-          sys::ToDisplay(entry.fileName) + " is " + c4.value() + ", the chain has " + entry.c4};
+          platform::ToDisplay(entry.fileName) + " is " + c4.value() + ", the chain has " + entry.c4};
 }
 
 }  // namespace marlowin::history

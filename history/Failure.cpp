@@ -34,7 +34,7 @@ const std::error_category& HistoryCategory() {
 }
 
 std::string Describe(const Failure& failure) {
-  std::string text = sys::Describe(failure.code);
+  std::string text = platform::Describe(failure.code);
   if (!failure.detail.empty()) text += ": " + failure.detail;
   return text;
 }

@@ -25,15 +25,15 @@ std::string_view ActionName(HashAction action);  // "original", "verified", "fai
 struct HashEntry {
   std::u16string path;                      // relative to the folder holding ascmhl/, '/'-separated
   std::optional<std::uint64_t> size;
-  std::optional<sys::FileTime> modified;    // lastmodificationdate
+  std::optional<platform::FileTime> modified;    // lastmodificationdate
   std::string xxh128;                       // 32 lower-case hex digits; empty when it has none
   std::optional<HashAction> action;         // of the xxh128
-  std::optional<sys::FileTime> hashDate;    // of the xxh128
+  std::optional<platform::FileTime> hashDate;    // of the xxh128
 };
 
 // Defaults are this program's: a transfer by Marlowin that ignores ascmhl/ and its temporaries.
 struct Generation {
-  sys::FileTime creationDate;
+  platform::FileTime creationDate;
   std::string hostname;
   std::string tool = "Marlowin";
   std::string toolVersion;

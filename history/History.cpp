@@ -12,7 +12,7 @@ namespace marlowin::history {
 namespace {
 
 Failure WithFile(Failure failure, const std::u16string& fileName) {
-  const std::string name = sys::ToDisplay(fileName);
+  const std::string name = platform::ToDisplay(fileName);
   failure.detail = failure.detail.empty() ? name : name + ": " + failure.detail;
   return failure;
 }
@@ -37,11 +37,11 @@ std::uint64_t NextSequenceNumber(const Chain& chain, const std::vector<std::u16s
   return last + 1;
 }
 
-std::u16string GenerationFileName(std::uint64_t sequence, std::u16string_view folderName, sys::FileTime startUtc) {
+std::u16string GenerationFileName(std::uint64_t sequence, std::u16string_view folderName, platform::FileTime startUtc) {
   char number[24];
   std::snprintf(number, sizeof number, "%04llu_", static_cast<unsigned long long>(sequence));
-  const std::u16string head = sys::FromNativeName(number);
-  const std::u16string tail = u"_" + sys::FromNativeName(FormatNameDate(startUtc)) + u".mhl";
+  const std::u16string head = platform::FromNativeName(number);
+  const std::u16string tail = u"_" + platform::FromNativeName(FormatNameDate(startUtc)) + u".mhl";
   // The chain names the file in XML: what XML cannot hold of the folder's name (a byte that is
   // not UTF-8, a control character) is written as "_".
   std::u16string folder;
@@ -60,7 +60,7 @@ std::u16string GenerationFileName(std::uint64_t sequence, std::u16string_view fo
   // No file name of any file system we write to holds more than 255 bytes (UTF-8 on Linux) or
   // 255 UTF-16 units (Windows): the folder's name is shortened to fit, a character at a time.
   constexpr std::size_t kLongestName = 255;
-  while (!folder.empty() && sys::ToNativeName(head + folder + tail).size() > kLongestName) {
+  while (!folder.empty() && platform::ToNativeName(head + folder + tail).size() > kLongestName) {
     folder.pop_back();
     if (!folder.empty() && folder.back() >= 0xD800 && folder.back() <= 0xDBFF) folder.pop_back();
   }
@@ -70,7 +70,7 @@ std::u16string GenerationFileName(std::uint64_t sequence, std::u16string_view fo
 Failure CheckChainFiles(const Chain& chain, const std::vector<std::u16string>& historyFolderNames) {
   for (const ChainEntry& entry : chain.generations) {
     if (std::find(historyFolderNames.begin(), historyFolderNames.end(), entry.fileName) == historyFolderNames.end()) {
-      return {HistoryErrc::kGenerationMissing, sys::ToDisplay(entry.fileName)};
+      return {HistoryErrc::kGenerationMissing, platform::ToDisplay(entry.fileName)};
     }
   }
   return {};

@@ -27,7 +27,7 @@ std::uint64_t NextSequenceNumber(const Chain& chain, const std::vector<std::u16s
 // "0007_<folder>_2026-12-08_192217Z.mhl": the number in four digits or more, the name of the
 // folder that holds ascmhl/, and the UTC time the pass started. The folder's name is shortened
 // so that the whole name takes at most 255 bytes, and what XML cannot hold of it becomes "_".
-std::u16string GenerationFileName(std::uint64_t sequence, std::u16string_view folderName, sys::FileTime startUtc);
+std::u16string GenerationFileName(std::uint64_t sequence, std::u16string_view folderName, platform::FileTime startUtc);
 
 // Success when every generation the chain names is among the names of ascmhl/; else
 // kGenerationMissing with the first that is not.

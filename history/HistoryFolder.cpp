@@ -15,8 +15,8 @@ bool IsAbsent(std::error_code error) {
 
 }  // namespace
 
-std::error_code ReadWholeFile(sys::FileSystem& fs, const std::u16string& path, std::string& bytes) {
-  std::unique_ptr<sys::OpenFile> file;
+std::error_code ReadWholeFile(platform::FileSystem& fs, const std::u16string& path, std::string& bytes) {
+  std::unique_ptr<platform::OpenFile> file;
   if (const std::error_code error = fs.OpenForReading(path, file)) return error;
   bytes.clear();
   char buffer[64 * 1024];
@@ -27,34 +27,34 @@ std::error_code ReadWholeFile(sys::FileSystem& fs, const std::u16string& path, s
   return file->Close();
 }
 
-Result<History> ReadHistoryFolder(sys::FileSystem& fs, const std::u16string& folder) {
-  const std::u16string historyFolder = sys::JoinPath(folder, kHistoryFolder);
-  const std::string shownFolder = sys::ToDisplay(historyFolder);
-  std::vector<sys::FolderEntry> entries;
+Result<History> ReadHistoryFolder(platform::FileSystem& fs, const std::u16string& folder) {
+  const std::u16string historyFolder = platform::JoinPath(folder, kHistoryFolder);
+  const std::string shownFolder = platform::ToDisplay(historyFolder);
+  std::vector<platform::FolderEntry> entries;
   if (const std::error_code error = fs.ListFolder(historyFolder, entries)) {
     if (IsAbsent(error)) return Failure{HistoryErrc::kNoHistory, "no folder " + shownFolder};
     return Failure{error, shownFolder};
   }
   std::vector<std::u16string> names;
-  for (const sys::FolderEntry& entry : entries) {
+  for (const platform::FolderEntry& entry : entries) {
     if (!entry.isFolder) names.push_back(entry.name);
   }
-  const std::u16string chainPath = sys::JoinPath(historyFolder, kChainFileName);
+  const std::u16string chainPath = platform::JoinPath(historyFolder, kChainFileName);
   if (std::find(names.begin(), names.end(), kChainFileName) == names.end()) {
-    return Failure{HistoryErrc::kNoHistory, "no file " + sys::ToDisplay(chainPath)};
+    return Failure{HistoryErrc::kNoHistory, "no file " + platform::ToDisplay(chainPath)};
   }
   std::string chainBytes;
   if (const std::error_code error = ReadWholeFile(fs, chainPath, chainBytes)) {
-    return Failure{error, sys::ToDisplay(chainPath)};
+    return Failure{error, platform::ToDisplay(chainPath)};
   }
   Result<Chain> chain = ParseChain(chainBytes);
   if (!chain) {
     Failure failure = chain.failure();
-    failure.detail = sys::ToDisplay(chainPath) + (failure.detail.empty() ? "" : ": " + failure.detail);
+    failure.detail = platform::ToDisplay(chainPath) + (failure.detail.empty() ? "" : ": " + failure.detail);
     return failure;
   }
   return ReadHistory(chain.value(), names, [&](const std::u16string& fileName, std::string& bytes) {
-    return ReadWholeFile(fs, sys::JoinPath(historyFolder, fileName), bytes);
+    return ReadWholeFile(fs, platform::JoinPath(historyFolder, fileName), bytes);
   });
 }
 

@@ -12,9 +12,9 @@ namespace marlowin::history {
 // The history in `folder`/ascmhl/, as ReadHistory reads it. kNoHistory when the folder holds
 // no ascmhl/ folder or no chain file in it; the system's reason, with the file's name, when
 // one cannot be listed or read.
-Result<History> ReadHistoryFolder(sys::FileSystem& fs, const std::u16string& folder);
+Result<History> ReadHistoryFolder(platform::FileSystem& fs, const std::u16string& folder);
 
 // A file of the history (a chain, a generation) whole, into `bytes`.
-[[nodiscard]] std::error_code ReadWholeFile(sys::FileSystem& fs, const std::u16string& path, std::string& bytes);
+[[nodiscard]] std::error_code ReadWholeFile(platform::FileSystem& fs, const std::u16string& path, std::string& bytes);
 
 }  // namespace marlowin::history

@@ -43,7 +43,7 @@ bool Char(std::string_view text, std::size_t& at, char c) {
 
 }  // namespace
 
-std::string FormatShownDate(sys::FileTime utc) {
+std::string FormatShownDate(platform::FileTime utc) {
   const Civil c = ToCivil(utc.seconds);
   char text[48];
   std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u UTC", c.year, c.month, c.day, c.hour, c.minute,
@@ -51,7 +51,7 @@ std::string FormatShownDate(sys::FileTime utc) {
   return text;
 }
 
-std::string FormatDate(sys::FileTime utc) {
+std::string FormatDate(platform::FileTime utc) {
   const Civil c = ToCivil(utc.seconds);
   char text[48];
   std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02u+00:00", c.year, c.month, c.day, c.hour, c.minute,
@@ -59,14 +59,14 @@ std::string FormatDate(sys::FileTime utc) {
   return text;
 }
 
-std::string FormatNameDate(sys::FileTime utc) {
+std::string FormatNameDate(platform::FileTime utc) {
   const Civil c = ToCivil(utc.seconds);
   char text[40];
   std::snprintf(text, sizeof text, "%04d-%02u-%02u_%02u%02u%02uZ", c.year, c.month, c.day, c.hour, c.minute, c.second);
   return text;
 }
 
-std::optional<sys::FileTime> ParseDate(std::string_view text) {
+std::optional<platform::FileTime> ParseDate(std::string_view text) {
   std::size_t at = 0;
   const bool negative = Char(text, at, '-');
   std::int64_t year, month, day, hour, minute, second;
@@ -103,7 +103,7 @@ std::optional<sys::FileTime> ParseDate(std::string_view text) {
   const bool endOfDay = hour == 24 && minute == 0 && second == 0 && nanoseconds == 0;
   if (at != text.size() || !date.ok() || (hour > 23 && !endOfDay) || minute > 59 || second > 59) return std::nullopt;
   const std::int64_t days = chrono::sys_days(date).time_since_epoch().count();
-  return sys::FileTime{days * 86400 + hour * 3600 + minute * 60 + second - offset, nanoseconds};
+  return platform::FileTime{days * 86400 + hour * 3600 + minute * 60 + second - offset, nanoseconds};
 }
 
 }  // namespace marlowin::history

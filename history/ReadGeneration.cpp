@@ -13,7 +13,7 @@ namespace {
 Failure Wrong(std::string detail) { return {HistoryErrc::kNotAGeneration, std::move(detail)}; }
 
 // An optional date attribute: absent is fine, a date that is none is not.
-bool ReadDate(const XmlElement& element, std::string_view name, std::optional<sys::FileTime>& date) {
+bool ReadDate(const XmlElement& element, std::string_view name, std::optional<platform::FileTime>& date) {
   const std::string* text = element.Attribute(name);
   if (!text) return true;
   date = ParseDate(Trimmed(*text));
@@ -53,7 +53,7 @@ Result<HashEntry> ReadHash(const XmlElement& hash) {
 bool ReadCreator(const XmlElement& root, Generation& generation) {
   const XmlElement* creator = root.Child("creatorinfo");
   const XmlElement* date = creator ? creator->Child("creationdate") : nullptr;
-  const std::optional<sys::FileTime> created = date ? ParseDate(Trimmed(date->text)) : std::nullopt;
+  const std::optional<platform::FileTime> created = date ? ParseDate(Trimmed(date->text)) : std::nullopt;
   if (!created) return false;
   generation.creationDate = *created;
   const XmlElement* hostname = creator->Child("hostname");

@@ -37,12 +37,12 @@ bool IsXmlText(std::string_view utf8) {
 
 Result<std::string> ToXmlText(std::u16string_view name) {
   // Lone surrogates come out of ToNativeName as encoded surrogates, which IsXmlText refuses.
-  std::string text = sys::ToNativeName(name);
+  std::string text = platform::ToNativeName(name);
   if (!IsXmlText(text)) return Failure{HistoryErrc::kNotXmlText, text};
   return text;
 }
 
-std::u16string FromXmlText(std::string_view utf8) { return sys::FromNativeName(utf8); }
+std::u16string FromXmlText(std::string_view utf8) { return platform::FromNativeName(utf8); }
 
 std::string_view Trimmed(std::string_view text) {
   constexpr std::string_view kSpace = " \t\r\n";

@@ -4,7 +4,7 @@
 // drawn, how wide it may be, a stop flag that interrupts set, and no sleep while it runs.
 #include <atomic>
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 // Whether stderr goes to a terminal (a console on Windows), where a progress line belongs.
 bool StderrIsTerminal();
@@ -35,4 +35,4 @@ class KeepAwake {
   [[maybe_unused]] unsigned long previous_ = 0;  // the thread's state before (Windows)
 };
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

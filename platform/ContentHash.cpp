@@ -3,7 +3,7 @@
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 struct ContentHasher::State {
   XXH3_state_t xxh;
@@ -31,4 +31,4 @@ std::string ContentHasher::Hex() const {
 
 std::uint64_t Checksum64(const void* data, std::size_t size) { return XXH3_64bits(data, size); }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 // XXH3-128 over bytes fed in pieces, written as `xxhsum -H2` prints it (32 hex digits of the
 // canonical, big-endian form), so that anyone can check a copy with that tool.
@@ -27,4 +27,4 @@ class ContentHasher {
 // XXH3-64 of a few bytes: a check that a record the program wrote reads back whole.
 std::uint64_t Checksum64(const void* data, std::size_t size);
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

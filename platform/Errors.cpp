@@ -1,6 +1,6 @@
 #include "platform/Errors.h"
 
-namespace marlowin {
+namespace marlowin::platform {
 namespace {
 
 class Category final : public std::error_category {
@@ -33,7 +33,6 @@ const std::error_category& MarlowinCategory() {
   return category;
 }
 
-namespace sys {
 
 std::string Describe(const std::error_code& error) {
   if (!error) return "no error";
@@ -47,5 +46,4 @@ std::string Describe(const std::error_code& error) {
                       : text;
 }
 
-}  // namespace sys
-}  // namespace marlowin
+}  // namespace marlowin::platform

@@ -3,7 +3,7 @@
 #include <string>
 #include <system_error>
 
-namespace marlowin {
+namespace marlowin::platform {
 
 // Reasons of our own, for failures that no operating-system code describes.
 enum class Errc {
@@ -26,7 +26,6 @@ inline std::error_code make_error_code(Errc e) {
   return {static_cast<int>(e), MarlowinCategory()};
 }
 
-namespace sys {
 
 // The reason of the last failed system call: errno on POSIX, GetLastError on Windows.
 std::error_code LastError();
@@ -39,8 +38,7 @@ std::error_code SystemError(int code);
 // The code's text for people, in UTF-8: "No space left on device".
 std::string Describe(const std::error_code& error);
 
-}  // namespace sys
-}  // namespace marlowin
+}  // namespace marlowin::platform
 
 template <>
-struct std::is_error_code_enum<marlowin::Errc> : std::true_type {};
+struct std::is_error_code_enum<marlowin::platform::Errc> : std::true_type {};

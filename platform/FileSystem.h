@@ -13,7 +13,7 @@
 
 #include "platform/Files.h"
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 // Told the bytes of a copy or of a proof as they go; false stops the work (Errc::kCancelled).
 class ByteObserver {
@@ -63,14 +63,14 @@ class FileSystem {
   [[nodiscard]] virtual std::error_code LockFolder(const std::u16string& folder,
                                                    std::unique_ptr<FolderLock>& lock) = 0;
 
-  // Files: as sys::File says for each.
+  // Files: as platform::File says for each.
   [[nodiscard]] virtual std::error_code OpenForReading(const std::u16string& path, std::unique_ptr<OpenFile>& file) = 0;
   [[nodiscard]] virtual std::error_code OpenFromDisk(const std::u16string& path, std::unique_ptr<OpenFile>& file) = 0;
   [[nodiscard]] virtual std::error_code CreateTemporary(const std::u16string& folder, std::u16string& path,
                                                         std::unique_ptr<OpenFile>& file) = 0;
   [[nodiscard]] virtual std::error_code OpenForWriting(const std::u16string& path, std::unique_ptr<OpenFile>& file) = 0;
   // The kernel's copy of a whole file into a new file `to`, hashing what it copies when given a
-  // hasher (see sys::CopyToNewFile).
+  // hasher (see platform::CopyToNewFile).
   [[nodiscard]] virtual std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
                                                       const std::function<bool(std::uint64_t)>& progress,
                                                       std::unique_ptr<OpenFile>& file, ContentHasher* hasher) = 0;
@@ -91,4 +91,4 @@ class FileSystem {
 // more than one thread.
 std::unique_ptr<FileSystem> MakeRealFileSystem();
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

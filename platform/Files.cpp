@@ -6,7 +6,7 @@
 
 #include "platform/Paths.h"
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 FileTime Now() {
   const auto since = std::chrono::system_clock::now().time_since_epoch();
@@ -48,4 +48,4 @@ std::error_code FinishListing(std::error_code error, std::vector<FolderEntry>& e
   return {};
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

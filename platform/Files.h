@@ -11,7 +11,7 @@
 #include <system_error>
 #include <vector>
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 class ContentHasher;
 
@@ -227,4 +227,4 @@ class File {
 // A name for a new temporary in the folder, not yet taken when it was made.
 std::u16string NewTemporaryPath(const std::u16string& folder);
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC80;  // U+DC80 + (byte - 0x80)
@@ -100,4 +100,4 @@ std::string ToNativeName(std::u16string_view name) {
   return out;
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 // File names are UTF-16 everywhere in the program. On POSIX they are bytes: valid UTF-8 is
 // decoded, and every byte that is not part of valid UTF-8 becomes the lone surrogate
@@ -17,4 +17,4 @@ std::string ToNativeName(std::u16string_view name);
 // For text shown to people (the terminal): names as UTF-8, escapes back to their bytes.
 inline std::string ToDisplay(std::u16string_view text) { return ToNativeName(text); }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

@@ -1,6 +1,6 @@
 #include "platform/Paths.h"
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
   std::u16string path;
@@ -28,4 +28,4 @@ std::u16string FoldAToZ(std::u16string_view text) {
   return folded;
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

@@ -7,7 +7,7 @@
 
 #include "platform/Files.h"
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 // folder + separator + name.
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
@@ -22,4 +22,4 @@ std::u16string_view FileNameOf(std::u16string_view path);
 char16_t UpperAToZ(char16_t c);
 std::u16string FoldAToZ(std::u16string_view text);
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

@@ -4,7 +4,7 @@
 // (Unix/ReadBuffer.cpp, Windows/ReadBuffer.cpp).
 #include <cstddef>
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 // `size` bytes aligned to whole pages; a page takes memory only when it is first touched.
 // nullptr when the system has none to give.
@@ -18,4 +18,4 @@ void UnmapReadBuffer(char* buffer, std::size_t size);
 // touched, so only buffers that are filled whole are worth it.
 void PreferLargePages(char* buffer, std::size_t size);
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

@@ -2,7 +2,7 @@
 // (Unix/Files.cpp, Windows/Files.cpp), with nothing kept between calls.
 #include "platform/FileSystem.h"
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 namespace {
 
 class RealFile final : public OpenFile {
@@ -37,28 +37,28 @@ std::error_code Opened(std::unique_ptr<OpenFile>& out, Open open) {
 class RealFileSystem final : public FileSystem {
  public:
   std::error_code ListFolder(const std::u16string& folder, std::vector<FolderEntry>& entries) override {
-    return sys::ListFolder(folder, entries);
+    return platform::ListFolder(folder, entries);
   }
   std::error_code GetStatus(const std::u16string& path, FileStatus& status) override {
-    return sys::GetStatus(path, status);
+    return platform::GetStatus(path, status);
   }
   std::error_code GetLinkStatus(const std::u16string& path, FileStatus& status) override {
-    return sys::GetLinkStatus(path, status);
+    return platform::GetLinkStatus(path, status);
   }
   std::error_code FreeSpace(const std::u16string& folder, std::uint64_t& bytes) override {
-    return sys::FreeSpace(folder, bytes);
+    return platform::FreeSpace(folder, bytes);
   }
   std::error_code FoldsCase(const std::u16string& folder, bool& folds) override {
-    return sys::FoldsCase(folder, folds);
+    return platform::FoldsCase(folder, folds);
   }
   std::error_code DescribeVolume(const std::u16string& folder, VolumeFacts& facts) override {
-    return sys::DescribeVolume(folder, facts);
+    return platform::DescribeVolume(folder, facts);
   }
   std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved) override {
-    return sys::ResolvePath(path, resolved);
+    return platform::ResolvePath(path, resolved);
   }
   std::error_code LockFolder(const std::u16string& folder, std::unique_ptr<FolderLock>& lock) override {
-    return sys::LockFolder(folder, lock);
+    return platform::LockFolder(folder, lock);
   }
 
   std::error_code OpenForReading(const std::u16string& path, std::unique_ptr<OpenFile>& file) override {
@@ -77,22 +77,22 @@ class RealFileSystem final : public FileSystem {
   std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
                                 const std::function<bool(std::uint64_t)>& progress,
                                 std::unique_ptr<OpenFile>& file, ContentHasher* hasher) override {
-    return Opened(file, [&](File& f) { return sys::CopyToNewFile(from, to, progress, f, hasher); });
+    return Opened(file, [&](File& f) { return platform::CopyToNewFile(from, to, progress, f, hasher); });
   }
-  std::u16string NewTemporaryPath(const std::u16string& folder) override { return sys::NewTemporaryPath(folder); }
+  std::u16string NewTemporaryPath(const std::u16string& folder) override { return platform::NewTemporaryPath(folder); }
 
-  std::error_code MakeFolder(const std::u16string& path) override { return sys::MakeFolder(path); }
+  std::error_code MakeFolder(const std::u16string& path) override { return platform::MakeFolder(path); }
   std::error_code RenameNoReplace(const std::u16string& from, const std::u16string& to) override {
-    return sys::RenameNoReplace(from, to);
+    return platform::RenameNoReplace(from, to);
   }
   std::error_code MoveReplacing(const std::u16string& from, const std::u16string& to) override {
-    return sys::MoveReplacing(from, to);
+    return platform::MoveReplacing(from, to);
   }
-  std::error_code RemoveFile(const std::u16string& path) override { return sys::RemoveFile(path); }
-  std::error_code RemoveEmptyFolder(const std::u16string& path) override { return sys::RemoveEmptyFolder(path); }
-  std::error_code RemoveLeftover(const std::u16string& path) override { return sys::RemoveLeftover(path); }
+  std::error_code RemoveFile(const std::u16string& path) override { return platform::RemoveFile(path); }
+  std::error_code RemoveEmptyFolder(const std::u16string& path) override { return platform::RemoveEmptyFolder(path); }
+  std::error_code RemoveLeftover(const std::u16string& path) override { return platform::RemoveLeftover(path); }
   std::error_code FlushFolders(const std::vector<std::u16string>& folders) override {
-    return sys::FlushFolders(folders);
+    return platform::FlushFolders(folders);
   }
 };
 
@@ -100,4 +100,4 @@ class RealFileSystem final : public FileSystem {
 
 std::unique_ptr<FileSystem> MakeRealFileSystem() { return std::make_unique<RealFileSystem>(); }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

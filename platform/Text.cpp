@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 namespace {
 
 // "1.2" for a value below 10, else "85".
@@ -37,4 +37,4 @@ std::u16string FormatBytes(std::uint64_t bytes) {
   return Short(value) + u" EB";
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

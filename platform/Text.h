@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 std::u16string DecimalText(std::uint64_t n);
 
@@ -16,4 +16,4 @@ std::u16string CountedText(std::uint64_t n, std::u16string_view one, std::u16str
 // "0 B", "950 B", "1.2 kB", "85 MB", "3.4 GB": powers of 1000, as disks are sold.
 std::u16string FormatBytes(std::uint64_t bytes);
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

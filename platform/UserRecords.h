@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 // The folder for the reports of passes, which may not exist yet: on POSIX
 // $XDG_STATE_HOME/marlowin/reports (~/.local/state/marlowin/reports when XDG_STATE_HOME is not
@@ -21,4 +21,4 @@ struct CalendarTime {
 // The moment in the local time of this computer.
 [[nodiscard]] std::error_code LocalTime(std::chrono::system_clock::time_point moment, CalendarTime& time);
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

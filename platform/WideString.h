@@ -7,7 +7,7 @@
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are UTF-16 code units");
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 inline const wchar_t* AsWide(const std::u16string& text) {
   return reinterpret_cast<const wchar_t*>(text.c_str());
@@ -25,4 +25,4 @@ inline std::u16string FromWide(std::wstring_view text) {
   return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

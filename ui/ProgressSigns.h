@@ -4,17 +4,17 @@
 // the state its taskbar button (or launcher entry) is given.
 #include <string>
 
-#include "collector/ProgressMeter.h"
+#include "collector/report/ProgressMeter.h"
 #include "framework/TaskbarProgress.h"
 
 namespace marlowin::ui {
 
 // Busy while the pass looks for clips, the share of the bytes while it copies and proves them
 // (paused once the person has asked it to stop), nothing when it is done.
-sys::TaskbarProgress TaskbarProgressOf(const ProgressMeter& meter, bool stopping);
+framework::TaskbarProgress TaskbarProgressOf(const report::ProgressMeter& meter, bool stopping);
 
 // "37% - Marlowin" once the share is known, "Marlowin" before: a taskbar entry without a bar of
 // its own shows the title.
-std::u16string ProgressTitle(const ProgressMeter& meter);
+std::u16string ProgressTitle(const report::ProgressMeter& meter);
 
 }  // namespace marlowin::ui

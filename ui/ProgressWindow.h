@@ -4,7 +4,7 @@
 // bytes done and in all, the speed, the time left, a progress bar and Cancel.
 #include <functional>
 
-#include "collector/Progress.h"
+#include "collector/report/Progress.h"
 
 namespace marlowin::ui {
 
@@ -19,6 +19,6 @@ namespace marlowin::ui {
 // QApplication it simply runs on this thread with no window. Windows: `work` runs on this
 // thread (COM initialised as STA) and the shell's own progress dialog shows it, with its own
 // time estimate; the machine is kept from sleeping while the work runs.
-void RunWithProgressWindow(const std::function<void(marlowin::PassObserver&)>& work);
+void RunWithProgressWindow(const std::function<void(marlowin::report::PassObserver&)>& work);
 
 }  // namespace marlowin::ui

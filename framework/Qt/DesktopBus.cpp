@@ -12,7 +12,7 @@
 #include <QDBusReply>
 #endif
 
-namespace marlowin::sys {
+namespace marlowin::framework {
 #ifdef MARLOWIN_HAVE_QT_DBUS
 namespace {
 
@@ -109,4 +109,4 @@ std::error_code Notify(std::u16string_view, std::u16string_view, bool) {
 
 #endif
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::framework

@@ -9,7 +9,7 @@
 
 #include "framework/TaskbarProgress.h"
 
-namespace marlowin::sys {
+namespace marlowin::framework {
 
 // The entry of the program's desktop file (QGuiApplication::desktopFileName, else
 // "marlowin") shows `progress`: the share done while the work's size is known, nothing
@@ -24,4 +24,4 @@ namespace marlowin::sys {
 // can be started on the bus.
 [[nodiscard]] std::error_code Notify(std::u16string_view summary, std::u16string_view body, bool failure);
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::framework

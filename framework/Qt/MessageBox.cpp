@@ -7,7 +7,7 @@
 #include "framework/Qt/DesktopBus.h"
 #include "framework/Qt/Urgency.h"
 
-namespace marlowin::sys {
+namespace marlowin::framework {
 
 namespace {
 
@@ -37,4 +37,4 @@ void ShowMessage(std::u16string_view caption, std::u16string_view text, std::u16
   if (attention.call) (void)SetLauncherUrgent(false);
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::framework

@@ -14,7 +14,7 @@
 #include <xcb/xcb.h>
 #endif
 
-namespace marlowin::sys {
+namespace marlowin::framework {
 
 std::error_code SetUrgencyHint(QWidget& window) {
   // Qt's own alert marks only a window that is not active; it is all Wayland has.
@@ -53,4 +53,4 @@ std::error_code SetUrgencyHint(QWidget& window) {
   return {};
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::framework

@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace marlowin::sys {
+namespace marlowin::framework {
 
 // Asks the desktop to draw the eye to a window of ours that the person may not be looking at.
 // On X11 the window gets the urgency hint of its WM_HINTS (window managers show it, mostly by
@@ -12,4 +12,4 @@ namespace marlowin::sys {
 // alert, which the platform carries out its own way for a window that is not active.
 [[nodiscard]] std::error_code SetUrgencyHint(QWidget& window);
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::framework

@@ -78,13 +78,13 @@ int AfxWinMain(int argc, char** argv) {
     argc = 1;
     argv = fallbackArgv;
   }
-  const std::u16string name = marlowin::sys::ProgramName(marlowin::sys::FromNativeName(argv[0]));
-  programName = marlowin::sys::ToDisplay(name);
+  const std::u16string name = marlowin::framework::ProgramName(marlowin::platform::FromNativeName(argv[0]));
+  programName = marlowin::platform::ToDisplay(name);
 
   // --help and the like are answered before Qt is asked for a display.
   std::vector<std::u16string> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(marlowin::sys::FromNativeName(argv[i] ? argv[i] : ""));
-  if (const std::optional<int> status = marlowin::sys::AnswerCommandLine(arguments)) return *status;
+  for (int i = 1; i < argc; ++i) arguments.push_back(marlowin::platform::FromNativeName(argv[i] ? argv[i] : ""));
+  if (const std::optional<int> status = marlowin::framework::AnswerCommandLine(arguments)) return *status;
 
   // Qt keeps a reference to the count for the application object's lifetime.
   int qtArgc = argc;
@@ -98,11 +98,11 @@ int AfxWinMain(int argc, char** argv) {
   }
   // Every window of the program, the message box and the dialogs too, shows the icon in its title.
   if (const QIcon icon = ProgramIcon(); !icon.isNull()) QApplication::setWindowIcon(icon);
-  return marlowin::sys::StartApplication(name);
+  return marlowin::framework::StartApplication(name);
 }
 
 void AfxPrintToCommandLine(std::u16string_view, std::u16string_view text) {
-  const std::string bytes = marlowin::sys::ToDisplay(text);
+  const std::string bytes = marlowin::platform::ToDisplay(text);
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
 }

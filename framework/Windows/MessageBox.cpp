@@ -8,7 +8,7 @@
 #include "framework/Windows/TaskbarButton.h"
 #include "platform/WideString.h"
 
-namespace marlowin::sys {
+namespace marlowin::framework {
 
 namespace {
 
@@ -87,4 +87,4 @@ void ShowMessage(std::u16string_view caption, std::u16string_view text, std::u16
   watching = nullptr;
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::framework

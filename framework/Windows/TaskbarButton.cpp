@@ -4,7 +4,7 @@
 
 #include "platform/Errors.h"
 
-namespace marlowin::sys {
+namespace marlowin::framework {
 
 std::error_code ErrorOfResult(HRESULT result) {
   if (SUCCEEDED(result)) return {};
@@ -50,4 +50,4 @@ std::error_code TaskbarButton::Show(const TaskbarProgress& progress) {
   return ErrorOfResult(list_->SetProgressState(window_, flag));
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::framework

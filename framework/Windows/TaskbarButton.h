@@ -8,7 +8,7 @@
 
 #include "framework/TaskbarProgress.h"
 
-namespace marlowin::sys {
+namespace marlowin::framework {
 
 class TaskbarButton {
  public:
@@ -32,4 +32,4 @@ class TaskbarButton {
 // An HRESULT as an error code: a Win32 error as the platform's code, anything else as it is.
 std::error_code ErrorOfResult(HRESULT result);
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::framework

@@ -19,7 +19,7 @@ std::u16string ModuleFileName() {
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) return {};
-    if (length < buffer.size()) return marlowin::sys::FromWide(std::wstring_view(buffer.data(), length));
+    if (length < buffer.size()) return marlowin::platform::FromWide(std::wstring_view(buffer.data(), length));
     buffer.resize(buffer.size() * 2);
   }
 }
@@ -30,7 +30,7 @@ std::vector<std::u16string> Arguments() {
   int count = 0;
   wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
   if (!list) return arguments;
-  for (int i = 1; i < count; ++i) arguments.push_back(marlowin::sys::FromWide(list[i]));
+  for (int i = 1; i < count; ++i) arguments.push_back(marlowin::platform::FromWide(list[i]));
   LocalFree(list);
   return arguments;
 }
@@ -41,9 +41,9 @@ bool WriteText(HANDLE out, const std::u16string& text) {
   DWORD mode = 0;
   if (GetConsoleMode(out, &mode)) {
     DWORD written = 0;
-    return WriteConsoleW(out, marlowin::sys::AsWide(text), static_cast<DWORD>(text.size()), &written, nullptr);
+    return WriteConsoleW(out, marlowin::platform::AsWide(text), static_cast<DWORD>(text.size()), &written, nullptr);
   }
-  const std::string bytes = marlowin::sys::ToDisplay(text);
+  const std::string bytes = marlowin::platform::ToDisplay(text);
   for (std::size_t done = 0; done < bytes.size();) {
     DWORD written = 0;
     if (!WriteFile(out, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr) || written == 0)
@@ -74,16 +74,16 @@ void AfxPrintToCommandLine(std::u16string_view caption, std::u16string_view text
   // No console at all (the Start menu, Run, a shortcut): what a Windows user expects of a GUI
   // program asked for its help is a box that shows it.
   const std::u16string captionText(caption);
-  MessageBoxW(nullptr, marlowin::sys::AsWide(owned), marlowin::sys::AsWide(captionText), MB_OK | MB_ICONINFORMATION);
+  MessageBoxW(nullptr, marlowin::platform::AsWide(owned), marlowin::platform::AsWide(captionText), MB_OK | MB_ICONINFORMATION);
 }
 
 int AfxWinMain(int, char**) {
   // --help and the like are answered before anything else is set up.
-  if (const std::optional<int> status = marlowin::sys::AnswerCommandLine(Arguments())) return *status;
+  if (const std::optional<int> status = marlowin::framework::AnswerCommandLine(Arguments())) return *status;
 
   // The shell's folder browser needs COM in a single-threaded apartment on this thread.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  const int status = marlowin::sys::StartApplication(marlowin::sys::ProgramName(ModuleFileName()));
+  const int status = marlowin::framework::StartApplication(marlowin::framework::ProgramName(ModuleFileName()));
   if (SUCCEEDED(com)) CoUninitialize();
   return status;
 }

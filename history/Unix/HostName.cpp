@@ -9,7 +9,7 @@ namespace marlowin::history {
 
 std::error_code HostName(std::string& name) {
   char buffer[256 + 1] = {};
-  if (gethostname(buffer, sizeof buffer - 1) != 0) return sys::LastError();
+  if (gethostname(buffer, sizeof buffer - 1) != 0) return platform::LastError();
   name = buffer;
   return {};
 }

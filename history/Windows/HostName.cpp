@@ -12,13 +12,13 @@ namespace marlowin::history {
 std::error_code HostName(std::string& name) {
   std::u16string wide(64, u'\0');
   DWORD size = static_cast<DWORD>(wide.size());
-  if (!GetComputerNameExW(ComputerNameDnsHostname, sys::AsWide(wide.data()), &size)) {
-    if (GetLastError() != ERROR_MORE_DATA) return sys::LastError();
+  if (!GetComputerNameExW(ComputerNameDnsHostname, platform::AsWide(wide.data()), &size)) {
+    if (GetLastError() != ERROR_MORE_DATA) return platform::LastError();
     wide.resize(size);  // the length needed, with the ending null
-    if (!GetComputerNameExW(ComputerNameDnsHostname, sys::AsWide(wide.data()), &size)) return sys::LastError();
+    if (!GetComputerNameExW(ComputerNameDnsHostname, platform::AsWide(wide.data()), &size)) return platform::LastError();
   }
   wide.resize(size);  // the length written, without the ending null
-  name = sys::ToNativeName(wide);
+  name = platform::ToNativeName(wide);
   return {};
 }
 

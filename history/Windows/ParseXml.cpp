@@ -15,7 +15,7 @@ namespace {
 using xmllite::Com;
 
 std::string Utf8(const WCHAR* text, UINT length) {
-  return sys::ToNativeName(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+  return platform::ToNativeName(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
 }
 
 using Getter = HRESULT (STDMETHODCALLTYPE IXmlReader::*)(LPCWSTR*, UINT*);

@@ -17,20 +17,20 @@ namespace {
 
 using xmllite::Com;
 
-std::u16string Wide(const std::string& utf8) { return sys::FromNativeName(utf8); }
+std::u16string Wide(const std::string& utf8) { return platform::FromNativeName(utf8); }
 
 HRESULT WriteText(IXmlWriter* writer, const std::u16string& text) {
   std::size_t start = 0;
   for (std::size_t cr; (cr = text.find(u'\r', start)) != std::u16string::npos; start = cr + 1) {
     if (cr > start) {
-      if (HRESULT r = writer->WriteChars(sys::AsWide(text.c_str()) + start, static_cast<UINT>(cr - start)); FAILED(r)) {
+      if (HRESULT r = writer->WriteChars(platform::AsWide(text.c_str()) + start, static_cast<UINT>(cr - start)); FAILED(r)) {
         return r;
       }
     }
     if (HRESULT r = writer->WriteCharEntity(L'\r'); FAILED(r)) return r;
   }
   if (start == text.size()) return S_OK;
-  return writer->WriteChars(sys::AsWide(text.c_str()) + start, static_cast<UINT>(text.size() - start));
+  return writer->WriteChars(platform::AsWide(text.c_str()) + start, static_cast<UINT>(text.size() - start));
 }
 
 std::u16string Escaped(const std::u16string& value) {
@@ -51,13 +51,13 @@ HRESULT OpenElement(IXmlWriter* writer, const XmlElement& element, const std::st
                     bool escapeAttributes) {
   // The namespace is named only where it changes; XmlLite then declares it as the default one.
   const std::u16string ns = Wide(element.ns);
-  HRESULT r = writer->WriteStartElement(nullptr, sys::AsWide(Wide(element.name)),
-                                        element.ns == parentNs ? nullptr : sys::AsWide(ns));
+  HRESULT r = writer->WriteStartElement(nullptr, platform::AsWide(Wide(element.name)),
+                                        element.ns == parentNs ? nullptr : platform::AsWide(ns));
   for (const XmlAttribute& attribute : element.attributes) {
     if (SUCCEEDED(r)) {
       const std::u16string value = Wide(attribute.value);
-      r = writer->WriteAttributeString(nullptr, sys::AsWide(Wide(attribute.name)), nullptr,
-                                       sys::AsWide(escapeAttributes ? Escaped(value) : value));
+      r = writer->WriteAttributeString(nullptr, platform::AsWide(Wide(attribute.name)), nullptr,
+                                       platform::AsWide(escapeAttributes ? Escaped(value) : value));
     }
   }
   if (SUCCEEDED(r) && !element.text.empty()) r = WriteText(writer, Wide(element.text));

@@ -26,12 +26,12 @@ const Library& Loaded() {
     Library loaded;
     HMODULE module = LoadLibraryExW(L"xmllite.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!module) {
-      loaded.error = sys::LastError();
+      loaded.error = platform::LastError();
       return loaded;
     }
     loaded.createReader = Find(module, "CreateXmlReader");
     loaded.createWriter = Find(module, "CreateXmlWriter");
-    if (!loaded.createReader || !loaded.createWriter) loaded.error = sys::LastError();
+    if (!loaded.createReader || !loaded.createWriter) loaded.error = platform::LastError();
     return loaded;
   }();
   return library;

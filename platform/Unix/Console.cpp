@@ -5,7 +5,7 @@
 
 #include <csignal>
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 namespace {
 
 static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler stores into the flag");
@@ -44,4 +44,4 @@ void UseUtf8Output() {}
 KeepAwake::KeepAwake() = default;
 KeepAwake::~KeepAwake() = default;
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

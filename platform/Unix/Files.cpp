@@ -31,7 +31,7 @@
 #include "platform/NativeName.h"
 #include "platform/Unix/HashBehind.h"
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 namespace {
 
 // The most one kernel copy call moves between two progress reports: small enough that a
@@ -684,4 +684,4 @@ std::u16string NewTemporaryPath(const std::u16string& folder) {
   return folder + kPathSeparator + std::u16string(kTemporaryPrefix) + FromNativeName(RandomTail());
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

@@ -8,7 +8,7 @@
 #include "platform/ContentHash.h"
 #include "platform/Errors.h"
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 namespace {
 
 // The bytes come from the cache, so reads of this size cost no more than larger ones.
@@ -83,4 +83,4 @@ void HashBehind::Run() {
   }
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 class ContentHasher;
 
@@ -49,4 +49,4 @@ class HashBehind {
   std::thread thread_;
 };
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

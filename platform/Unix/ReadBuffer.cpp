@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 namespace {
 
 // Transparent huge pages on x86-64 and most other Linux systems.
@@ -48,4 +48,4 @@ void PreferLargePages(char* buffer, std::size_t size) {
 #endif
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

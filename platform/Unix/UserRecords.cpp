@@ -10,7 +10,7 @@
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 namespace {
 
 // $HOME, else the home of the user's account.
@@ -51,4 +51,4 @@ std::error_code LocalTime(std::chrono::system_clock::time_point moment, Calendar
   return {};
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

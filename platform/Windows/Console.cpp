@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 namespace {
 
 std::atomic<std::atomic<bool>*> interruptFlag{nullptr};
@@ -65,4 +65,4 @@ KeepAwake::~KeepAwake() {
   SetThreadExecutionState((previous_ & ES_CONTINUOUS) != 0 ? previous_ : ES_CONTINUOUS);
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

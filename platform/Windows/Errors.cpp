@@ -8,7 +8,7 @@
 #include "platform/NativeName.h"
 #include "platform/WideString.h"
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 namespace {
 
 std::errc PortableCondition(int code) {
@@ -91,4 +91,4 @@ std::error_code SystemError(int code) {
 
 std::error_code LastError() { return SystemError(static_cast<int>(GetLastError())); }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

@@ -14,7 +14,7 @@
 #include "platform/Files.h"
 #include "platform/WideString.h"
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -784,4 +784,4 @@ std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& 
   return {};
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

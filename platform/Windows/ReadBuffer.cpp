@@ -2,7 +2,7 @@
 
 #include "platform/ReadBuffer.h"
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 
 // Committed pages are backed only when first touched, and aligned far beyond any sector size.
 char* MapReadBuffer(std::size_t size) {
@@ -16,4 +16,4 @@ void UnmapReadBuffer(char* buffer, std::size_t) {
 // Large pages on Windows need a privilege (SeLockMemoryPrivilege) that users do not have.
 void PreferLargePages(char*, std::size_t) {}
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

@@ -10,7 +10,7 @@
 #include "platform/Errors.h"
 #include "platform/WideString.h"
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 namespace {
 
 // %LOCALAPPDATA%, else the shell's local application data folder.
@@ -56,4 +56,4 @@ std::error_code LocalTime(std::chrono::system_clock::time_point moment, Calendar
   return {};
 }
 
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/MarlowinApp.h"
-#include "collector/CollectClips.h"
+#include "collector/pass/CollectClips.h"
 #include "framework/ApplicationStart.h"
 #include "platform/FileSystem.h"
 #include "platform/Files.h"
@@ -18,7 +18,7 @@
 
 namespace {
 
-using marlowin::sys::ToDisplay;
+using marlowin::platform::ToDisplay;
 
 class CheckRun : public ::testing::Test {
  protected:
@@ -27,11 +27,11 @@ class CheckRun : public ::testing::Test {
     tree.WriteFile(u"shoot/ab_cd_ef/MP4 HIGH RES/v02.mp4", "two");
     tree.WriteFile(u"shoot/ab_cd_ef/MP4 HIGH RES/v03.mp4", "three");
     tree.MakeFolder(u"collected");
-    const auto fs = marlowin::sys::MakeRealFileSystem();
-    marlowin::PassOptions options;
+    const auto fs = marlowin::platform::MakeRealFileSystem();
+    marlowin::pass::PassOptions options;
     options.keepHistory = true;
-    const marlowin::PassReport pass = marlowin::CollectClips(*fs, tree.Path(u"shoot"), tree.Path(u"collected"), options);
-    EXPECT_EQ(pass.outcome, marlowin::Outcome::kComplete);  // four copies recorded
+    const marlowin::report::PassReport pass = marlowin::pass::CollectClips(*fs, tree.Path(u"shoot"), tree.Path(u"collected"), options);
+    EXPECT_EQ(pass.outcome, marlowin::report::Outcome::kComplete);  // four copies recorded
   }
 
   // Runs the program as "marlowin --check" would: the exit status.
@@ -39,17 +39,17 @@ class CheckRun : public ::testing::Test {
     CMarlowinApp app;
     app.m_nAttentionAfterSeconds = attentionAfterSeconds;
     EXPECT_EQ(app.AnswerCommandLine({u"--check"}), std::nullopt);
-    return marlowin::sys::StartApplication(u"marlowin");
+    return marlowin::framework::StartApplication(u"marlowin");
   }
 
   // The reports kept so far.
   static std::vector<std::u16string> Reports() {
     std::u16string folder;
-    EXPECT_FALSE(marlowin::sys::ReportsFolder(folder));
-    std::vector<marlowin::sys::FolderEntry> entries;
+    EXPECT_FALSE(marlowin::platform::ReportsFolder(folder));
+    std::vector<marlowin::platform::FolderEntry> entries;
     std::vector<std::u16string> names;
-    if (marlowin::sys::ListFolder(folder, entries)) return names;
-    for (const auto& entry : entries) names.push_back(marlowin::sys::JoinPath(folder, entry.name));
+    if (marlowin::platform::ListFolder(folder, entries)) return names;
+    for (const auto& entry : entries) names.push_back(marlowin::platform::JoinPath(folder, entry.name));
     return names;
   }
 
@@ -108,7 +108,7 @@ TEST_F(CheckRun, MoreProblemsThanTheBoxHoldsNameTheReportFileThatHoldsEveryOne) 
   const std::size_t at = text.rfind(kLastLine);
   ASSERT_NE(at, std::u16string::npos) << ToDisplay(text);
   const std::string report = [&] {
-    marlowin::sys::File file;
+    marlowin::platform::File file;
     std::string content(1 << 16, '\0');
     std::size_t got = 0;
     EXPECT_FALSE(file.OpenForReading(text.substr(at + kLastLine.size())));

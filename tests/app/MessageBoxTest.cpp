@@ -6,7 +6,7 @@
 
 TEST(MessageBox, ShowsCaptionTextErrorIconAndOneOkButtonOnTopOfEverything) {
   marlowin::testing::ScriptedUser user;
-  marlowin::sys::ShowMessage(u"Marlowin", u"Aufnahme \u00fcber \u2713 \U0001F3AC");
+  marlowin::framework::ShowMessage(u"Marlowin", u"Aufnahme \u00fcber \u2713 \U0001F3AC");
   ASSERT_EQ(user.messages.size(), 1u) << "returned before the box was dismissed";
   const auto& seen = user.messages[0];
   EXPECT_EQ(seen.caption, u"Marlowin");

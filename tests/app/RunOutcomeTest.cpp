@@ -93,15 +93,15 @@ TEST_F(RunOutcome, FailuresAreToldWithTheirClipAndReasonNotCalledComplete) {
   Run();
   ASSERT_EQ(user.messages.size(), 1u);
   const std::u16string& text = user.messages[0].text;
-  const std::u16string folder = tree.Path(u"collected") + marlowin::sys::kPathSeparator + u"ab_cd_adl_ef";
-  const std::u16string notFolder = marlowin::sys::FromNativeName(std::make_error_code(std::errc::not_a_directory).message());
+  const std::u16string folder = tree.Path(u"collected") + marlowin::platform::kPathSeparator + u"ab_cd_adl_ef";
+  const std::u16string notFolder = marlowin::platform::FromNativeName(std::make_error_code(std::errc::not_a_directory).message());
   EXPECT_EQ(text.substr(0, text.find(u"\n")), u"video copy incomplete: 2 of 2 clips could not be copied");
   EXPECT_NE(text.find(u"\n\n2 clips not collected, from 0 of 1 shot folder to " + tree.Path(u"collected") + u".\n"),
             std::u16string::npos)
-      << marlowin::sys::ToDisplay(text);
-  EXPECT_NE(text.find(u"\n" + folder + u": cannot be made: " + notFolder + u"\n"), std::u16string::npos) << marlowin::sys::ToDisplay(text);
-  EXPECT_NE(text.find(tree.Path(u"shoot") + marlowin::sys::kPathSeparator + u"ab_cd_ef" + marlowin::sys::kPathSeparator +
-                      u"MP4 HIGH RES" + marlowin::sys::kPathSeparator + u"v01.mp4: not copied to "),
+      << marlowin::platform::ToDisplay(text);
+  EXPECT_NE(text.find(u"\n" + folder + u": cannot be made: " + notFolder + u"\n"), std::u16string::npos) << marlowin::platform::ToDisplay(text);
+  EXPECT_NE(text.find(tree.Path(u"shoot") + marlowin::platform::kPathSeparator + u"ab_cd_ef" + marlowin::platform::kPathSeparator +
+                      u"MP4 HIGH RES" + marlowin::platform::kPathSeparator + u"v01.mp4: not copied to "),
             std::u16string::npos);
   EXPECT_TRUE(user.messages[0].errorIcon);
 #ifndef _WIN32
@@ -119,14 +119,14 @@ TEST_F(RunOutcome, TheMessageNamesTheReportFileWhenItHasNoRoomForEveryProblem) {
   const std::u16string& text = user.messages[0].text;
   constexpr std::u16string_view kLastLine = u"\n\nThe whole report: ";
   const std::size_t at = text.rfind(kLastLine);
-  ASSERT_NE(at, std::u16string::npos) << marlowin::sys::ToDisplay(text);
+  ASSERT_NE(at, std::u16string::npos) << marlowin::platform::ToDisplay(text);
   EXPECT_NE(text.find(u"\nand 2 more\n"), std::u16string::npos);
   const std::u16string path = text.substr(at + kLastLine.size());
   std::u16string folder;
-  ASSERT_FALSE(marlowin::sys::ReportsFolder(folder));  // the test's own, in a temporary folder
-  EXPECT_EQ(path.rfind(folder + marlowin::sys::kPathSeparator, 0), 0u) << marlowin::sys::ToDisplay(path);
+  ASSERT_FALSE(marlowin::platform::ReportsFolder(folder));  // the test's own, in a temporary folder
+  EXPECT_EQ(path.rfind(folder + marlowin::platform::kPathSeparator, 0), 0u) << marlowin::platform::ToDisplay(path);
   EXPECT_TRUE(path.ends_with(u".txt"));
-  marlowin::sys::File file;
+  marlowin::platform::File file;
   ASSERT_FALSE(file.OpenForReading(path));
   std::string content(1 << 16, '\0');
   std::size_t got = 0;
@@ -141,14 +141,14 @@ TEST_F(RunOutcome, AReportThatCannotBeSavedIsToldAndTheOutcomeStands) {
   const marlowin::testing::ScopedVariable state("XDG_STATE_HOME", tree.Path(u"not a folder"));
   const marlowin::testing::ScopedVariable local("LOCALAPPDATA", tree.Path(u"not a folder"));
   std::u16string folder;
-  ASSERT_FALSE(marlowin::sys::ReportsFolder(folder));
+  ASSERT_FALSE(marlowin::platform::ReportsFolder(folder));
   shell.ConfirmPath(tree.Path(u"shoot"));
   shell.ConfirmPath(tree.Path(u"collected"));
   Run();
   ASSERT_EQ(user.messages.size(), 1u);
   const std::u16string& text = user.messages[0].text;
   EXPECT_EQ(text.substr(0, text.find(u'\n')), kComplete);
-  EXPECT_NE(text.find(u"\n\nreport not saved: "), std::u16string::npos) << marlowin::sys::ToDisplay(text);
+  EXPECT_NE(text.find(u"\n\nreport not saved: "), std::u16string::npos) << marlowin::platform::ToDisplay(text);
   EXPECT_TRUE(tree.Exists(u"shoot/ab_cd_ef/MP4 HIGH RES/v01_hires.mp4")) << "the pass is done all the same";
 }
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "collector/CollectClips.h"
+#include "collector/pass/CollectClips.h"
 #include "platform/Files.h"
 #include "tests/cli/CommandFixture.h"
 #include "tests/support/TreeHistory.h"
@@ -15,7 +15,7 @@ using Result = testing::CommandResult;
 
 class CheckCommandTest : public testing::CommandFixture {
  protected:
-  CheckCommandTest() { EXPECT_EQ(CollectClips(recorder, tree.Path(u"S"), tree.Path(u"D")).outcome, Outcome::kComplete); }
+  CheckCommandTest() { EXPECT_EQ(pass::CollectClips(recorder, tree.Path(u"S"), tree.Path(u"D")).outcome, report::Outcome::kComplete); }
 
   void Record() {
     const history::Failure failure = testing::RecordCollectedFiles(tree.Path(u"D"), 1796757737);
@@ -35,7 +35,7 @@ TEST_F(CheckCommandTest, AProvenTreePrintsTheOutcomeAndASummaryAndExitsZero) {
 TEST_F(CheckCommandTest, EachFailureAndWarningIsALineOnStderr) {
   Record();
   tree.WriteFile(u"D/ab_cd_adl_ef/video/v03_hires.mp4", "v04.mp4");
-  ASSERT_EQ(sys::RemoveFile(tree.Path(u"D/ab_cd_adl_ef/video/v01_hires.mp4")), std::error_code());
+  ASSERT_EQ(platform::RemoveFile(tree.Path(u"D/ab_cd_adl_ef/video/v01_hires.mp4")), std::error_code());
   tree.WriteFile(u"D/ab_cd_int_ef__m02/video/extra.mp4", "extra");
   const Result r = Run({u"--check", tree.Path(u"D")});
   EXPECT_EQ(r.status, 1);

@@ -131,10 +131,10 @@ TEST_F(CollectCommandTest, FolderThatCannotBeFoundChangesNothingAndExitsTwo) {
 // The test's main keeps the records in a temporary folder.
 TEST_F(CollectCommandTest, EachPassKeepsItsReportButADryRunDoesNot) {
   std::u16string folder;
-  ASSERT_FALSE(sys::ReportsFolder(folder));
+  ASSERT_FALSE(platform::ReportsFolder(folder));
   const auto reports = [&folder] {
-    std::vector<sys::FolderEntry> entries;
-    (void)sys::ListFolder(folder, entries);  // none while the folder is not there
+    std::vector<platform::FolderEntry> entries;
+    (void)platform::ListFolder(folder, entries);  // none while the folder is not there
     return entries.size();
   };
   const std::size_t before = reports();
@@ -144,7 +144,7 @@ TEST_F(CollectCommandTest, EachPassKeepsItsReportButADryRunDoesNot) {
   EXPECT_EQ(reports(), before + 1);
   const nlohmann::json report = nlohmann::json::parse(r.out);
   const std::string file = report["reportFile"].get<std::string>();
-  EXPECT_EQ(file.rfind(sys::ToDisplay(folder), 0), 0u) << file;
+  EXPECT_EQ(file.rfind(platform::ToDisplay(folder), 0), 0u) << file;
   EXPECT_FALSE(report.contains("reportError"));
 }
 

@@ -35,7 +35,7 @@ class CommandFixture : public ::testing::Test {
     const int status = RunCollectCommand(arguments, recorder, out, err);
     return {status, out.str(), err.str()};
   }
-  std::string Native(const char16_t* relative) { return sys::ToDisplay(tree.Path(relative)); }
+  std::string Native(const char16_t* relative) { return platform::ToDisplay(tree.Path(relative)); }
 
   TempTree tree;
   RecordingFileSystem recorder;

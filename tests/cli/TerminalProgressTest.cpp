@@ -13,9 +13,9 @@ using namespace std::chrono_literals;
 using Clock = TerminalProgress::Clock;
 constexpr std::uint64_t kMB = 1000 * 1000;
 
-PassProgress Copying(std::uint64_t done, const std::u16string& clip = u"/shoot/a_b_c/MP4 HIGH RES/v02.mp4") {
-  PassProgress p;
-  p.stage = PassProgress::Stage::kCopying;
+report::PassProgress Copying(std::uint64_t done, const std::u16string& clip = u"/shoot/a_b_c/MP4 HIGH RES/v02.mp4") {
+  report::PassProgress p;
+  p.stage = report::PassProgress::Stage::kCopying;
   p.clipsDone = 1;
   p.clipsTotal = 3;
   p.bytesDone = done;
@@ -90,7 +90,7 @@ TEST_F(TerminalProgressTest, BlanksWhatALongerLineLeftAndClearsAtTheEnd) {
 
 TEST_F(TerminalProgressTest, SaysWhenTheCopiesAreReadBackAndKeepsNamesOnTheLine) {
   TerminalProgress line(out, 100, stop, [this] { return now; });
-  PassProgress verifying = Copying(1234 * kMB, u"");
+  report::PassProgress verifying = Copying(1234 * kMB, u"");
   verifying.verifying = true;
   line.OnProgress(verifying);
   EXPECT_EQ(Draws(out.str()).back(), "Verifying copies: reading them back from the disk  36%  1.2 GB of 3.4 GB");
@@ -103,7 +103,7 @@ TEST_F(TerminalProgressTest, SaysWhenTheCopiesAreReadBackAndKeepsNamesOnTheLine)
 
 TEST_F(TerminalProgressTest, PlanningSaysWhatIsFoundAndStopReadsTheFlag) {
   TerminalProgress line(out, 80, stop, [this] { return now; });
-  PassProgress planning;
+  report::PassProgress planning;
   planning.clipsTotal = 7;
   planning.bytesTotal = 850 * kMB;
   line.OnProgress(planning);

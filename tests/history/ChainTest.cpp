@@ -6,7 +6,7 @@
 
 #include "history/C4Id.h"
 #include "history/History.h"
-#include "tests/history/SchemaCheck.h"
+#include "tests/support/SchemaCheck.h"
 
 namespace marlowin::history {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "history/Generation.h"
-#include "tests/history/SchemaCheck.h"
+#include "tests/support/SchemaCheck.h"
 
 namespace marlowin::history {
 namespace {
@@ -73,7 +73,7 @@ TEST(ForeignGeneration, TakesWhatACheckNeeds) {
   Result<Generation> read = ParseGeneration(kForeign);
   ASSERT_TRUE(read) << Describe(read.failure());
   const Generation& generation = read.value();
-  EXPECT_EQ(generation.creationDate, (sys::FileTime{1740841200, 250000000}));
+  EXPECT_EQ(generation.creationDate, (platform::FileTime{1740841200, 250000000}));
   EXPECT_EQ(generation.hostname, "dit-cart");
   EXPECT_EQ(generation.tool, "OtherSealer");
   EXPECT_EQ(generation.toolVersion, "9.1");
@@ -85,10 +85,10 @@ TEST(ForeignGeneration, TakesWhatACheckNeeds) {
   const HashEntry& clip = generation.hashes[0];
   EXPECT_EQ(clip.path, u"A001/C001.mov");
   EXPECT_EQ(clip.size, 42u);
-  EXPECT_EQ(clip.modified, (sys::FileTime{1740817800, 0}));
+  EXPECT_EQ(clip.modified, (platform::FileTime{1740817800, 0}));
   EXPECT_EQ(clip.xxh128, "0123456789abcdef0123456789abcdef");
   EXPECT_EQ(clip.action, HashAction::kVerified);
-  EXPECT_EQ(clip.hashDate, (sys::FileTime{1740841201, 0}));
+  EXPECT_EQ(clip.hashDate, (platform::FileTime{1740841201, 0}));
 
   const HashEntry& md5Only = generation.hashes[1];
   EXPECT_EQ(md5Only.path, u"A001/C002.mov");

@@ -6,7 +6,7 @@
 
 #include "history/XmlTree.h"
 #include "tests/history/Samples.h"
-#include "tests/history/SchemaCheck.h"
+#include "tests/support/SchemaCheck.h"
 
 namespace marlowin::history {
 namespace {
@@ -49,7 +49,7 @@ TEST(Generation, ReadsBackWhatWasWritten) {
 
   Result<Generation> read = ParseGeneration(bytes.value());
   ASSERT_TRUE(read) << Describe(read.failure());
-  EXPECT_EQ(read.value().creationDate, (sys::FileTime{samples::kPassStart, 0}));  // whole seconds
+  EXPECT_EQ(read.value().creationDate, (platform::FileTime{samples::kPassStart, 0}));  // whole seconds
   EXPECT_EQ(read.value().hostname, "edit-bay-3");
   EXPECT_EQ(read.value().tool, "Marlowin");
   EXPECT_EQ(read.value().toolVersion, "0.2.0");

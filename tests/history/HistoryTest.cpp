@@ -20,15 +20,15 @@ using samples::kPassStart;
 constexpr char16_t kFolderName[] = u"Drehtag_\u00e9";
 
 std::vector<std::u16string> Names(const testing::TempTree& tree) {
-  std::vector<sys::FolderEntry> entries;
-  EXPECT_FALSE(sys::ListFolder(tree.Path(u"ascmhl"), entries));
+  std::vector<platform::FolderEntry> entries;
+  EXPECT_FALSE(platform::ListFolder(tree.Path(u"ascmhl"), entries));
   std::vector<std::u16string> names;
-  for (const sys::FolderEntry& entry : entries) names.push_back(entry.name);
+  for (const platform::FolderEntry& entry : entries) names.push_back(entry.name);
   return names;
 }
 
 std::error_code ReadWhole(const std::u16string& path, std::string& bytes) {
-  sys::File file;
+  platform::File file;
   if (std::error_code error = file.OpenForReading(path)) return error;
   char buffer[4096];
   for (std::size_t got = 1; got > 0;) {
@@ -141,12 +141,12 @@ TEST(History, AMissingOrChangedGenerationIsNamed) {
   EXPECT_EQ(changed.error(), HistoryErrc::kC4Mismatch);
   EXPECT_NE(changed.failure().detail.find("0001_"), std::string::npos) << changed.failure().detail;
 
-  ASSERT_FALSE(sys::RemoveFile(tree.Path(u"ascmhl/" + second)));
+  ASSERT_FALSE(platform::RemoveFile(tree.Path(u"ascmhl/" + second)));
   Result<History> missing = folder.Read();
   ASSERT_FALSE(missing);
   EXPECT_EQ(missing.error(), HistoryErrc::kGenerationMissing);
   EXPECT_EQ(Describe(missing.failure()), "the chain names a generation file that is missing: " +
-                                             sys::ToDisplay(second));
+                                             platform::ToDisplay(second));
 }
 
 }  // namespace

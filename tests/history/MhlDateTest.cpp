@@ -18,17 +18,17 @@ TEST(MhlDate, FormatsInUtc) {
 }
 
 TEST(MhlDate, ReadsOffsetsFractionsAndZ) {
-  const sys::FileTime example{kExample, 0};
+  const platform::FileTime example{kExample, 0};
   EXPECT_EQ(ParseDate("2026-12-08T19:22:17+00:00"), example);
   EXPECT_EQ(ParseDate("2026-12-08T19:22:17Z"), example);
   EXPECT_EQ(ParseDate("2026-12-08T19:22:17"), example);  // no offset: taken as UTC
   EXPECT_EQ(ParseDate("2026-12-08T21:22:17+02:00"), example);
   EXPECT_EQ(ParseDate("2026-12-08T14:52:17-04:30"), example);
-  EXPECT_EQ(ParseDate("2026-12-09T00:00:00+04:37"), (sys::FileTime{1796774400 - 4 * 3600 - 37 * 60, 0}));
-  EXPECT_EQ(ParseDate("2026-12-08T19:22:17.5+00:00"), (sys::FileTime{kExample, 500000000}));
-  EXPECT_EQ(ParseDate("2026-12-08T19:22:17.1234567891+00:00"), (sys::FileTime{kExample, 123456789}));
-  EXPECT_EQ(ParseDate("1969-12-31T23:59:59Z"), (sys::FileTime{-1, 0}));
-  EXPECT_EQ(ParseDate("2026-12-08T24:00:00Z"), (sys::FileTime{1796774400, 0}));
+  EXPECT_EQ(ParseDate("2026-12-09T00:00:00+04:37"), (platform::FileTime{1796774400 - 4 * 3600 - 37 * 60, 0}));
+  EXPECT_EQ(ParseDate("2026-12-08T19:22:17.5+00:00"), (platform::FileTime{kExample, 500000000}));
+  EXPECT_EQ(ParseDate("2026-12-08T19:22:17.1234567891+00:00"), (platform::FileTime{kExample, 123456789}));
+  EXPECT_EQ(ParseDate("1969-12-31T23:59:59Z"), (platform::FileTime{-1, 0}));
+  EXPECT_EQ(ParseDate("2026-12-08T24:00:00Z"), (platform::FileTime{1796774400, 0}));
   EXPECT_EQ(ParseDate(FormatDate({kExample, 0})), example);
 }
 

@@ -11,8 +11,8 @@ inline constexpr std::int64_t kPassStart = 1796757737;  // 2026-12-08 19:22:17 U
 
 inline HashEntry Copy(std::u16string path, std::uint64_t size, std::string xxh128, HashAction action,
                       std::int64_t modified = kPassStart - 3600) {
-  return {std::move(path), size, sys::FileTime{modified, 0}, std::move(xxh128), action,
-          sys::FileTime{kPassStart + 5, 0}};
+  return {std::move(path), size, platform::FileTime{modified, 0}, std::move(xxh128), action,
+          platform::FileTime{kPassStart + 5, 0}};
 }
 
 // Names that need escaping or are not ASCII: "&", "<", '"', "'", "é", "日本", an emoji.

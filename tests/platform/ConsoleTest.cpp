@@ -8,7 +8,7 @@
 #include <windows.h>
 #endif
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 namespace {
 
 TEST(Console, TheWidthIsKnownOrEighty) {
@@ -52,4 +52,4 @@ TEST(Console, KeepAwakeAsksForTheSystemWhileItLives) {
 #endif
 
 }  // namespace
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

@@ -24,7 +24,7 @@
 #include "platform/Unix/HashBehind.h"
 #endif
 
-namespace marlowin::sys {
+namespace marlowin::platform {
 namespace {
 
 using marlowin::testing::TempTree;
@@ -201,7 +201,7 @@ TEST_F(FilesTest, TemporaryIsKeptFromRemoveLeftoverWhileOpen) {
   EXPECT_EQ(path, P(name));
   EXPECT_TRUE(IsTemporaryName(name));
   ASSERT_FALSE(file.Write("copy", 4));
-  EXPECT_EQ(RemoveLeftover(path), Errc::kLeftoverInUse);
+  EXPECT_EQ(RemoveLeftover(path), platform::Errc::kLeftoverInUse);
   EXPECT_EQ(tree.ReadFile(name), "copy");
   ASSERT_FALSE(file.Close());
   EXPECT_FALSE(file.IsOpen());
@@ -212,7 +212,7 @@ TEST_F(FilesTest, TemporaryIsKeptFromRemoveLeftoverWhileOpen) {
   // Taken over for writing, an existing file is held the same way.
   tree.WriteFile(u".marlowin-copy-old", "old");
   ASSERT_FALSE(file.OpenForWriting(P(u".marlowin-copy-old")));
-  EXPECT_EQ(RemoveLeftover(P(u".marlowin-copy-old")), Errc::kLeftoverInUse);
+  EXPECT_EQ(RemoveLeftover(P(u".marlowin-copy-old")), platform::Errc::kLeftoverInUse);
   ASSERT_FALSE(file.Close());
 
   const std::u16string fresh = NewTemporaryPath(tree.Root());
@@ -224,7 +224,7 @@ TEST_F(FilesTest, TemporaryIsKeptFromRemoveLeftoverWhileOpen) {
 TEST_F(FilesTest, LockIsExclusiveAndLeavesTheFolderUsable) {
   std::unique_ptr<FolderLock> first, second;
   ASSERT_FALSE(LockFolder(tree.Root(), first));
-  EXPECT_EQ(LockFolder(tree.Root(), second), Errc::kFolderInUse);
+  EXPECT_EQ(LockFolder(tree.Root(), second), platform::Errc::kFolderInUse);
   EXPECT_EQ(second, nullptr);
 
   // The pass itself works on the locked folder's entries.
@@ -268,16 +268,16 @@ TEST_F(FilesTest, ReadsBackFromTheDiskExactlyWhatWasWritten) {
 TEST_F(FilesTest, OnlyRegularFilesAreOpenedForReading) {
   tree.MakeFolder(u"folder");
   File file;
-  EXPECT_EQ(file.OpenForReading(P(u"folder")), Errc::kNotARegularFile);
-  EXPECT_EQ(file.OpenFromDisk(P(u"folder")), Errc::kNotARegularFile);
+  EXPECT_EQ(file.OpenForReading(P(u"folder")), platform::Errc::kNotARegularFile);
+  EXPECT_EQ(file.OpenFromDisk(P(u"folder")), platform::Errc::kNotARegularFile);
   EXPECT_EQ(file.OpenForReading(P(u"missing")), std::errc::no_such_file_or_directory);
   EXPECT_FALSE(file.IsOpen());
 #ifdef _WIN32
-  EXPECT_EQ(file.OpenForReading(u"\\\\.\\NUL"), Errc::kNotARegularFile);
+  EXPECT_EQ(file.OpenForReading(u"\\\\.\\NUL"), platform::Errc::kNotARegularFile);
 #else
   ASSERT_EQ(::mkfifo(ToNativeName(P(u"pipe")).c_str(), 0600), 0);
-  EXPECT_EQ(file.OpenForReading(P(u"pipe")), Errc::kNotARegularFile);  // no writer: must not wait
-  EXPECT_EQ(file.OpenFromDisk(P(u"pipe")), Errc::kNotARegularFile);
+  EXPECT_EQ(file.OpenForReading(P(u"pipe")), platform::Errc::kNotARegularFile);  // no writer: must not wait
+  EXPECT_EQ(file.OpenFromDisk(P(u"pipe")), platform::Errc::kNotARegularFile);
 #endif
 }
 
@@ -314,7 +314,7 @@ TEST_F(FilesTest, CopiesIntoANewFileWithProgress) {
     return true;
   }, target));
   ASSERT_TRUE(target.IsOpen());  // open for writing, held like a temporary
-  EXPECT_EQ(RemoveLeftover(P(u"copy")), Errc::kLeftoverInUse);
+  EXPECT_EQ(RemoveLeftover(P(u"copy")), platform::Errc::kLeftoverInUse);
   ASSERT_FALSE(target.Write("+", 1));
   ASSERT_FALSE(target.Close());
   EXPECT_TRUE(Same(tree.ReadFile(u"copy"), content + "+"));  // written on at its end
@@ -338,7 +338,7 @@ TEST_F(FilesTest, CopiesIntoANewFileWithProgress) {
     ++calls;
     return false;
   };
-  EXPECT_EQ(CopyToNewFile(P(u"v01.mp4"), P(u"stopped"), stop, target), Errc::kCancelled);
+  EXPECT_EQ(CopyToNewFile(P(u"v01.mp4"), P(u"stopped"), stop, target), platform::Errc::kCancelled);
   EXPECT_EQ(calls, 1);
   EXPECT_FALSE(tree.Exists(u"stopped"));
   EXPECT_FALSE(target.IsOpen());
@@ -386,7 +386,7 @@ TEST_F(FilesTest, HashBehindTheCopyIsOfExactlyTheBytesReported) {
   ContentHasher cut;
   HashBehind behind(fd, cut, buffer);
   behind.Reached(content.size());
-  EXPECT_EQ(behind.Finish(), Errc::kSourceChanged);
+  EXPECT_EQ(behind.Finish(), platform::Errc::kSourceChanged);
   ::close(fd);
 }
 #endif
@@ -418,7 +418,7 @@ TEST_F(FilesTest, CopyHashesEveryByteItCopiesInOrder) {
   // and no hash of part of a clip passes for the clip's.
   ContentHasher stopped;
   EXPECT_EQ(CopyToNewFile(P(u"v01.mp4"), P(u"stopped"), [](std::uint64_t) { return false; }, target, &stopped),
-            Errc::kCancelled);
+            platform::Errc::kCancelled);
   EXPECT_FALSE(tree.Exists(u"stopped"));
   tree.WriteFile(u"v02.mp4", content);
   const std::string cutPath = ToNativeName(P(u"v02.mp4"));
@@ -431,7 +431,7 @@ TEST_F(FilesTest, CopyHashesEveryByteItCopiesInOrder) {
     ASSERT_FALSE(target.Close());
     EXPECT_LT(copied.size, content.size());  // shorter: the caller sees the change
   } else {
-    EXPECT_EQ(cutError, Errc::kSourceChanged);
+    EXPECT_EQ(cutError, platform::Errc::kSourceChanged);
   }
   EXPECT_NE(partial.Hex(), expected.Hex());
 #endif
@@ -440,10 +440,10 @@ TEST_F(FilesTest, CopyHashesEveryByteItCopiesInOrder) {
 TEST_F(FilesTest, CopyRefusesWhatIsNoRegularFileAndTakesOverReadOnlyOnes) {
   tree.MakeFolder(u"folder");
   File target;
-  EXPECT_EQ(CopyToNewFile(P(u"folder"), P(u"copy"), kGoOn, target), Errc::kNotARegularFile);
+  EXPECT_EQ(CopyToNewFile(P(u"folder"), P(u"copy"), kGoOn, target), platform::Errc::kNotARegularFile);
 #ifndef _WIN32
   ASSERT_EQ(::mkfifo(ToNativeName(P(u"pipe")).c_str(), 0600), 0);
-  EXPECT_EQ(CopyToNewFile(P(u"pipe"), P(u"copy"), kGoOn, target), Errc::kNotARegularFile);
+  EXPECT_EQ(CopyToNewFile(P(u"pipe"), P(u"copy"), kGoOn, target), platform::Errc::kNotARegularFile);
 #endif
   EXPECT_FALSE(tree.Exists(u"copy"));
 
@@ -465,4 +465,4 @@ TEST_F(FilesTest, CopyRefusesWhatIsNoRegularFileAndTakesOverReadOnlyOnes) {
 }
 
 }  // namespace
-}  // namespace marlowin::sys
+}  // namespace marlowin::platform

@@ -1,6 +1,6 @@
 #include "tests/support/RecordingFileSystem.h"
 
-#include "collector/PlanLines.h"
+#include "collector/plan/PlanLines.h"
 #include "platform/NativeName.h"
 #include "platform/Paths.h"
 
@@ -8,9 +8,9 @@ namespace marlowin::testing {
 namespace {
 
 // An open file of the recording file system: its calls are written down and may fail too.
-class RecordedFile final : public sys::OpenFile {
+class RecordedFile final : public platform::OpenFile {
  public:
-  RecordedFile(RecordingFileSystem& fs, std::u16string path, std::unique_ptr<sys::OpenFile> real)
+  RecordedFile(RecordingFileSystem& fs, std::u16string path, std::unique_ptr<platform::OpenFile> real)
       : fs_(fs), path_(std::move(path)), real_(std::move(real)) {}
 
   std::error_code Read(void* buffer, std::size_t size, std::size_t& got) override {
@@ -20,7 +20,7 @@ class RecordedFile final : public sys::OpenFile {
   std::error_code Write(const void* data, std::size_t size) override {
     return fs_.Run(fs_.Line("write", path_), [&] { return real_->Write(data, size); });
   }
-  std::error_code Status(sys::FileStatus& status) override {
+  std::error_code Status(platform::FileStatus& status) override {
     return fs_.Run(fs_.Line("status-of", path_), [&] { return real_->Status(status); });
   }
   void StartWriteback() override { real_->StartWriteback(); }
@@ -29,7 +29,7 @@ class RecordedFile final : public sys::OpenFile {
     wholeVolume = false;
     return fs_.Run(fs_.Line("flush-volume", path_), [&] { return real_->FlushVolume(wholeVolume); });
   }
-  std::error_code TakeAttributes(const sys::FileStatus& source) override {
+  std::error_code TakeAttributes(const platform::FileStatus& source) override {
     return fs_.Run(fs_.Line("attributes", path_), [&] { return real_->TakeAttributes(source); });
   }
   std::error_code Close() override {
@@ -42,12 +42,12 @@ class RecordedFile final : public sys::OpenFile {
  private:
   RecordingFileSystem& fs_;
   std::u16string path_;
-  std::unique_ptr<sys::OpenFile> real_;
+  std::unique_ptr<platform::OpenFile> real_;
 };
 
 }  // namespace
 
-RecordingFileSystem::RecordingFileSystem(std::u16string root) : real_(sys::MakeRealFileSystem()), root_(std::move(root)) {}
+RecordingFileSystem::RecordingFileSystem(std::u16string root) : real_(platform::MakeRealFileSystem()), root_(std::move(root)) {}
 
 RecordingFileSystem::~RecordingFileSystem() = default;
 
@@ -76,8 +76,8 @@ std::vector<std::string> RecordingFileSystem::Changes() const {
     // A copy of a copy staged in the same pass is shown from the target of the one it was made from.
     std::u16string from = copy->second.from;
     if (const auto of = copyOfTemporary_.find(from); of != copyOfTemporary_.end()) from = copies_.at(of->second).to;
-    changes.push_back(copy->second.to.empty() ? OperationLine("copy", Show(from), u"(not put in place)")
-                                              : OperationLine("copy", Show(from), Show(copy->second.to)));
+    changes.push_back(copy->second.to.empty() ? plan::OperationLine("copy", Show(from), u"(not put in place)")
+                                              : plan::OperationLine("copy", Show(from), Show(copy->second.to)));
   }
   return changes;
 }
@@ -85,27 +85,27 @@ std::vector<std::string> RecordingFileSystem::Changes() const {
 std::u16string RecordingFileSystem::Show(std::u16string path) const {
   if (path.compare(0, root_.size(), root_) == 0) path.replace(0, root_.size(), u"<root>");
   for (char16_t& c : path) {
-    if (c == sys::kPathSeparator) c = u'/';
+    if (c == platform::kPathSeparator) c = u'/';
   }
   const std::size_t name = path.find_last_of(u'/') + 1;
-  if (sys::IsTemporaryName(std::u16string_view(path).substr(name))) {
-    path.replace(name, std::u16string::npos, std::u16string(sys::kTemporaryPrefix) + u"*");
+  if (platform::IsTemporaryName(std::u16string_view(path).substr(name))) {
+    path.replace(name, std::u16string::npos, std::u16string(platform::kTemporaryPrefix) + u"*");
   }
   return path;
 }
 
 std::string RecordingFileSystem::ShowLine(const std::string& line) const {
   std::string shown = line;
-  const std::string root = sys::ToDisplay(root_);
+  const std::string root = platform::ToDisplay(root_);
   for (std::size_t at; (at = shown.find(root)) != std::string::npos;) shown.replace(at, root.size(), "<root>");
   for (char& c : shown) {
-    if (c == static_cast<char>(sys::kPathSeparator)) c = '/';
+    if (c == static_cast<char>(platform::kPathSeparator)) c = '/';
   }
   return shown;
 }
 
 std::string RecordingFileSystem::Line(const char* verb, const std::u16string& path, const std::u16string& to) const {
-  return OperationLine(verb, Show(path), to.empty() ? std::u16string() : Show(to));
+  return plan::OperationLine(verb, Show(path), to.empty() ? std::u16string() : Show(to));
 }
 
 void RecordingFileSystem::Note(const std::string& line) {
@@ -126,24 +126,24 @@ void RecordingFileSystem::NoteCopy(const std::u16string& from, const std::u16str
 }
 
 std::error_code RecordingFileSystem::Wrap(const std::u16string& path, std::error_code error,
-                                          std::unique_ptr<sys::OpenFile>& file) {
+                                          std::unique_ptr<platform::OpenFile>& file) {
   if (!error) file = std::make_unique<RecordedFile>(*this, path, std::move(file));
   return error;
 }
 
-std::error_code RecordingFileSystem::ListFolder(const std::u16string& folder, std::vector<sys::FolderEntry>& entries) {
+std::error_code RecordingFileSystem::ListFolder(const std::u16string& folder, std::vector<platform::FolderEntry>& entries) {
   return Run(Line("list", folder), [&] { return real_->ListFolder(folder, entries); });
 }
-std::error_code RecordingFileSystem::GetStatus(const std::u16string& path, sys::FileStatus& status) {
+std::error_code RecordingFileSystem::GetStatus(const std::u16string& path, platform::FileStatus& status) {
   return Run(Line("status", path), [&] { return real_->GetStatus(path, status); });
 }
-std::error_code RecordingFileSystem::GetLinkStatus(const std::u16string& path, sys::FileStatus& status) {
+std::error_code RecordingFileSystem::GetLinkStatus(const std::u16string& path, platform::FileStatus& status) {
   return Run(Line("link-status", path), [&] { return real_->GetLinkStatus(path, status); });
 }
 std::error_code RecordingFileSystem::FreeSpace(const std::u16string& folder, std::uint64_t& bytes) {
   return Run(Line("free-space", folder), [&] { return real_->FreeSpace(folder, bytes); });
 }
-std::error_code RecordingFileSystem::DescribeVolume(const std::u16string& folder, sys::VolumeFacts& facts) {
+std::error_code RecordingFileSystem::DescribeVolume(const std::u16string& folder, platform::VolumeFacts& facts) {
   return Run(Line("describe-volume", folder), [&] { return real_->DescribeVolume(folder, facts); });
 }
 std::error_code RecordingFileSystem::FoldsCase(const std::u16string& folder, bool& folds) {
@@ -152,11 +152,11 @@ std::error_code RecordingFileSystem::FoldsCase(const std::u16string& folder, boo
 std::error_code RecordingFileSystem::ResolvePath(const std::u16string& path, std::u16string& resolved) {
   return Run(Line("resolve", path), [&] { return real_->ResolvePath(path, resolved); });
 }
-std::error_code RecordingFileSystem::LockFolder(const std::u16string& folder, std::unique_ptr<sys::FolderLock>& lock) {
+std::error_code RecordingFileSystem::LockFolder(const std::u16string& folder, std::unique_ptr<platform::FolderLock>& lock) {
   return Run(Line("lock", folder), [&] { return real_->LockFolder(folder, lock); });
 }
 
-std::error_code RecordingFileSystem::OpenForReading(const std::u16string& path, std::unique_ptr<sys::OpenFile>& file) {
+std::error_code RecordingFileSystem::OpenForReading(const std::u16string& path, std::unique_ptr<platform::OpenFile>& file) {
   const std::error_code error = Run(Line("open", path), [&] { return real_->OpenForReading(path, file); });
   if (!error) {
     std::lock_guard lock(mutex_);
@@ -164,11 +164,11 @@ std::error_code RecordingFileSystem::OpenForReading(const std::u16string& path, 
   }
   return Wrap(path, error, file);
 }
-std::error_code RecordingFileSystem::OpenFromDisk(const std::u16string& path, std::unique_ptr<sys::OpenFile>& file) {
+std::error_code RecordingFileSystem::OpenFromDisk(const std::u16string& path, std::unique_ptr<platform::OpenFile>& file) {
   return Wrap(path, Run(Line("open-from-disk", path), [&] { return real_->OpenFromDisk(path, file); }), file);
 }
 std::error_code RecordingFileSystem::CreateTemporary(const std::u16string& folder, std::u16string& path,
-                                                     std::unique_ptr<sys::OpenFile>& file) {
+                                                     std::unique_ptr<platform::OpenFile>& file) {
   const std::error_code error =
       Run(Line("create-temporary", folder), [&] { return real_->CreateTemporary(folder, path, file); });
   if (!error) {
@@ -181,12 +181,12 @@ std::error_code RecordingFileSystem::CreateTemporary(const std::u16string& folde
   }
   return Wrap(path, error, file);
 }
-std::error_code RecordingFileSystem::OpenForWriting(const std::u16string& path, std::unique_ptr<sys::OpenFile>& file) {
+std::error_code RecordingFileSystem::OpenForWriting(const std::u16string& path, std::unique_ptr<platform::OpenFile>& file) {
   return Wrap(path, Run(Line("open-for-writing", path), [&] { return real_->OpenForWriting(path, file); }), file);
 }
 std::error_code RecordingFileSystem::CopyToNewFile(const std::u16string& from, const std::u16string& to,
                                                    const std::function<bool(std::uint64_t)>& progress,
-                                                   std::unique_ptr<sys::OpenFile>& file, sys::ContentHasher* hasher) {
+                                                   std::unique_ptr<platform::OpenFile>& file, platform::ContentHasher* hasher) {
   const std::error_code error =
       Run(Line("kernel-copy", from, to), [&] { return real_->CopyToNewFile(from, to, progress, file, hasher); });
   if (!error) NoteCopy(from, to);
@@ -216,7 +216,7 @@ std::error_code RecordingFileSystem::MoveReplacing(const std::u16string& from, c
 }
 std::error_code RecordingFileSystem::RemoveFile(const std::u16string& path) {
   const std::string line = Line("delete", path);
-  if (!sys::IsTemporaryName(sys::FileNameOf(path))) NoteChange(line);
+  if (!platform::IsTemporaryName(platform::FileNameOf(path))) NoteChange(line);
   return Run(line, [&] { return real_->RemoveFile(path); });
 }
 std::error_code RecordingFileSystem::RemoveEmptyFolder(const std::u16string& path) {
@@ -229,9 +229,9 @@ std::error_code RecordingFileSystem::RemoveLeftover(const std::u16string& path) 
   std::u16string shown = path;
   if (shown.compare(0, root_.size(), root_) == 0) shown.replace(0, root_.size(), u"<root>");
   for (char16_t& c : shown) {
-    if (c == sys::kPathSeparator) c = u'/';
+    if (c == platform::kPathSeparator) c = u'/';
   }
-  const std::string line = OperationLine("remove-leftover", shown);
+  const std::string line = plan::OperationLine("remove-leftover", shown);
   NoteChange(line);
   return Run(line, [&] { return real_->RemoveLeftover(path); });
 }

@@ -19,7 +19,7 @@ namespace marlowin::testing {
 // "flush-volume PATH", "attributes PATH", "close PATH". A test may make chosen calls fail
 // without touching the disk (`fault`), and act before or after any call; calls may come from
 // the commit's thread too.
-class RecordingFileSystem final : public sys::FileSystem {
+class RecordingFileSystem final : public platform::FileSystem {
  public:
   using Fault = std::function<std::error_code(const std::string& call)>;
   using Hook = std::function<void(const std::string& call)>;
@@ -46,22 +46,22 @@ class RecordingFileSystem final : public sys::FileSystem {
   // A line of the dry run (real paths, UTF-8) as these lines show it.
   std::string ShowLine(const std::string& line) const;
 
-  std::error_code ListFolder(const std::u16string& folder, std::vector<sys::FolderEntry>& entries) override;
-  std::error_code GetStatus(const std::u16string& path, sys::FileStatus& status) override;
-  std::error_code GetLinkStatus(const std::u16string& path, sys::FileStatus& status) override;
+  std::error_code ListFolder(const std::u16string& folder, std::vector<platform::FolderEntry>& entries) override;
+  std::error_code GetStatus(const std::u16string& path, platform::FileStatus& status) override;
+  std::error_code GetLinkStatus(const std::u16string& path, platform::FileStatus& status) override;
   std::error_code FreeSpace(const std::u16string& folder, std::uint64_t& bytes) override;
   std::error_code FoldsCase(const std::u16string& folder, bool& folds) override;
-  std::error_code DescribeVolume(const std::u16string& folder, sys::VolumeFacts& facts) override;
+  std::error_code DescribeVolume(const std::u16string& folder, platform::VolumeFacts& facts) override;
   std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved) override;
-  std::error_code LockFolder(const std::u16string& folder, std::unique_ptr<sys::FolderLock>& lock) override;
-  std::error_code OpenForReading(const std::u16string& path, std::unique_ptr<sys::OpenFile>& file) override;
-  std::error_code OpenFromDisk(const std::u16string& path, std::unique_ptr<sys::OpenFile>& file) override;
+  std::error_code LockFolder(const std::u16string& folder, std::unique_ptr<platform::FolderLock>& lock) override;
+  std::error_code OpenForReading(const std::u16string& path, std::unique_ptr<platform::OpenFile>& file) override;
+  std::error_code OpenFromDisk(const std::u16string& path, std::unique_ptr<platform::OpenFile>& file) override;
   std::error_code CreateTemporary(const std::u16string& folder, std::u16string& path,
-                                  std::unique_ptr<sys::OpenFile>& file) override;
-  std::error_code OpenForWriting(const std::u16string& path, std::unique_ptr<sys::OpenFile>& file) override;
+                                  std::unique_ptr<platform::OpenFile>& file) override;
+  std::error_code OpenForWriting(const std::u16string& path, std::unique_ptr<platform::OpenFile>& file) override;
   std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
                                 const std::function<bool(std::uint64_t)>& progress,
-                                std::unique_ptr<sys::OpenFile>& file, sys::ContentHasher* hasher) override;
+                                std::unique_ptr<platform::OpenFile>& file, platform::ContentHasher* hasher) override;
   std::u16string NewTemporaryPath(const std::u16string& folder) override;
   std::error_code MakeFolder(const std::u16string& path) override;
   std::error_code RenameNoReplace(const std::u16string& from, const std::u16string& to) override;
@@ -94,9 +94,9 @@ class RecordingFileSystem final : public sys::FileSystem {
   void Note(const std::string& line);
   void NoteChange(std::string line);
   void NoteCopy(const std::u16string& from, const std::u16string& temporary);
-  std::error_code Wrap(const std::u16string& path, std::error_code error, std::unique_ptr<sys::OpenFile>& file);
+  std::error_code Wrap(const std::u16string& path, std::error_code error, std::unique_ptr<platform::OpenFile>& file);
 
-  std::unique_ptr<sys::FileSystem> real_;
+  std::unique_ptr<platform::FileSystem> real_;
   std::u16string root_;
   mutable std::mutex mutex_;
   std::vector<std::string> calls_;

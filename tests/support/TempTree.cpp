@@ -30,7 +30,7 @@ fs::path ToFsPath(const std::u16string& path) {
 #ifdef _WIN32
   return fs::path(std::wstring(path.begin(), path.end()));
 #else
-  return fs::path(sys::ToNativeName(path));
+  return fs::path(platform::ToNativeName(path));
 #endif
 }
 
@@ -39,7 +39,7 @@ std::u16string FromFsPath(const fs::path& path) {
   const std::wstring wide = path.native();
   return std::u16string(wide.begin(), wide.end());
 #else
-  return sys::FromNativeName(path.native());
+  return platform::FromNativeName(path.native());
 #endif
 }
 
@@ -52,7 +52,7 @@ void SetVariable(const char* name, const std::u16string& value) {
   if (value.empty()) {
     ::unsetenv(name);
   } else {
-    ::setenv(name, sys::ToNativeName(value).c_str(), 1);
+    ::setenv(name, platform::ToNativeName(value).c_str(), 1);
   }
 #endif
 }
@@ -70,7 +70,7 @@ std::optional<std::u16string> Variable(const char* name) {
 #else
   const char* value = std::getenv(name);
   if (!value) return std::nullopt;
-  return sys::FromNativeName(value);
+  return platform::FromNativeName(value);
 #endif
 }
 
@@ -124,8 +124,8 @@ TempTree::~TempTree() {
 std::u16string TempTree::Path(std::u16string_view relative) const {
   std::u16string path = root_;
   if (relative.empty()) return path;
-  path.push_back(sys::kPathSeparator);
-  for (char16_t c : relative) path.push_back(c == u'/' ? sys::kPathSeparator : c);
+  path.push_back(platform::kPathSeparator);
+  for (char16_t c : relative) path.push_back(c == u'/' ? platform::kPathSeparator : c);
   return path;
 }
 
@@ -178,7 +178,7 @@ namespace {
 std::string Shown(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::string content;
-  sys::ContentHasher hasher;
+  platform::ContentHasher hasher;
   std::uint64_t size = 0;
   std::vector<char> buffer(1 << 20);
   while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
@@ -200,8 +200,8 @@ std::string TempTree::Dump(std::u16string_view relative) const {
   std::vector<std::string> lines;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(top)) {
     std::u16string name = FromFsPath(fs::relative(entry.path(), top));
-    std::replace(name.begin(), name.end(), sys::kPathSeparator, u'/');
-    std::string line = sys::ToDisplay(name);
+    std::replace(name.begin(), name.end(), platform::kPathSeparator, u'/');
+    std::string line = platform::ToDisplay(name);
     if (entry.is_directory()) {
       line += "/";
     } else {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "collector/NamingRules.h"
+#include "collector/naming/NamingRules.h"
 #include "history/Chain.h"
 #include "history/History.h"
 #include "history/HistoryFolder.h"
@@ -19,13 +19,13 @@ using history::Result;
 
 std::error_code ListFiles(const std::u16string& folder, const std::u16string& relative,
                           std::vector<std::u16string>& files) {
-  std::vector<sys::FolderEntry> entries;
-  if (std::error_code error = sys::ListFolder(folder, entries)) return error;
-  for (const sys::FolderEntry& entry : entries) {
+  std::vector<platform::FolderEntry> entries;
+  if (std::error_code error = platform::ListFolder(folder, entries)) return error;
+  for (const platform::FolderEntry& entry : entries) {
     const std::u16string inTree = relative + u'/' + entry.name;
     if (!entry.isFolder) {
       files.push_back(inTree);
-    } else if (std::error_code error = ListFiles(sys::JoinPath(folder, entry.name), inTree, files)) {
+    } else if (std::error_code error = ListFiles(platform::JoinPath(folder, entry.name), inTree, files)) {
       return error;
     }
   }
@@ -33,28 +33,28 @@ std::error_code ListFiles(const std::u16string& folder, const std::u16string& re
 }
 
 std::u16string Native(std::u16string path) {
-  std::replace(path.begin(), path.end(), u'/', sys::kPathSeparator);
+  std::replace(path.begin(), path.end(), u'/', platform::kPathSeparator);
   return path;
 }
 
 std::error_code WriteWhole(const std::u16string& path, const std::string& bytes) {
-  sys::File file;
+  platform::File file;
   std::u16string temporary;
-  if (std::error_code error = file.CreateTemporary(sys::FolderOf(path), temporary)) return error;
+  if (std::error_code error = file.CreateTemporary(platform::FolderOf(path), temporary)) return error;
   if (std::error_code error = file.Write(bytes.data(), bytes.size())) return error;
   if (std::error_code error = file.Close()) return error;
-  return sys::MoveReplacing(temporary, path);
+  return platform::MoveReplacing(temporary, path);
 }
 
 }  // namespace
 
 Result<std::vector<std::u16string>> CollectedFiles(const std::u16string& folder) {
-  std::vector<sys::FolderEntry> entries;
-  if (std::error_code error = sys::ListFolder(folder, entries)) return Failure{error, "listing"};
+  std::vector<platform::FolderEntry> entries;
+  if (std::error_code error = platform::ListFolder(folder, entries)) return Failure{error, "listing"};
   std::vector<std::u16string> files;
-  for (const sys::FolderEntry& entry : entries) {
-    if (!entry.isFolder || !IsCollectedFolderName(entry.name)) continue;
-    if (std::error_code error = ListFiles(sys::JoinPath(folder, entry.name), entry.name, files)) {
+  for (const platform::FolderEntry& entry : entries) {
+    if (!entry.isFolder || !naming::IsCollectedFolderName(entry.name)) continue;
+    if (std::error_code error = ListFiles(platform::JoinPath(folder, entry.name), entry.name, files)) {
       return Failure{error, "listing"};
     }
   }
@@ -63,39 +63,39 @@ Result<std::vector<std::u16string>> CollectedFiles(const std::u16string& folder)
 }
 
 Result<history::HashEntry> EntryOf(const std::u16string& folder, const std::u16string& path) {
-  sys::File file;
-  if (std::error_code error = file.OpenForReading(sys::JoinPath(folder, Native(path)))) return Failure{error, "open"};
-  sys::FileStatus status;
+  platform::File file;
+  if (std::error_code error = file.OpenForReading(platform::JoinPath(folder, Native(path)))) return Failure{error, "open"};
+  platform::FileStatus status;
   if (std::error_code error = file.Status(status)) return Failure{error, "status"};
-  sys::ContentHasher hasher;
+  platform::ContentHasher hasher;
   std::string buffer(1 << 20, '\0');
   for (std::size_t got = 1; got > 0;) {
     if (std::error_code error = file.Read(buffer.data(), buffer.size(), got)) return Failure{error, "read"};
     hasher.Update(buffer.data(), got);
   }
   return history::HashEntry{path, status.size, status.modified, hasher.Hex(), history::HashAction::kOriginal,
-                            sys::Now()};
+                            platform::Now()};
 }
 
 Failure AddGeneration(const std::u16string& folder, std::vector<history::HashEntry> entries, std::int64_t start) {
-  const std::u16string historyFolder = sys::JoinPath(folder, history::kHistoryFolder);
-  if (std::error_code error = sys::MakeFolder(historyFolder); error && error != std::errc::file_exists) {
+  const std::u16string historyFolder = platform::JoinPath(folder, history::kHistoryFolder);
+  if (std::error_code error = platform::MakeFolder(historyFolder); error && error != std::errc::file_exists) {
     return {error, "ascmhl"};
   }
   history::Chain chain;
-  const auto fs = sys::MakeRealFileSystem();
+  const auto fs = platform::MakeRealFileSystem();
   Result<history::History> existing = history::ReadHistoryFolder(*fs, folder);
   if (existing) {
     for (const history::RecordedGeneration& recorded : existing.value().generations) chain.generations.push_back(recorded.entry);
   } else if (existing.error() != history::HistoryErrc::kNoHistory) {
     return existing.failure();
   }
-  std::vector<sys::FolderEntry> listed;
-  if (std::error_code error = sys::ListFolder(historyFolder, listed)) return {error, "ascmhl"};
+  std::vector<platform::FolderEntry> listed;
+  if (std::error_code error = platform::ListFolder(historyFolder, listed)) return {error, "ascmhl"};
   std::vector<std::u16string> names;
-  for (const sys::FolderEntry& entry : listed) names.push_back(entry.name);
+  for (const platform::FolderEntry& entry : listed) names.push_back(entry.name);
   const std::uint64_t sequence = history::NextSequenceNumber(chain, names);
-  const std::u16string name = history::GenerationFileName(sequence, sys::FileNameOf(folder), {start, 0});
+  const std::u16string name = history::GenerationFileName(sequence, platform::FileNameOf(folder), {start, 0});
   history::Generation generation;
   generation.creationDate = {start, 0};
   generation.hostname = "test-host";
@@ -103,13 +103,13 @@ Failure AddGeneration(const std::u16string& folder, std::vector<history::HashEnt
   generation.hashes = std::move(entries);
   Result<std::string> bytes = history::WriteGeneration(generation);
   if (!bytes) return bytes.failure();
-  if (std::error_code error = WriteWhole(sys::JoinPath(historyFolder, name), bytes.value())) return {error, "generation"};
+  if (std::error_code error = WriteWhole(platform::JoinPath(historyFolder, name), bytes.value())) return {error, "generation"};
   Result<history::ChainEntry> entry = history::ChainEntryFor(sequence, name, bytes.value());
   if (!entry) return entry.failure();
   chain.generations.push_back(entry.value());
   Result<std::string> chainBytes = history::WriteChain(chain);
   if (!chainBytes) return chainBytes.failure();
-  if (std::error_code error = WriteWhole(sys::JoinPath(historyFolder, history::kChainFileName), chainBytes.value())) {
+  if (std::error_code error = WriteWhole(platform::JoinPath(historyFolder, history::kChainFileName), chainBytes.value())) {
     return {error, "chain"};
   }
   return {};

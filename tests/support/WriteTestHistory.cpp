@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const marlowin::history::Failure failure =
-      marlowin::testing::RecordCollectedFiles(marlowin::sys::FromNativeName(argv[1]), marlowin::sys::Now().seconds);
+      marlowin::testing::RecordCollectedFiles(marlowin::platform::FromNativeName(argv[1]), marlowin::platform::Now().seconds);
   if (failure) {
     std::cerr << "write-test-history: " << marlowin::history::Describe(failure) << "\n";
     return 1;

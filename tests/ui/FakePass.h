@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "collector/Progress.h"
+#include "collector/report/Progress.h"
 
 namespace marlowin::testing {
 
@@ -21,12 +21,12 @@ struct FakePass {
 
   Clock::time_point StopSeen() const { return Clock::time_point(Clock::duration(stopSeen.load())); }
 
-  void operator()(PassObserver& observer) {
+  void operator()(report::PassObserver& observer) {
     using namespace std::chrono_literals;
     thread = std::this_thread::get_id();
     const Clock::time_point start = Clock::now();
-    PassProgress progress;
-    progress.stage = PassProgress::Stage::kCopying;
+    report::PassProgress progress;
+    progress.stage = report::PassProgress::Stage::kCopying;
     progress.clipsDone = 12;
     progress.clipsTotal = 60;
     progress.bytesTotal = 3400ull * 1000 * 1000;

@@ -6,9 +6,9 @@
 
 namespace {
 
-using marlowin::PassProgress;
-using marlowin::ProgressMeter;
-using State = marlowin::sys::TaskbarProgress::State;
+using marlowin::report::PassProgress;
+using marlowin::report::ProgressMeter;
+using State = marlowin::framework::TaskbarProgress::State;
 
 ProgressMeter MeterAt(PassProgress::Stage stage, std::uint64_t done, std::uint64_t total) {
   PassProgress progress;

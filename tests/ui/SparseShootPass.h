@@ -2,7 +2,7 @@
 
 // Work for the progress window: a real pass over a shoot of 5 GiB, five clips of 1 GiB that
 // take no room (sparse files), from S into D of a temporary tree.
-#include "collector/CollectClips.h"
+#include "collector/pass/CollectClips.h"
 #include "platform/FileSystem.h"
 #include "tests/support/TempTree.h"
 
@@ -15,15 +15,15 @@ struct SparseShootPass {
     tree.MakeFolder(u"D");
   }
 
-  void operator()(PassObserver& observer) {
-    const auto fs = sys::MakeRealFileSystem();
-    PassOptions options;
+  void operator()(report::PassObserver& observer) {
+    const auto fs = platform::MakeRealFileSystem();
+    pass::PassOptions options;
     options.observer = &observer;
-    report = CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"), options);
+    report = pass::CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"), options);
   }
 
   TempTree tree;
-  PassReport report;
+  report::PassReport report;
 };
 
 }  // namespace marlowin::testing

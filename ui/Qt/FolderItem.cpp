@@ -9,11 +9,11 @@ namespace marlowin::ui::qt {
 
 std::u16string FromQtPath(const QString& path) {
   const QByteArray bytes = QFile::encodeName(path);
-  return sys::FromNativeName(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  return platform::FromNativeName(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 QString ToQtPath(std::u16string_view path) {
-  const std::string bytes = sys::ToNativeName(path);
+  const std::string bytes = platform::ToNativeName(path);
   return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 

@@ -22,14 +22,14 @@
 #include <mutex>
 #include <thread>
 
-#include "collector/ProgressMeter.h"
+#include "collector/report/ProgressMeter.h"
 #include "framework/Qt/DesktopBus.h"
 #include "ui/ProgressSigns.h"
 
 namespace marlowin::ui {
 namespace {
 
-using Clock = ProgressMeter::Clock;
+using Clock = report::ProgressMeter::Clock;
 using namespace std::chrono_literals;
 
 constexpr auto kShowAfter = 1s;
@@ -40,17 +40,17 @@ constexpr auto kFirstSecondSlice = 20ms;
 struct Shared {
   std::mutex mutex;
   std::condition_variable finishedChanged;
-  PassProgress latest;           // under mutex
+  report::PassProgress latest;           // under mutex
   Clock::time_point latestWhen;  // under mutex
   bool fresh = false;            // under mutex: latest not yet shown
   bool finished = false;         // under mutex: the work has returned
   std::atomic<bool> stop{false};
 };
 
-class WorkerObserver final : public PassObserver {
+class WorkerObserver final : public report::PassObserver {
  public:
   explicit WorkerObserver(Shared& shared) : shared_(shared) {}
-  void OnProgress(const PassProgress& progress) override {
+  void OnProgress(const report::PassProgress& progress) override {
     const Clock::time_point now = Clock::now();
     std::lock_guard lock(shared_.mutex);
     shared_.latest = progress;
@@ -63,9 +63,9 @@ class WorkerObserver final : public PassObserver {
   Shared& shared_;
 };
 
-class PlainObserver final : public PassObserver {
+class PlainObserver final : public report::PassObserver {
  public:
-  void OnProgress(const PassProgress&) override {}
+  void OnProgress(const report::PassProgress&) override {}
   bool StopRequested() override { return false; }
 };
 
@@ -136,14 +136,14 @@ class ProgressDialog final : public QDialog {
       if (shared_.fresh) meter_.Update(shared_.latest, shared_.latestWhen);
       shared_.fresh = false;
     }
-    const PassProgress& progress = meter_.Progress();
+    const report::PassProgress& progress = meter_.Progress();
     activity_->setText(shared_.stop ? QStringLiteral("Stopping\u2026") : Q(meter_.StageText()));
     const QString clip = Q(meter_.ClipText());
     const QMargins margins = layout()->contentsMargins();
     const int room = width() - margins.left() - margins.right();
     clip_->setText(QFontMetrics(clip_->font()).elidedText(clip, Qt::ElideMiddle, room));
     clip_->setToolTip(clip);
-    if (progress.stage == PassProgress::Stage::kPlanning) {
+    if (progress.stage == report::PassProgress::Stage::kPlanning) {
       bar_->setRange(0, 0);  // busy: the work is not known yet
     } else {
       bar_->setRange(0, 100);
@@ -171,14 +171,14 @@ class ProgressDialog final : public QDialog {
   // The title carries the share done, for a taskbar that shows no bar; the launcher entry
   // shows it as a bar where the desktop has one. Told on a change of the whole percent or the
   // state only: the bus is not to be flooded ten times a second.
-  void ShowOutside(const sys::TaskbarProgress& progress) {
+  void ShowOutside(const framework::TaskbarProgress& progress) {
     const QString title = Q(ProgressTitle(meter_));
     if (title != windowTitle()) setWindowTitle(title);
-    const auto percent = [](const sys::TaskbarProgress& p) { return p.total ? 100ull * p.done / p.total : 0ull; };
+    const auto percent = [](const framework::TaskbarProgress& p) { return p.total ? 100ull * p.done / p.total : 0ull; };
     if (progress.state == shown_.state && percent(progress) == percent(shown_)) return;
     shown_ = progress;
     // A courtesy of the desktop: without a launcher that listens, the window shows it all.
-    (void)sys::ShowLauncherProgress(progress);
+    (void)framework::ShowLauncherProgress(progress);
   }
 
   void RequestStop() {
@@ -188,7 +188,7 @@ class ProgressDialog final : public QDialog {
   }
 
   Shared& shared_;
-  ProgressMeter meter_;
+  report::ProgressMeter meter_;
   QLabel* activity_;
   QLabel* clip_;
   QLabel* timeLeft_;
@@ -197,12 +197,12 @@ class ProgressDialog final : public QDialog {
   QLabel* bytes_;
   QLabel* speed_;
   QPushButton* cancel_;
-  sys::TaskbarProgress shown_;  // as the launcher entry was last told
+  framework::TaskbarProgress shown_;  // as the launcher entry was last told
 };
 
 }  // namespace
 
-void RunWithProgressWindow(const std::function<void(marlowin::PassObserver&)>& work) {
+void RunWithProgressWindow(const std::function<void(marlowin::report::PassObserver&)>& work) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {  // no widgets: no window
     PlainObserver plain;
     work(plain);

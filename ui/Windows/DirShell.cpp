@@ -21,7 +21,7 @@ static_assert(SWP_SHOWWINDOW == marlowin::ui::kSwpShowWindow);
 namespace marlowin::ui {
 namespace {
 
-using sys::AsWide;
+using platform::AsWide;
 HWND Handle(DirWindow* window) { return reinterpret_cast<HWND>(window); }
 IMalloc* Malloc(DirAllocator* allocator) { return reinterpret_cast<IMalloc*>(allocator); }
 IShellFolder* Folder(DirFolder* folder) { return reinterpret_cast<IShellFolder*>(folder); }

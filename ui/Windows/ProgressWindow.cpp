@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "collector/ProgressMeter.h"
+#include "collector/report/ProgressMeter.h"
 #include "framework/Windows/TaskbarButton.h"
 #include "platform/Console.h"
 #include "platform/WideString.h"
@@ -21,21 +21,21 @@
 namespace marlowin::ui {
 namespace {
 
-using Clock = ProgressMeter::Clock;
+using Clock = report::ProgressMeter::Clock;
 using namespace std::chrono_literals;
 
 constexpr auto kShowAfter = 1s;
 constexpr auto kRefreshEvery = 100ms;
 
 // Observes the work on this thread and drives the shell's dialog.
-class ShellProgress final : public PassObserver {
+class ShellProgress final : public report::PassObserver {
  public:
   ShellProgress() : start_(Clock::now()) {}
   ShellProgress(const ShellProgress&) = delete;
   ShellProgress& operator=(const ShellProgress&) = delete;
   ~ShellProgress() override { Close(); }
 
-  void OnProgress(const PassProgress& progress) override {
+  void OnProgress(const report::PassProgress& progress) override {
     const Clock::time_point now = Clock::now();
     meter_.Update(progress, now);
     OpenWhenDue(now);
@@ -83,15 +83,15 @@ class ShellProgress final : public PassObserver {
       if (FAILED(window->GetWindow(&handle))) handle = nullptr;
       window->Release();
     }
-    if (handle) taskbar_ = std::make_unique<sys::TaskbarButton>(handle);
+    if (handle) taskbar_ = std::make_unique<framework::TaskbarButton>(handle);
     Refresh(now);
   }
 
   // Told on a change of the whole percent or the state only: each call reaches Explorer.
   void ShowOnTaskbar() {
     if (!taskbar_) return;
-    const sys::TaskbarProgress progress = TaskbarProgressOf(meter_, cancelled_);
-    const auto percent = [](const sys::TaskbarProgress& p) { return p.total ? 100ull * p.done / p.total : 0ull; };
+    const framework::TaskbarProgress progress = TaskbarProgressOf(meter_, cancelled_);
+    const auto percent = [](const framework::TaskbarProgress& p) { return p.total ? 100ull * p.done / p.total : 0ull; };
     if (progress.state == shown_.state && percent(progress) == percent(shown_)) return;
     // A courtesy of the taskbar: where it cannot show the bar, the dialog shows it all the same;
     // the state is given again on the next change.
@@ -102,7 +102,7 @@ class ShellProgress final : public PassObserver {
     if (text == shown) return;
     shown = text;
     // An empty line is one space: the shell keeps a line's old text for an empty one.
-    dialog_->SetLine(line, text.empty() ? L" " : sys::AsWide(text), FALSE, nullptr);
+    dialog_->SetLine(line, text.empty() ? L" " : platform::AsWide(text), FALSE, nullptr);
   }
 
   void Refresh(Clock::time_point now) {
@@ -117,15 +117,15 @@ class ShellProgress final : public PassObserver {
     SetLine(2, line2_, details);
     // Scaled: the shell hands the values to a progress bar that holds 32-bit signed numbers, so
     // that bytes past 2 GiB would show a full bar (and a wrong time estimate) from the start.
-    if (const ProgressMeter::BarValues bar = meter_.Bar(); bar.total > 0) dialog_->SetProgress64(bar.done, bar.total);
+    if (const report::ProgressMeter::BarValues bar = meter_.Bar(); bar.total > 0) dialog_->SetProgress64(bar.done, bar.total);
   }
 
   Clock::time_point start_;
   Clock::time_point lastRefresh_{};
-  ProgressMeter meter_;
+  report::ProgressMeter meter_;
   IProgressDialog* dialog_ = nullptr;
-  std::unique_ptr<sys::TaskbarButton> taskbar_;  // the dialog's button, while it is up
-  sys::TaskbarProgress shown_;                    // as the button was last told
+  std::unique_ptr<framework::TaskbarButton> taskbar_;  // the dialog's button, while it is up
+  framework::TaskbarProgress shown_;                    // as the button was last told
   bool tried_ = false;
   bool cancelled_ = false;
   std::u16string line1_, line2_;  // as shown
@@ -133,8 +133,8 @@ class ShellProgress final : public PassObserver {
 
 }  // namespace
 
-void RunWithProgressWindow(const std::function<void(marlowin::PassObserver&)>& work) {
-  sys::KeepAwake awake;
+void RunWithProgressWindow(const std::function<void(marlowin::report::PassObserver&)>& work) {
+  platform::KeepAwake awake;
   ShellProgress progress;  // closed on every way out, an exception's too
   work(progress);
   progress.Close();

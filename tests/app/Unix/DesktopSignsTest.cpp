@@ -29,7 +29,7 @@
 #endif
 
 #include "app/MarlowinApp.h"
-#include "collector/CollectClips.h"
+#include "collector/pass/CollectClips.h"
 #include "framework/ApplicationStart.h"
 #include "framework/MessageBox.h"
 #include "framework/Qt/DesktopBus.h"
@@ -159,7 +159,7 @@ class DesktopSigns : public ::testing::Test {
 
   // Shows a message as the program does, and reads it once `ready` holds (or after a while):
   // whether its window carried the urgency hint.
-  bool ShowAndLook(const marlowin::sys::MessageAttention& attention, const std::function<bool()>& ready) {
+  bool ShowAndLook(const marlowin::framework::MessageAttention& attention, const std::function<bool()>& ready) {
     bool urgent = false;
     int rounds = 0;
     QTimer look;
@@ -171,13 +171,13 @@ class DesktopSigns : public ::testing::Test {
       box->button(QMessageBox::Ok)->click();
     });
     look.start(20);
-    marlowin::sys::ShowMessage(u"Marlowin", u"video copy complete\n\n3 clips copied.", {}, attention);
+    marlowin::framework::ShowMessage(u"Marlowin", u"video copy complete\n\n3 clips copied.", {}, attention);
     return urgent;
   }
 };
 
 TEST_F(DesktopSigns, AMessageAfterLongWorkIsUrgentAndNotifiedWithItsFirstLine) {
-  marlowin::sys::MessageAttention attention;
+  marlowin::framework::MessageAttention attention;
   attention.call = true;
   attention.headline = u"video copy incomplete: 1 of 3 clips could not be copied";
   attention.body = u"2 clips copied, from 0 of 1 shot folder to /media/<disk> & co.";
@@ -217,8 +217,8 @@ TEST_F(DesktopSigns, AMessageAfterShortWorkAsksForNothing) {
 
 TEST_F(DesktopSigns, WithoutANotificationServiceTheMessageComesAllTheSame) {
   ASSERT_TRUE(desktop->Offer(false));
-  EXPECT_EQ(marlowin::sys::Notify(u"video copy complete", u"", false), std::errc::no_such_process);
-  marlowin::sys::MessageAttention attention;
+  EXPECT_EQ(marlowin::framework::Notify(u"video copy complete", u"", false), std::errc::no_such_process);
+  marlowin::framework::MessageAttention attention;
   attention.call = true;
   attention.headline = u"video copy complete";
   bool shown = false;
@@ -255,17 +255,17 @@ TEST_F(DesktopSigns, ALongCheckIsNotifiedWithItsOutcome) {
   marlowin::testing::TempTree tree;
   tree.WriteFile(u"shoot/ab_cd_ef/MP4 HIGH RES/v01.mp4", "one");
   tree.MakeFolder(u"collected");
-  const auto fs = marlowin::sys::MakeRealFileSystem();
-  marlowin::PassOptions options;
+  const auto fs = marlowin::platform::MakeRealFileSystem();
+  marlowin::pass::PassOptions options;
   options.keepHistory = true;
-  ASSERT_EQ(marlowin::CollectClips(*fs, tree.Path(u"shoot"), tree.Path(u"collected"), options).outcome,
-            marlowin::Outcome::kComplete);
+  ASSERT_EQ(marlowin::pass::CollectClips(*fs, tree.Path(u"shoot"), tree.Path(u"collected"), options).outcome,
+            marlowin::report::Outcome::kComplete);
   marlowin::testing::ScriptedUser user;
   user.choices = {tree.Path(u"collected")};
   CMarlowinApp app;
   app.m_nAttentionAfterSeconds = 0;
   ASSERT_EQ(app.AnswerCommandLine({u"--check"}), std::nullopt);
-  EXPECT_EQ(marlowin::sys::StartApplication(u"marlowin"), 0);
+  EXPECT_EQ(marlowin::framework::StartApplication(u"marlowin"), 0);
   ASSERT_EQ(user.messages.size(), 1u);
   const std::vector<Notification> seen = desktop->notifications();
   ASSERT_EQ(seen.size(), 1u);

@@ -108,7 +108,7 @@ TEST(Program, BothProgramsCarryTheIconAndTheProjectsVersion) {
 // Redirected, as a script or a console would: the answer is on stdout and no window opens
 // (a window would hold the test until the watchdog of the build ends it).
 TEST(Program, HelpAndVersionAreAnsweredOnStdoutWithoutAWindow) {
-  const std::u16string program = marlowin::sys::FromWide(ProgramPath(MARLOWIN_PROGRAM_FROM_TEST));
+  const std::u16string program = marlowin::platform::FromWide(ProgramPath(MARLOWIN_PROGRAM_FROM_TEST));
   marlowin::testing::ProgramResult result = marlowin::testing::ChildProgram(program, {u"--version"}).Wait();
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out.rfind("marlowin ", 0), 0u) << result.out;

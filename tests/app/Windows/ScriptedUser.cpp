@@ -23,7 +23,7 @@ std::map<HWND, std::pair<std::u16string, int>> choosing;  // the folder, tries l
 std::u16string WindowText(HWND window) {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return sys::FromWide(text);
+  return platform::FromWide(text);
 }
 
 std::wstring ClassName(HWND window) {
@@ -61,7 +61,7 @@ std::u16string SelectedItemText(HWND browser) {
   item.pszText = text;
   item.cchTextMax = MAX_PATH;
   if (!item.hItem || !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return {};
-  return sys::FromWide(text);
+  return platform::FromWide(text);
 }
 
 void CALLBACK Look(HWND window, UINT, UINT_PTR timer, DWORD) {
@@ -81,7 +81,7 @@ void CALLBACK Look(HWND window, UINT, UINT_PTR timer, DWORD) {
   }
   // What a person's click in the tree does; the shell may not show a new folder at once.
   const std::u16string& folder = choice->second.first;
-  SendMessageW(window, kSetSelection, TRUE, reinterpret_cast<LPARAM>(sys::AsWide(folder)));
+  SendMessageW(window, kSetSelection, TRUE, reinterpret_cast<LPARAM>(platform::AsWide(folder)));
   if (SelectedItemText(window) == folder.substr(folder.find_last_of(u"\\/") + 1) || --choice->second.second == 0) {
     choosing.erase(choice);
     Close(window, timer, IDOK);

@@ -9,7 +9,7 @@
 
 namespace {
 
-using State = marlowin::sys::TaskbarProgress::State;
+using State = marlowin::framework::TaskbarProgress::State;
 
 TEST(TaskbarButton, EveryStateOfTheWorkIsTakenForAShownWindow) {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -18,12 +18,12 @@ TEST(TaskbarButton, EveryStateOfTheWorkIsTakenForAShownWindow) {
   ASSERT_NE(window, nullptr);
   ShowWindow(window, SW_SHOWNOACTIVATE);
   {
-    marlowin::sys::TaskbarButton button(window);
-    for (const marlowin::sys::TaskbarProgress progress :
-         {marlowin::sys::TaskbarProgress{State::kBusy, 0, 0}, {State::kNormal, 370000, 1000000},
+    marlowin::framework::TaskbarButton button(window);
+    for (const marlowin::framework::TaskbarProgress progress :
+         {marlowin::framework::TaskbarProgress{State::kBusy, 0, 0}, {State::kNormal, 370000, 1000000},
           {State::kPaused, 380000, 1000000}, {State::kError, 1, 1}, {State::kNone, 0, 0}}) {
       const std::error_code error = button.Show(progress);
-      EXPECT_FALSE(error) << static_cast<int>(progress.state) << ": " << marlowin::sys::Describe(error);
+      EXPECT_FALSE(error) << static_cast<int>(progress.state) << ": " << marlowin::platform::Describe(error);
     }
   }
   DestroyWindow(window);
@@ -31,9 +31,9 @@ TEST(TaskbarButton, EveryStateOfTheWorkIsTakenForAShownWindow) {
 }
 
 TEST(TaskbarButton, AnHresultKeepsItsWin32Reason) {
-  EXPECT_FALSE(marlowin::sys::ErrorOfResult(S_OK));
-  EXPECT_EQ(marlowin::sys::ErrorOfResult(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)), std::errc::permission_denied);
-  EXPECT_EQ(marlowin::sys::ErrorOfResult(E_NOINTERFACE).value(), static_cast<int>(E_NOINTERFACE));
+  EXPECT_FALSE(marlowin::framework::ErrorOfResult(S_OK));
+  EXPECT_EQ(marlowin::framework::ErrorOfResult(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)), std::errc::permission_denied);
+  EXPECT_EQ(marlowin::framework::ErrorOfResult(E_NOINTERFACE).value(), static_cast<int>(E_NOINTERFACE));
 }
 
 }  // namespace

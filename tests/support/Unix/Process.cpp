@@ -46,8 +46,8 @@ std::string TemporaryName() {
 ChildProgram::ChildProgram(const std::u16string& program, const std::vector<std::u16string>& arguments,
                            const std::vector<std::pair<std::string, std::string>>& environment)
     : state_(std::make_unique<State>()) {
-  std::vector<std::string> args{sys::ToNativeName(program)};
-  for (const std::u16string& argument : arguments) args.push_back(sys::ToNativeName(argument));
+  std::vector<std::string> args{platform::ToNativeName(program)};
+  for (const std::u16string& argument : arguments) args.push_back(platform::ToNativeName(argument));
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
@@ -100,7 +100,7 @@ ProgramResult ChildProgram::Wait(std::chrono::milliseconds limit) {
 std::u16string ThisProgram() {
   char path[4096];
   const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  return n > 0 ? sys::FromNativeName(std::string(path, static_cast<std::size_t>(n))) : std::u16string();
+  return n > 0 ? platform::FromNativeName(std::string(path, static_cast<std::size_t>(n))) : std::u16string();
 }
 
 void KillThisProcess() {

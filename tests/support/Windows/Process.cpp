@@ -67,8 +67,8 @@ struct ChildProgram::State {
 ChildProgram::ChildProgram(const std::u16string& program, const std::vector<std::u16string>& arguments,
                            const std::vector<std::pair<std::string, std::string>>& environment)
     : state_(std::make_unique<State>()) {
-  std::wstring commandLine = Quoted(sys::AsWide(program));
-  for (const std::u16string& argument : arguments) commandLine += L" " + Quoted(sys::AsWide(argument));
+  std::wstring commandLine = Quoted(platform::AsWide(program));
+  for (const std::u16string& argument : arguments) commandLine += L" " + Quoted(platform::AsWide(argument));
   // The child's environment: ours and the extra variables.
   std::wstring block;
   if (wchar_t* inherited = GetEnvironmentStringsW()) {
@@ -132,7 +132,7 @@ ProgramResult ChildProgram::Wait(std::chrono::milliseconds limit) {
 std::u16string ThisProgram() {
   wchar_t path[32768];
   const DWORD n = GetModuleFileNameW(nullptr, path, 32768);
-  return sys::FromWide(std::wstring_view(path, n));
+  return platform::FromWide(std::wstring_view(path, n));
 }
 
 void KillThisProcess() {

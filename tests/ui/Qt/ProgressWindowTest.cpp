@@ -21,8 +21,8 @@
 
 namespace {
 
-using marlowin::PassObserver;
-using marlowin::PassProgress;
+using marlowin::report::PassObserver;
+using marlowin::report::PassProgress;
 using marlowin::ui::RunWithProgressWindow;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -143,7 +143,7 @@ TEST(QtProgressWindow, ARealPassOfFiveGiBShowsItsTrueShareAndItsShotAndClip) {
   look.start(20);
   RunWithProgressWindow(std::ref(pass));
   ASSERT_GE(percent, 0) << "the window never showed the copy";
-  EXPECT_EQ(pass.report.outcome, marlowin::Outcome::kCancelled);
+  EXPECT_EQ(pass.report.outcome, marlowin::report::Outcome::kCancelled);
   EXPECT_TRUE(activity == QStringLiteral("Copying clips") || activity == QStringLiteral("Verifying copies"))
       << activity.toStdString();
   EXPECT_TRUE(clip.startsWith(QStringLiteral("harbour_dawn_wide/v0")) ||

@@ -22,8 +22,8 @@
 
 namespace {
 
-using marlowin::PassObserver;
-using marlowin::PassProgress;
+using marlowin::report::PassObserver;
+using marlowin::report::PassProgress;
 using marlowin::ui::RunWithProgressWindow;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -241,7 +241,7 @@ TEST_F(ShellProgressWindow, ARealPassOfFiveGiBShowsItsTrueShareAndItsShotAndClip
   RunWithProgressWindow(std::ref(pass));
   ASSERT_FALSE(texts.empty()) << (unshowable ? "the bar never held a range it can show: it is drawn full"
                                              : "the dialog never showed the copy");
-  EXPECT_EQ(pass.report.outcome, marlowin::Outcome::kCancelled);
+  EXPECT_EQ(pass.report.outcome, marlowin::report::Outcome::kCancelled);
   EXPECT_TRUE(AnyContains(texts, L"harbour_dawn_wide/v0") || AnyContains(texts, L"Verifying")) << texts.size();
   EXPECT_GE(share, 0.0);
   EXPECT_LT(share, 1.0) << "the bar is full before the end";

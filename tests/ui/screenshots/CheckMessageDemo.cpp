@@ -12,7 +12,7 @@
 #include <string>
 
 #include "app/CheckMessage.h"
-#include "collector/CollectClips.h"
+#include "collector/pass/CollectClips.h"
 #include "framework/MessageBox.h"
 #include "platform/FileSystem.h"
 #include "tests/support/TempTree.h"
@@ -65,24 +65,24 @@ int main(int argc, char** argv) {
   };
   for (const char* clip : {"v01.mp4", "v02.mp4", "v03.mp4"}) write(std::filesystem::path("Shoots/harbour_dawn_wide/MP4 HIGH RES") / clip, "footage");
   std::filesystem::create_directories(root / "Collected");
-  const auto fs = marlowin::sys::MakeRealFileSystem();
-  marlowin::PassOptions options;
+  const auto fs = marlowin::platform::MakeRealFileSystem();
+  marlowin::pass::PassOptions options;
   options.keepHistory = true;
-  (void)marlowin::CollectClips(*fs, (root / "Shoots").u16string(), (root / "Collected").u16string(), options);
+  (void)marlowin::pass::CollectClips(*fs, (root / "Shoots").u16string(), (root / "Collected").u16string(), options);
   std::filesystem::remove(root / "Collected/harbour_dawn_adl_wide/video/v03_hires.mp4");
   write("Collected/harbour_dawn_int_wide__m02/video/v02_hires.mp4", "FOOTAGE");
   write("Collected/harbour_dawn_adl_wide/video/v04_hires.mp4", "footage");
 
   const auto started = std::chrono::system_clock::now();
-  const marlowin::TreeCheck check = marlowin::CheckTree(*fs, (root / "Collected").make_preferred().u16string());
-  const marlowin::SavedReport saved =
-      marlowin::SaveReportText(marlowin::CheckReportFileText(check, started), started);
-  marlowin::sys::MessageAttention asked;
+  const marlowin::check::TreeCheck check = marlowin::check::CheckTree(*fs, (root / "Collected").make_preferred().u16string());
+  const marlowin::report::SavedReport saved =
+      marlowin::report::SaveReportText(marlowin::CheckReportFileText(check, started), started);
+  marlowin::framework::MessageAttention asked;
   asked.call = attention;
   asked.failed = true;
-  asked.headline = marlowin::CheckOutcomeLine(check);
-  asked.body = marlowin::CheckSummaryLine(check);
-  marlowin::sys::ShowMessage(u"Marlowin", marlowin::CheckMessageText(check, saved), marlowin::CheckDetailsText(check),
+  asked.headline = marlowin::check::CheckOutcomeLine(check);
+  asked.body = marlowin::check::CheckSummaryLine(check);
+  marlowin::framework::ShowMessage(u"Marlowin", marlowin::CheckMessageText(check, saved), marlowin::CheckDetailsText(check),
                              asked);
   if (argc > 3) {
     std::filesystem::remove_all(root / "Shoots");

@@ -62,12 +62,12 @@ int main(int argc, char** argv) {
   Platform platform(argc, argv, seconds > 0 ? seconds : 10);
 
   CDirDialog dialog;
-  dialog.m_strCaption = argc > 3 ? marlowin::sys::FromNativeName(argv[3]) : u"Browse to the starting folder:";
-  if (argc > 1) dialog.m_strStartSelection = marlowin::sys::FromNativeName(argv[1]);
+  dialog.m_strCaption = argc > 3 ? marlowin::platform::FromNativeName(argv[3]) : u"Browse to the starting folder:";
+  if (argc > 1) dialog.m_strStartSelection = marlowin::platform::FromNativeName(argv[1]);
   if (!dialog.Browse()) {
     std::puts("no folder chosen");
     return 1;
   }
-  std::printf("%s\n", marlowin::sys::ToDisplay(dialog.m_strChosenPath).c_str());
+  std::printf("%s\n", marlowin::platform::ToDisplay(dialog.m_strChosenPath).c_str());
   return 0;
 }

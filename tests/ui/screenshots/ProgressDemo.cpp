@@ -38,10 +38,10 @@ int main(int argc, char** argv) {
   using Clock = std::chrono::steady_clock;
   constexpr std::uint64_t kClipBytes = 206'700'000, kClips = 60, kSpeed = 85'000'000;
   bool stopped = false;
-  marlowin::ui::RunWithProgressWindow([&](marlowin::PassObserver& observer) {
+  marlowin::ui::RunWithProgressWindow([&](marlowin::report::PassObserver& observer) {
     const Clock::time_point start = Clock::now();
-    marlowin::PassProgress progress;
-    progress.stage = marlowin::PassProgress::Stage::kCopying;
+    marlowin::report::PassProgress progress;
+    progress.stage = marlowin::report::PassProgress::Stage::kCopying;
     progress.clipsTotal = kClips;
     progress.bytesTotal = kClips * kClipBytes;
     while (Clock::now() - start < std::chrono::seconds(seconds > 0 ? seconds : 10)) {

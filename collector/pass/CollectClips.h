@@ -1,0 +1,42 @@
+#pragma once
+
+// The collection pass: its options and its one entry point, which returns the report of what it
+// did. How it goes is told at the top of CollectClips.cpp.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "collector/plan/Plan.h"
+#include "collector/report/Progress.h"
+#include "collector/report/Report.h"
+#include "platform/FileSystem.h"
+
+namespace marlowin::pass {
+
+struct PassOptions {
+  // Prove every copy by reading it back from the disk before its clip is marked.
+  bool verify = true;
+  // Keep a record of every clip in the report (with its hash), as --json shows it.
+  bool recordClips = false;
+  report::PassObserver* observer = nullptr;
+  // Copies are put in place and their clips marked in batches of this many bytes or copies,
+  // whichever comes first: one flush of the disk for many copies.
+  std::uint64_t batchBytes = 1ull << 30;
+  std::size_t batchCopies = 256;
+  // Told the plan once it is built, before anything is done.
+  std::function<void(const plan::Plan&)> onPlan;
+  // Only the plan: nothing is done; the report tells what the plan knows.
+  bool dryRun = false;
+  // Add a generation to the ASC MHL history of the destination folder (its ascmhl folder) when
+  // the pass writes or proves any copy; its clips are then marked only once their copies are
+  // recorded. The history is read either way: the copies it records are never replaced.
+  bool keepHistory = false;
+};
+
+// One collection pass from the starting folder into the destination folder, and its report.
+report::PassReport CollectClips(platform::FileSystem& fs, std::u16string startingFolder, std::u16string destinationFolder,
+                        const PassOptions& options = {});
+
+}  // namespace marlowin::pass

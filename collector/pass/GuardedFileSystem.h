@@ -1,0 +1,107 @@
+#pragma once
+
+// The file system of a pass, held to the two folders it started with. A folder chosen is a path
+// only: a disk that is pulled or unmounted leaves its mount point behind, an empty folder of the
+// system disk, and another disk may be mounted there. Every call under a held folder first makes
+// sure that the path still leads to the folder held (its volume and file id), and a call that
+// makes something checks again after it and takes back what it made when the folder changed
+// meanwhile: nothing is ever left beneath a mount point. Once a held folder is found gone, every
+// call under either folder fails with the reason (Errc::kDestinationGone,
+// Errc::kStartingFolderGone): no copy is written and no clip is marked after it.
+//
+// In the copy to folder no call goes through a link: a folder on the way (or, for what is opened,
+// the file itself) that is a link fails with Errc::kThroughLink, so nothing outside the folder is
+// written or proven in its place.
+#include <atomic>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "platform/FileSystem.h"
+
+namespace marlowin::pass {
+
+class GuardedFileSystem final : public platform::FileSystem {
+ public:
+  explicit GuardedFileSystem(platform::FileSystem& inner) : inner_(inner) {}
+
+  enum class Role { kStartingFolder, kDestination };
+
+  // Holds `folder` as it is now (looked up through `inner`). Call before the pass begins, from
+  // one thread; nothing under a folder is guarded until it is held.
+  [[nodiscard]] std::error_code Hold(const std::u16string& folder, Role role);
+
+  // Why the pass must stop: the first held folder found gone; empty while both are held.
+  std::error_code Gone() const;
+
+  std::error_code ListFolder(const std::u16string& folder, std::vector<platform::FolderEntry>& entries) override;
+  // Looking is not held back; only a look that fails asks whether its folder is still there.
+  std::error_code GetStatus(const std::u16string& path, platform::FileStatus& status) override {
+    return Failed(path, inner_.GetStatus(path, status));
+  }
+  std::error_code GetLinkStatus(const std::u16string& path, platform::FileStatus& status) override {
+    return Failed(path, inner_.GetLinkStatus(path, status));
+  }
+  std::error_code FreeSpace(const std::u16string& folder, std::uint64_t& bytes) override {
+    return inner_.FreeSpace(folder, bytes);
+  }
+  std::error_code FoldsCase(const std::u16string& folder, bool& folds) override {
+    return inner_.FoldsCase(folder, folds);
+  }
+  std::error_code DescribeVolume(const std::u16string& folder, platform::VolumeFacts& facts) override {
+    return inner_.DescribeVolume(folder, facts);
+  }
+  std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved) override {
+    return inner_.ResolvePath(path, resolved);
+  }
+  std::error_code LockFolder(const std::u16string& folder, std::unique_ptr<platform::FolderLock>& lock) override {
+    return inner_.LockFolder(folder, lock);
+  }
+  std::error_code OpenForReading(const std::u16string& path, std::unique_ptr<platform::OpenFile>& file) override;
+  std::error_code OpenFromDisk(const std::u16string& path, std::unique_ptr<platform::OpenFile>& file) override;
+  std::error_code CreateTemporary(const std::u16string& folder, std::u16string& path,
+                                  std::unique_ptr<platform::OpenFile>& file) override;
+  std::error_code OpenForWriting(const std::u16string& path, std::unique_ptr<platform::OpenFile>& file) override;
+  std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
+                                const std::function<bool(std::uint64_t)>& progress,
+                                std::unique_ptr<platform::OpenFile>& file, platform::ContentHasher* hasher) override;
+  std::u16string NewTemporaryPath(const std::u16string& folder) override { return inner_.NewTemporaryPath(folder); }
+  std::error_code MakeFolder(const std::u16string& path) override;
+  std::error_code RenameNoReplace(const std::u16string& from, const std::u16string& to) override;
+  std::error_code MoveReplacing(const std::u16string& from, const std::u16string& to) override;
+  std::error_code RemoveFile(const std::u16string& path) override;
+  std::error_code RemoveEmptyFolder(const std::u16string& path) override;
+  std::error_code RemoveLeftover(const std::u16string& path) override;
+  std::error_code FlushFolders(const std::vector<std::u16string>& folders) override;
+
+ private:
+  struct Held {
+    std::u16string prefix;  // the folder and a separator
+    std::uint64_t volume = 0;
+    std::uint64_t fileId = 0;
+    std::error_code gone;   // the reason when it is not there any more
+  };
+
+  // How much of a path must not be a link: the folders on its way, or those and the path itself.
+  enum class Links { kFoldersOnTheWay, kWholePath };
+
+  // Before a call on `path`: the held folders still there, and no link on its way in the copy to
+  // folder. Empty when the call may go ahead.
+  std::error_code Before(const std::u16string& path, Links links);
+  // After a call that made `path`: empty when the folders are still held; else the reason, and
+  // what was made is to be taken back.
+  std::error_code After(const std::u16string& path);
+  // A call on `path` that failed: the reason is the folder gone when it is (a disk pulled while a
+  // file of it was being opened says "No such file or directory", not why), else its own.
+  std::error_code Failed(const std::u16string& path, std::error_code error);
+  std::error_code CheckHeld(const Held& held);
+  std::error_code CheckLinks(const Held& held, const std::u16string& path, Links links);
+  const Held* Under(const std::u16string& path) const;
+
+  platform::FileSystem& inner_;
+  std::vector<Held> held_;     // set up before the pass, read-only after: calls come from two threads
+  std::atomic<int> goneIndex_{-1};  // the held folder found gone first
+};
+
+}  // namespace marlowin::pass

@@ -1,0 +1,121 @@
+// The plan's paths and the operations of each of its steps. Paths are formed by the naming rules
+// and joined with the platform's separator; the operations are listed in the order the pass
+// carries them out, which is the order the dry run prints them in.
+#include "collector/plan/Plan.h"
+
+#include "platform/Paths.h"
+
+namespace marlowin::plan {
+namespace {
+
+naming::ClipNameParts Parts(const PlannedClip& clip) {
+  // Every planned clip passed SplitClipName when it was listed.
+  return naming::SplitClipName(clip.name).value_or(naming::ClipNameParts{});
+}
+
+PlanOperation CopyOperation(CopyAction action, std::u16string target, std::u16string from, bool intCopy) {
+  const PlanOperation::Kind kind = action == CopyAction::kWrite   ? PlanOperation::Kind::kCopy
+                               : action == CopyAction::kProve ? PlanOperation::Kind::kProve
+                                                              : PlanOperation::Kind::kInPlace;
+  return {kind, std::move(target), std::move(from), intCopy};
+}
+
+}  // namespace
+
+naming::CleanUp ShotCleanUp(const PlannedShot& shot, const std::function<bool(std::size_t clip)>& adlCopyMade) {
+  return naming::FindCleanUp(shot.clips.size(), [&](std::size_t i) {
+    const PlannedClip& clip = shot.clips[i];
+    return clip.hasNumber && adlCopyMade(i) ? clip.Number() : std::u16string();
+  });
+}
+
+bool PlannedClip::HasIntFolders() const { return hasNumber && naming::NeedsIntCopy(Number()); }
+
+std::u16string Plan::ShotFolder(const PlannedShot& shot) const { return platform::JoinPath(startingFolder, shot.name); }
+
+std::u16string Plan::ClipFolder(const PlannedShot& shot) const {
+  return platform::JoinPath(ShotFolder(shot), naming::kClipFolderName);
+}
+
+std::u16string Plan::ClipPath(const PlannedShot& shot, const PlannedClip& clip) const {
+  return platform::JoinPath(ClipFolder(shot), clip.name);
+}
+
+std::u16string Plan::MarkedPath(const PlannedShot& shot, const PlannedClip& clip) const {
+  if (clip.marked) return {};
+  const naming::ClipNameParts parts = Parts(clip);
+  return platform::JoinPath(ClipFolder(shot), naming::MakeAdlClipName(clip.name, parts.baseName, parts.extension));
+}
+
+std::u16string Plan::AdlFolder(const PlannedShot& shot) const {
+  return platform::JoinPath(destinationFolder, naming::MakeAdlFolderName(shot.tokens));
+}
+
+std::u16string Plan::AdlVideoFolder(const PlannedShot& shot) const {
+  return platform::JoinPath(AdlFolder(shot), naming::kVideoFolderName);
+}
+
+std::u16string Plan::AdlTarget(const PlannedShot& shot, const PlannedClip& clip) const {
+  const naming::ClipNameParts parts = Parts(clip);
+  return platform::JoinPath(AdlVideoFolder(shot), naming::MakeAdlClipName(clip.name, parts.baseName, parts.extension));
+}
+
+std::u16string Plan::IntFolder(const PlannedShot& shot, std::u16string_view number) const {
+  return platform::JoinPath(destinationFolder, naming::MakeIntFolderName(shot.tokens, number));
+}
+
+std::u16string Plan::IntVideoFolder(const PlannedShot& shot, std::u16string_view number) const {
+  return platform::JoinPath(IntFolder(shot, number), naming::kVideoFolderName);
+}
+
+std::u16string Plan::IntTarget(const PlannedShot& shot, const PlannedClip& clip) const {
+  const naming::ClipNameParts parts = Parts(clip);
+  return platform::JoinPath(IntVideoFolder(shot, clip.Number()), naming::MakeIntClipName(parts.baseName, parts.extension));
+}
+
+const recorder::RecordedCopy* Plan::Recorded(const std::u16string& path) const {
+  std::u16string relative;
+  if (!settings.recorded || !recorder::PathInHistory(destinationFolder, path, relative)) return nullptr;
+  return settings.recorded->Find(relative);
+}
+
+void Plan::Leftovers(const std::u16string& folder, const std::function<bool(const PlanOperation&)>& go) const {
+  const auto found = leftovers.find(folder);
+  if (found == leftovers.end()) return;
+  for (const std::u16string& name : found->second) {
+    if (!go({PlanOperation::Kind::kRemoveLeftover, platform::JoinPath(folder, name), {}, false})) return;
+  }
+}
+
+void Plan::ShotOperations(const PlannedShot& shot, const std::function<bool(const PlanOperation&)>& go) const {
+  const std::u16string video = AdlVideoFolder(shot);
+  if (!go({PlanOperation::Kind::kMakeFolder, AdlFolder(shot), {}, false})) return;
+  if (!go({PlanOperation::Kind::kMakeFolder, video, {}, false})) return;
+  if (shot.tidiesAdlFolder) Leftovers(video, go);
+}
+
+void Plan::ClipOperations(const PlannedShot& shot, const PlannedClip& clip,
+                          const std::function<bool(const PlanOperation&)>& go) const {
+  const std::u16string clipPath = ClipPath(shot, clip);
+  const std::u16string adlTarget = AdlTarget(shot, clip);
+  if (!go(CopyOperation(clip.adl.action, adlTarget, clipPath, false))) return;
+  if (!clip.HasIntFolders()) return;
+  const std::u16string number = clip.Number();
+  const std::u16string video = IntVideoFolder(shot, number);
+  if (!go({PlanOperation::Kind::kMakeFolder, IntFolder(shot, number), {}, false})) return;
+  if (!go({PlanOperation::Kind::kMakeFolder, video, {}, false})) return;
+  if (clip.tidiesIntFolder) Leftovers(video, go);
+  if (!clip.hasIntCopy) return;
+  (void)go(CopyOperation(clip.intCopy.action, IntTarget(shot, clip), clip.intCopy.fromAdlCopy ? adlTarget : clipPath,
+                         true));
+}
+
+void Plan::CleanUpOperations(const PlannedShot& shot, std::u16string_view greatest, std::u16string_view intNumber,
+                             const std::function<bool(const PlanOperation&)>& go) const {
+  const std::u16string video = IntVideoFolder(shot, intNumber);
+  if (!go({PlanOperation::Kind::kDelete, platform::JoinPath(video, naming::MakeCleanupClipName(greatest)), {}, false})) return;
+  if (!go({PlanOperation::Kind::kRemoveFolder, video, {}, false})) return;
+  (void)go({PlanOperation::Kind::kRemoveFolder, IntFolder(shot, intNumber), {}, false});
+}
+
+}  // namespace marlowin::plan

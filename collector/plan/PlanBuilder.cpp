@@ -1,0 +1,201 @@
+// Building the plan. It walks the starting folder's listing in order; for each shot folder it
+// lists the clip folder, looks up every clip and the name of each of its copies, and decides
+// each copy (written, proven in place, left in place), then appends the shot's steps, with a
+// commit wherever a batch is full. What a copy's name holds is followed through the pass: a
+// copy written earlier in this pass by another clip (shots that share their adl and int folders,
+// v02.mp4 beside v02_hires.mp4) is replaced, and the clean-up's deletion empties its name.
+// Only listings and look-ups are made; nothing is changed.
+#include <algorithm>
+
+#include "collector/plan/PlanBuilder.h"
+
+namespace marlowin::plan {
+namespace planning {
+namespace {
+
+// Why a folder of the starting folder is not a shot folder.
+std::u16string SkipRule(std::u16string_view name, const naming::FolderVerdict& verdict) {
+  if (verdict.tokens.last.empty()) return u"fewer than three words";
+  if (name == naming::MakeAdlFolderName(verdict.tokens)) return u"named as an adl folder";
+  return u"two underscores in a row";
+}
+
+}  // namespace
+
+Plan Builder::Build(Plan plan, const std::vector<platform::FolderEntry>& entries) {
+  plan_ = std::move(plan);
+  platform::FileStatus destination;
+  (void)fs_.GetStatus(plan_.destinationFolder, destination);  // checked before the plan
+  destinationVolume_ = Volume(destination.volume, plan_.destinationFolder);
+  if (fs_.FoldsCase(plan_.destinationFolder, plan_.foldsCase)) plan_.foldsCase = true;
+  // Through FUSE a file's id is not its own for long: a clip is then known by size and time.
+  platform::VolumeFacts card;
+  plan_.stableClipIds = fs_.DescribeVolume(plan_.startingFolder, card) || card.stableFileIds;
+  std::vector<std::pair<bool, std::uint32_t>> walk;  // shots and problems, in listing order
+  Walk(entries, walk);
+  for (const auto& [isShot, index] : walk) {
+    if (!isShot) {
+      Add(StepKind::kProblem, 0, index);
+      continue;
+    }
+    Add(StepKind::kShot, index, 0);
+    PlanShot(index);
+    if (!onShot_(plan_)) {
+      plan_.stopped = true;
+      break;
+    }
+  }
+  Commit(true);
+  return std::move(plan_);
+}
+
+void Builder::Walk(const std::vector<platform::FolderEntry>& entries, std::vector<std::pair<bool, std::uint32_t>>& walk) {
+  std::unordered_map<std::u16string, std::uint32_t> groups;
+  // A plan of many shots keeps no slack.
+  plan_.shots.reserve(static_cast<std::size_t>(
+      std::count_if(entries.begin(), entries.end(), [](const platform::FolderEntry& entry) { return entry.isFolder; })));
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const platform::FolderEntry& entry = entries[i];
+    if (!entry.isFolder) continue;
+    naming::FolderVerdict verdict = naming::ClassifyFolderName(entry.name);
+    const std::u16string path = platform::JoinPath(plan_.startingFolder, entry.name);
+    if (verdict.kind == naming::FolderVerdict::EndPass) {
+      walk.push_back({false, AddWarning(report::Operation::kEndedPass, path)});
+      for (std::size_t j = i + 1; j < entries.size(); ++j) {
+        if (!entries[j].isFolder) continue;
+        walk.push_back({false, AddWarning(report::Operation::kNotVisited, platform::JoinPath(plan_.startingFolder, entries[j].name))});
+      }
+      break;
+    }
+    if (verdict.kind == naming::FolderVerdict::Skip) {
+      walk.push_back({false, AddWarning(report::Operation::kPassedOver, path, SkipRule(entry.name, verdict))});
+      continue;
+    }
+    const auto [group, added] =
+        groups.try_emplace(Key(naming::MakeAdlFolderName(verdict.tokens)), static_cast<std::uint32_t>(groupOf_.size()));
+    (void)added;
+    const auto shot = static_cast<std::uint32_t>(plan_.shots.size());
+    plan_.shots.push_back({entry.name, std::move(verdict.tokens), {}, ClipFolderState::kListed, false, 0, 0});
+    groupOf_.push_back(group->second);
+    ++groupSizes_[group->second];
+    walk.push_back({true, shot});
+  }
+}
+
+void Builder::PlanShot(std::uint32_t shotIndex) {
+  PlannedShot& shot = plan_.shots[shotIndex];
+  GroupState& group = groups_[groupOf_[shotIndex]];
+  if (group.shotsLeft == 0) group.shotsLeft = groupSizes_[groupOf_[shotIndex]];
+  std::vector<report::Problem> shotProblems;
+  clipFolderStatus_ = {};
+  if (fs_.GetStatus(plan_.ClipFolder(shot), clipFolderStatus_)) clipFolderStatus_.fileId = ~0ull;
+  ListClips(shot, shotProblems);
+  std::vector<std::vector<report::Problem>> clipProblems(shot.clips.size());
+
+  const Folder adlFolder = LookUpFolder(group, plan_.AdlVideoFolder(shot), plan_.AdlFolder(shot));
+  shot.tidiesAdlFolder = adlFolder.tidies;
+  for (std::uint32_t i = 0; i < shot.clips.size(); ++i) {
+    Decide(group, shotIndex, i, plan_.AdlTarget(shot, shot.clips[i]), adlFolder, shot.clips[i].adl, clipProblems[i]);
+  }
+  const naming::CleanUp planned = ShotCleanUp(shot, [&](std::size_t i) { return !shot.clips[i].blocked; });
+  for (std::uint32_t i = 0; i < shot.clips.size(); ++i) {
+    PlannedClip& clip = shot.clips[i];
+    if (clip.blocked || !clip.HasIntFolders()) continue;
+    const Folder intFolder = LookUpFolder(group, plan_.IntVideoFolder(shot, clip.Number()),
+                                          plan_.IntFolder(shot, clip.Number()));
+    clip.tidiesIntFolder = intFolder.tidies;
+    // The greatest clip's int copy is what the clean-up deletes again: it is not written.
+    clip.hasIntCopy = clip.Number() != planned.greatest;
+    if (!clip.hasIntCopy) continue;
+    Decide(group, shotIndex, i, plan_.IntTarget(shot, clip), intFolder, clip.intCopy, clipProblems[i]);
+    clip.intCopy.fromAdlCopy = clip.adl.action == CopyAction::kWrite && clip.intCopy.action == CopyAction::kWrite;
+  }
+
+  shot.firstProblem = static_cast<std::uint32_t>(plan_.problems.size());
+  shot.problemCount = static_cast<std::uint32_t>(shotProblems.size());
+  for (report::Problem& problem : shotProblems) AddProblem(std::move(problem));
+  for (std::uint32_t i = 0; i < shot.clips.size(); ++i) {
+    PlannedClip& clip = shot.clips[i];
+    clip.firstProblem = static_cast<std::uint32_t>(plan_.problems.size());
+    clip.problemCount = static_cast<std::uint32_t>(clipProblems[i].size());
+    for (report::Problem& problem : clipProblems[i]) AddProblem(std::move(problem));
+    AddClipSteps(shotIndex, i);
+  }
+  PlanCleanUp(group, shotIndex, planned);
+  if (--group.shotsLeft == 0) groups_.erase(groupOf_[shotIndex]);  // no later shot meets these names
+}
+
+void Builder::AddClipSteps(std::uint32_t shotIndex, std::uint32_t clipIndex) {
+  const PlannedShot& shot = plan_.shots[shotIndex];
+  const PlannedClip& clip = shot.clips[clipIndex];
+  ++plan_.clips;
+  plan_.clipBytes += clip.size;
+  Add(StepKind::kClip, shotIndex, clipIndex);
+  if (clip.blocked) return;
+  const unsigned copies = clip.hasIntCopy ? 2 : 1;
+  plan_.work += clip.size * copies * (plan_.settings.verify ? 2 : 1);
+  for (const PlannedCopy* copy : {&clip.adl, clip.hasIntCopy ? &clip.intCopy : nullptr}) {
+    if (!copy) continue;
+    if (copy->action == CopyAction::kWrite) {
+      plan_.volumes[copy->volume].bytesToWrite += clip.size;
+      ++plan_.volumes[copy->volume].copiesToWrite;
+    }
+    if (copy->action == CopyAction::kInPlace || (!plan_.settings.verify && copy->action != CopyAction::kWrite)) continue;
+    currentStaged_ = true;
+    ++batchCopies_;
+    batchBytes_ += clip.size;
+    if (copy == &clip.intCopy) currentIntFolders_.push_back(Key(plan_.IntFolder(shot, clip.Number())));
+  }
+  // Clips with nothing to commit (copies in place) are concluded in batches too: a rerun over a
+  // large shoot keeps few of them waiting.
+  ++batchClips_;
+  if (batchCopies_ >= plan_.settings.batchCopies || batchBytes_ >= plan_.settings.batchBytes ||
+      batchClips_ >= 4 * plan_.settings.batchCopies) {
+    Commit(false);
+  }
+}
+
+void Builder::Commit(bool settle) {
+  Add(settle ? StepKind::kSettle : StepKind::kCommit, 0, currentStaged_ ? 1 : 0);
+  inFlightIntFolders_ = settle || !currentStaged_ ? std::vector<std::u16string>() : std::move(currentIntFolders_);
+  currentIntFolders_.clear();
+  currentStaged_ = false;
+  batchCopies_ = 0;
+  batchClips_ = 0;
+  batchBytes_ = 0;
+}
+
+void Builder::PlanCleanUp(GroupState& group, std::uint32_t shotIndex, const naming::CleanUp& planned) {
+  PlannedShot& shot = plan_.shots[shotIndex];
+  if (!planned.intNumber.empty()) {
+    const std::u16string folder = Key(plan_.IntFolder(shot, planned.intNumber));
+    for (const std::vector<std::u16string>* staged : {&currentIntFolders_, &inFlightIntFolders_}) {
+      if (std::find(staged->begin(), staged->end(), folder) != staged->end()) {
+        Commit(true);
+        break;
+      }
+    }
+    const std::u16string file =
+        platform::JoinPath(plan_.IntVideoFolder(shot, planned.intNumber), naming::MakeCleanupClipName(planned.greatest));
+    NameState& state = group.names[Key(file)];
+    if (state.writerShot != kNoIndex && state.writerShot != shotIndex) {
+      Lose(state.writerShot, state.writerClip, report::Operation::kCopyDeleted, file, plan_.ShotFolder(shot));
+    }
+    state = NameState{};
+  }
+  Add(StepKind::kCleanUp, shotIndex, 0);
+}
+
+}  // namespace planning
+
+Plan BuildPlan(platform::FileSystem& fs, std::u16string startingFolder, std::u16string destinationFolder,
+               const std::vector<platform::FolderEntry>& entries, const PlanSettings& settings,
+               const std::function<bool(const Plan&)>& onShot) {
+  Plan plan;
+  plan.startingFolder = std::move(startingFolder);
+  plan.destinationFolder = std::move(destinationFolder);
+  plan.settings = settings;
+  return planning::Builder(fs, onShot).Build(std::move(plan), entries);
+}
+
+}  // namespace marlowin::plan
