@@ -9,7 +9,6 @@
 #include "cli/StopFlag.h"
 #include "cli/TerminalProgress.h"
 #include "collector/pass/CollectClips.h"
-#include "collector/plan/PlanLines.h"
 #include "collector/report/QuotedName.h"
 #include "collector/report/ReportFile.h"
 #include "platform/Console.h"
@@ -165,7 +164,7 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::Fi
   if (options.dryRun) {
     // The plan, one operation a line, and what the plan knows on stderr; nothing is changed.
     passOptions.dryRun = true;
-    passOptions.onPlan = [&out](const plan::Plan& plan) { plan::PrintPlan(plan, [&out](const std::string& line) { out << line << "\n"; }); };
+    passOptions.printLine = [&out](const std::string& line) { out << line << "\n"; };
     const report::PassReport report = pass::CollectClips(fs, options.folders[0], options.folders[1], passOptions);
     if (report.outcome != report::Outcome::kComplete && report.outcome != report::Outcome::kIncomplete) {
       out << platform::ToDisplay(report::OutcomeLine(report)) << "\n";

@@ -27,8 +27,11 @@ struct PassOptions {
   std::size_t batchCopies = 256;
   // Told the plan once it is built, before anything is done.
   std::function<void(const plan::Plan&)> onPlan;
-  // Only the plan: nothing is done; the report tells what the plan knows.
+  // Only the plan: nothing is done; each operation the pass would perform is told to
+  // `printLine`, one a line ("mkdir PATH", "copy FROM -> TO", ...), and the report tells what the
+  // plan knows.
   bool dryRun = false;
+  std::function<void(const std::string& line)> printLine;
   // Add a generation to the ASC MHL history of the destination folder (its ascmhl folder) when
   // the pass writes or proves any copy; its clips are then marked only once their copies are
   // recorded. The history is read either way: the copies it records are never replaced.

@@ -74,6 +74,7 @@ struct PlannedShot {
   std::vector<PlannedClip> clips;
   ClipFolderState clipFolder = ClipFolderState::kListed;
   bool tidiesAdlFolder = false;  // first to make its adl video folder, which holds leftovers
+  naming::CleanUp cleanUp;       // as the plan has it, every copy made; failed adl copies may move it
   std::uint32_t firstProblem = 0;  // told after its folders are made (listing its clip folder)
   std::uint32_t problemCount = 0;
 };
@@ -93,54 +94,6 @@ struct Step {
   // The clip (kClip), the problem (kProblem); kCommit and kSettle: 1 when the batch handed over
   // holds copies to flush or prove, 0 when its clips can be concluded at once.
   std::uint32_t index = 0;
-};
-
-// The order in which the clips of a pass are concluded (proven copies checked, clip marked):
-// a batch's clips once its commit is finished, which is at the next kCommit (while the batch
-// after it was being copied) or at a kSettle. The pass and the dry run both follow it.
-template <typename Clip>
-class BatchOrder {
- public:
-  void Add(Clip clip) { current_.push_back(std::move(clip)); }
-
-  // A kCommit: the commit in flight is finished and its clips concluded; then the current batch
-  // is committed and goes in flight, or, with nothing to commit, is concluded at once.
-  template <typename Finish, typename Conclude, typename Commit>
-  void OnCommit(bool staged, Finish finish, Conclude conclude, Commit commit) {
-    finish();
-    for (Clip& clip : inFlight_) conclude(clip);
-    inFlight_.clear();
-    if (staged) {
-      commit();
-      inFlight_ = std::move(current_);
-    } else {
-      for (Clip& clip : current_) conclude(clip);
-    }
-    current_.clear();
-  }
-  // A kSettle: a kCommit, and that commit finished and concluded too.
-  template <typename Finish, typename Conclude, typename Commit>
-  void OnSettle(bool staged, Finish finish, Conclude conclude, Commit commit) {
-    OnCommit(staged, finish, conclude, commit);
-    finish();
-    for (Clip& clip : inFlight_) conclude(clip);
-    inFlight_.clear();
-  }
-  // A stop: the commit in flight is finished where its copies are proven, and its clips
-  // concluded; the current batch is dropped.
-  template <typename Finish, typename Conclude>
-  void OnStop(Finish finish, Conclude conclude) {
-    finish();
-    for (Clip& clip : inFlight_) conclude(clip);
-    inFlight_.clear();
-    current_.clear();
-  }
-  const std::vector<Clip>& Current() const { return current_; }
-  const std::vector<Clip>& InFlight() const { return inFlight_; }
-
- private:
-  std::vector<Clip> current_;
-  std::vector<Clip> inFlight_;
 };
 
 // One destination volume and what the pass writes to it.

@@ -75,7 +75,9 @@ void Builder::Walk(const std::vector<platform::FolderEntry>& entries, std::vecto
         groups.try_emplace(Key(naming::MakeAdlFolderName(verdict.tokens)), static_cast<std::uint32_t>(groupOf_.size()));
     (void)added;
     const auto shot = static_cast<std::uint32_t>(plan_.shots.size());
-    plan_.shots.push_back({entry.name, std::move(verdict.tokens), {}, ClipFolderState::kListed, false, 0, 0});
+    PlannedShot& planned = plan_.shots.emplace_back();
+    planned.name = entry.name;
+    planned.tokens = std::move(verdict.tokens);
     groupOf_.push_back(group->second);
     ++groupSizes_[group->second];
     walk.push_back({true, shot});
@@ -122,6 +124,7 @@ void Builder::PlanShot(std::uint32_t shotIndex) {
     AddClipSteps(shotIndex, i);
   }
   PlanCleanUp(group, shotIndex, planned);
+  shot.cleanUp = ShotCleanUp(shot, [&](std::size_t i) { return !shot.clips[i].blocked; });
   if (--group.shotsLeft == 0) groups_.erase(groupOf_[shotIndex]);  // no later shot meets these names
 }
 

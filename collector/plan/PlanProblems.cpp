@@ -2,40 +2,14 @@
 
 #include <string>
 
-#include "collector/naming/CleanUpRule.h"
 #include "history/MhlDate.h"
 #include "platform/NativeName.h"
-#include "platform/Paths.h"
 
 namespace marlowin::plan {
 namespace {
 
 std::u16string Generation(const recorder::RecordedCopy& recorded) {
   return u"generation " + platform::FromNativeName(std::to_string(recorded.sequence));
-}
-
-// What a dry run tells beyond the plan's problems: each copy that would go where the history
-// records one, and each recorded copy the clean-up leaves.
-void TellRecorded(const Plan& plan, const PlannedShot& shot, report::ProblemList& problems) {
-  for (const PlannedClip& clip : shot.clips) {
-    if (clip.blocked) continue;
-    const auto tell = [&](const PlannedCopy& copy, const std::u16string& target) {
-      const recorder::RecordedCopy* recorded = copy.overRecorded ? plan.Recorded(target) : nullptr;
-      if (!recorded) return;
-      report::Problem& problem = problems.Add(false, report::Operation::kOverRecorded, plan.ClipPath(shot, clip));
-      problem.target = target;
-      problem.rule = Generation(*recorded) + u" on " + platform::FromNativeName(history::FormatShownDate(recorded->recorded));
-    };
-    tell(clip.adl, plan.AdlTarget(shot, clip));
-    if (clip.hasIntCopy) tell(clip.intCopy, plan.IntTarget(shot, clip));
-  }
-  const naming::CleanUp cleanUp = ShotCleanUp(shot, [&](std::size_t i) { return !shot.clips[i].blocked; });
-  if (cleanUp.intNumber.empty()) return;
-  const std::u16string deleted =
-      platform::JoinPath(plan.IntVideoFolder(shot, cleanUp.intNumber), naming::MakeCleanupClipName(cleanUp.greatest));
-  if (const recorder::RecordedCopy* recorded = plan.Recorded(deleted)) {
-    problems.Add(false, report::Operation::kKeptRecorded, deleted).rule = Generation(*recorded);
-  }
 }
 
 }  // namespace
@@ -51,18 +25,35 @@ void TellShot(const Plan& plan, const PlannedShot& shot, report::PassReport& rep
   if (shot.clipFolder == ClipFolderState::kUnreadable) ++report.clipFoldersUnread;
 }
 
-void TellPlan(const Plan& plan, report::PassReport& report, report::ProblemList& problems) {
-  for (const Step& step : plan.steps) {
-    if (step.kind == StepKind::kProblem) problems.Tell(plan.problems[step.index]);
-    if (step.kind != StepKind::kShot) continue;
-    const PlannedShot& shot = plan.shots[step.shot];
-    TellShot(plan, shot, report, problems);
-    for (const PlannedClip& clip : shot.clips) {
-      TellProblems(plan, clip.firstProblem, clip.problemCount, problems);
-      if (clip.loses != kNoIndex) problems.Tell(plan.problems[clip.loses]);
-    }
-    TellRecorded(plan, shot, problems);
+void PlanProblems::BeginClip(std::uint32_t shot, std::uint32_t clip) {
+  const PlannedClip& planned = plan_.shots[shot].clips[clip];
+  TellProblems(plan_, planned.firstProblem, planned.problemCount, problems_);
+}
+
+PlanSink::CopyVerdict PlanProblems::Copy(const PlanOperation& op, std::uint32_t shot, std::uint32_t clip) {
+  const PlannedClip& planned = plan_.shots[shot].clips[clip];
+  const PlannedCopy& copy = op.intCopy ? planned.intCopy : planned.adl;
+  if (const recorder::RecordedCopy* recorded = copy.overRecorded ? plan_.Recorded(op.path) : nullptr) {
+    report::Problem& problem = problems_.Add(false, report::Operation::kOverRecorded, plan_.ClipPath(plan_.shots[shot], planned));
+    problem.target = op.path;
+    problem.rule = Generation(*recorded) + u" on " + platform::FromNativeName(history::FormatShownDate(recorded->recorded));
   }
+  return CopyVerdict::kDone;
+}
+
+void PlanProblems::EndClip(std::uint32_t shot, std::uint32_t clip, bool adlMade, bool) {
+  const PlannedClip& planned = plan_.shots[shot].clips[clip];
+  if (adlMade && planned.loses != kNoIndex) problems_.Tell(plan_.problems[planned.loses]);
+}
+
+void PlanProblems::KeepRecorded(const std::u16string& path, const recorder::RecordedCopy& recorded) {
+  problems_.Add(false, report::Operation::kKeptRecorded, path).rule = Generation(recorded);
+}
+
+void TellPlan(const Plan& plan, report::PassReport& report, report::ProblemList& problems) {
+  PlanProblems sink(plan, report, problems);
+  std::size_t next = 0;
+  Walk(plan, sink, next);
 }
 
 }  // namespace marlowin::plan

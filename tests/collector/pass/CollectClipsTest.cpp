@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "collector/plan/PlanLines.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
 
@@ -53,11 +52,9 @@ class CollectClipsTest : public ::testing::Test {
     std::vector<std::string> planned;
     pass::PassOptions dry = options;
     dry.dryRun = true;
-    dry.onPlan = [&](const plan::Plan& plan) {
-      plan::PrintPlan(plan, [&](const std::string& line) {
-        if (line == "commit" || line.rfind("prove ", 0) == 0 || line.rfind("keep ", 0) == 0) return;
-        planned.push_back(recorder.ShowLine(line));
-      });
+    dry.printLine = [&](const std::string& line) {
+      if (line == "commit" || line.rfind("prove ", 0) == 0 || line.rfind("keep ", 0) == 0) return;
+      planned.push_back(recorder.ShowLine(line));
     };
     const auto fs = platform::MakeRealFileSystem();
     (void)pass::CollectClips(*fs, start, destination, dry);
@@ -291,10 +288,8 @@ TEST_F(CollectClipsTest, FoldersSharingTheirAdlFolderAreListedAsThePassGoesAndEa
   std::vector<std::string> planned;
   pass::PassOptions dry;
   dry.dryRun = true;
-  dry.onPlan = [&](const plan::Plan& plan) {
-    plan::PrintPlan(plan, [&](const std::string& line) {
-      if (line != "commit") planned.push_back(recorder.ShowLine(line));
-    });
+  dry.printLine = [&](const std::string& line) {
+    if (line != "commit") planned.push_back(recorder.ShowLine(line));
   };
   const auto fs = platform::MakeRealFileSystem();
   const report::PassReport dryRun = pass::CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"), dry);

@@ -135,7 +135,7 @@ TEST_F(RecordedCopiesTest, TheCleanUpNeverRemovesARecordedCopy) {
   std::vector<std::string> planned;
   pass::PassOptions dry;
   dry.dryRun = true;
-  dry.onPlan = [&](const plan::Plan& plan) { plan::PrintPlan(plan, [&](const std::string& line) { planned.push_back(line); }); };
+  dry.printLine = [&](const std::string& line) { planned.push_back(line); };
   const auto fs = platform::MakeRealFileSystem();
   (void)pass::CollectClips(*fs, tree.Path(u"card1"), tree.Path(u"D"), dry);
   for (const std::string& line : planned) {
