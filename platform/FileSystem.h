@@ -87,6 +87,73 @@ class FileSystem {
   [[nodiscard]] virtual std::error_code FlushFolders(const std::vector<std::u16string>& folders) = 0;
 };
 
+// Passes every call on to another file system, as leveldb's EnvWrapper does: a wrapper (the
+// pass's guard, a test's recorder or fault) overrides only the calls it changes, and a call added
+// to the seam needs no line in any of them.
+class FileSystemWrapper : public FileSystem {
+ public:
+  explicit FileSystemWrapper(FileSystem& target) : target_(target) {}
+  FileSystem& Target() const { return target_; }
+
+  std::error_code ListFolder(const std::u16string& folder, std::vector<FolderEntry>& entries) override {
+    return target_.ListFolder(folder, entries);
+  }
+  std::error_code GetStatus(const std::u16string& path, FileStatus& status) override {
+    return target_.GetStatus(path, status);
+  }
+  std::error_code GetLinkStatus(const std::u16string& path, FileStatus& status) override {
+    return target_.GetLinkStatus(path, status);
+  }
+  std::error_code FreeSpace(const std::u16string& folder, std::uint64_t& bytes) override {
+    return target_.FreeSpace(folder, bytes);
+  }
+  std::error_code FoldsCase(const std::u16string& folder, bool& folds) override { return target_.FoldsCase(folder, folds); }
+  std::error_code DescribeVolume(const std::u16string& folder, VolumeFacts& facts) override {
+    return target_.DescribeVolume(folder, facts);
+  }
+  std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved) override {
+    return target_.ResolvePath(path, resolved);
+  }
+  std::error_code LockFolder(const std::u16string& folder, std::unique_ptr<FolderLock>& lock) override {
+    return target_.LockFolder(folder, lock);
+  }
+  std::error_code OpenForReading(const std::u16string& path, std::unique_ptr<OpenFile>& file) override {
+    return target_.OpenForReading(path, file);
+  }
+  std::error_code OpenFromDisk(const std::u16string& path, std::unique_ptr<OpenFile>& file) override {
+    return target_.OpenFromDisk(path, file);
+  }
+  std::error_code CreateTemporary(const std::u16string& folder, std::u16string& path,
+                                  std::unique_ptr<OpenFile>& file) override {
+    return target_.CreateTemporary(folder, path, file);
+  }
+  std::error_code OpenForWriting(const std::u16string& path, std::unique_ptr<OpenFile>& file) override {
+    return target_.OpenForWriting(path, file);
+  }
+  std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
+                                const std::function<bool(std::uint64_t)>& progress, std::unique_ptr<OpenFile>& file,
+                                ContentHasher* hasher) override {
+    return target_.CopyToNewFile(from, to, progress, file, hasher);
+  }
+  std::u16string NewTemporaryPath(const std::u16string& folder) override { return target_.NewTemporaryPath(folder); }
+  std::error_code MakeFolder(const std::u16string& path) override { return target_.MakeFolder(path); }
+  std::error_code RenameNoReplace(const std::u16string& from, const std::u16string& to) override {
+    return target_.RenameNoReplace(from, to);
+  }
+  std::error_code MoveReplacing(const std::u16string& from, const std::u16string& to) override {
+    return target_.MoveReplacing(from, to);
+  }
+  std::error_code RemoveFile(const std::u16string& path) override { return target_.RemoveFile(path); }
+  std::error_code RemoveEmptyFolder(const std::u16string& path) override { return target_.RemoveEmptyFolder(path); }
+  std::error_code RemoveLeftover(const std::u16string& path) override { return target_.RemoveLeftover(path); }
+  std::error_code FlushFolders(const std::vector<std::u16string>& folders) override {
+    return target_.FlushFolders(folders);
+  }
+
+ private:
+  FileSystem& target_;
+};
+
 // The operating system's file system. It keeps no state of its own: its calls may come from
 // more than one thread.
 std::unique_ptr<FileSystem> MakeRealFileSystem();

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "collector/pass/CopyBatch.h"
+#include "platform/ReadBuffer.h"
 #include "platform/FileSystem.h"
 
 namespace marlowin::check {
@@ -46,7 +46,7 @@ class ReadAhead {
   static constexpr std::size_t kSlots = 4;
   static constexpr std::size_t kPieceSize = 4u << 20;
   struct Slot {
-    pass::CopyBuffer buffer{kPieceSize};
+    platform::CopyBuffer buffer{kPieceSize};
     Piece piece;
   };
 

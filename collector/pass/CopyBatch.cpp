@@ -12,24 +12,8 @@
 
 namespace marlowin::pass {
 
-char* CopyBuffer::data() {
-  if (!storage_) {
-    char* buffer = platform::MapReadBuffer(size_);
-    if (!buffer) throw std::bad_alloc();
-    storage_ = {buffer, Free{size_}};
-  }
-  return storage_.get();
-}
 
-void CopyBuffer::ForWholeReads() {
-  if (whole_) return;
-  whole_ = true;
-  platform::PreferLargePages(data(), size_);
-}
-
-void CopyBuffer::Free::operator()(char* p) const { platform::UnmapReadBuffer(p, size); }
-
-std::error_code HashWholeFile(platform::OpenFile& file, CopyBuffer& buffer, std::string& hash,
+std::error_code HashWholeFile(platform::OpenFile& file, platform::CopyBuffer& buffer, std::string& hash,
                               std::atomic<std::uint64_t>* counted, const std::atomic<bool>* stop) {
   platform::FileStatus status;
   if (const std::error_code error = file.Status(status)) return error;
@@ -98,7 +82,7 @@ void CopyBatch::MakeDurable() {
   }
 }
 
-std::error_code CopyBatch::HashFile(const std::u16string& path, bool fromDisk, CopyBuffer& buffer, std::string& hash) {
+std::error_code CopyBatch::HashFile(const std::u16string& path, bool fromDisk, platform::CopyBuffer& buffer, std::string& hash) {
   std::unique_ptr<platform::OpenFile> file;
   if (const std::error_code error = fromDisk ? fs_.OpenFromDisk(path, file) : fs_.OpenForReading(path, file)) {
     return error;
@@ -108,7 +92,7 @@ std::error_code CopyBatch::HashFile(const std::u16string& path, bool fromDisk, C
 
 std::string CopyBatch::ExpectedHash(StagedCopy& copy) { return ExpectedHash(copy, buffers_[0]); }
 
-std::string CopyBatch::ExpectedHash(StagedCopy& copy, CopyBuffer& buffer) {
+std::string CopyBatch::ExpectedHash(StagedCopy& copy, platform::CopyBuffer& buffer) {
   if (copy.copyOf == kNotACopy) {
     if (copy.verify) LearnHash(copy, buffer);
     return copy.hash;
@@ -123,7 +107,7 @@ std::string CopyBatch::ExpectedHash(StagedCopy& copy, CopyBuffer& buffer) {
 }
 
 // A copy found in place, or written without hashing, learns its clip's hash from the clip.
-void CopyBatch::LearnHash(StagedCopy& copy, CopyBuffer& buffer) {
+void CopyBatch::LearnHash(StagedCopy& copy, platform::CopyBuffer& buffer) {
   if (!copy.hash.empty()) return;
   if (const std::error_code error = HashFile(copy.source, false, buffer, copy.hash)) {
     copy.error = error;
@@ -145,7 +129,7 @@ void CopyBatch::Prove() {
   other.join();
 }
 
-void CopyBatch::ProveFrom(std::atomic<std::size_t>& next, CopyBuffer& buffer) {
+void CopyBatch::ProveFrom(std::atomic<std::size_t>& next, platform::CopyBuffer& buffer) {
   for (std::size_t i = next++; i < copies.size(); i = next++) {
     StagedCopy& copy = copies[i];
     if (copy.error || !copy.verify) continue;

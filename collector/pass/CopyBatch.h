@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/ReadBuffer.h"
 
 namespace marlowin::pass {
 
@@ -35,29 +36,6 @@ struct StagedCopy {
   bool verify = false;
   bool keepTarget = false;               // found in place and recorded: never removed, even if it differs
   std::error_code error;
-};
-
-// An aligned buffer, so that reads past the cache can go straight into it.
-class CopyBuffer {
- public:
-  static constexpr std::size_t kDefaultSize = 4u << 20;
-
-  explicit CopyBuffer(std::size_t size = kDefaultSize) : size_(size) {}  // whole blocks of 4096 bytes
-  char* data();  // throws std::bad_alloc when there is no memory
-  std::size_t size() const { return size_; }
-  // For reads that fill the buffer whole: each then reaches the disk as few requests
-  // (platform::PreferLargePages). Reads of small files leave it alone, to keep the pages they do
-  // not touch out of the pass's memory.
-  void ForWholeReads();
-
- private:
-  std::size_t size_;
-  bool whole_ = false;
-  struct Free {
-    std::size_t size;
-    void operator()(char* p) const;
-  };
-  std::unique_ptr<char[], Free> storage_{nullptr, Free{0}};
 };
 
 class CopyBatch {
@@ -79,19 +57,19 @@ class CopyBatch {
   void MakeDurable();
   void Prove();
   // Proves the copies from the index `next` gives out, one after the other, until none is left.
-  void ProveFrom(std::atomic<std::size_t>& next, CopyBuffer& buffer);
+  void ProveFrom(std::atomic<std::size_t>& next, platform::CopyBuffer& buffer);
   void PutInPlace();
-  std::string ExpectedHash(StagedCopy& copy, CopyBuffer& buffer);
-  void LearnHash(StagedCopy& copy, CopyBuffer& buffer);
-  std::error_code HashFile(const std::u16string& path, bool fromDisk, CopyBuffer& buffer, std::string& hash);
+  std::string ExpectedHash(StagedCopy& copy, platform::CopyBuffer& buffer);
+  void LearnHash(StagedCopy& copy, platform::CopyBuffer& buffer);
+  std::error_code HashFile(const std::u16string& path, bool fromDisk, platform::CopyBuffer& buffer, std::string& hash);
 
   platform::FileSystem& fs_;
-  CopyBuffer buffers_[2];  // one for each proof under way
+  platform::CopyBuffer buffers_[2];  // one for each proof under way
 };
 
 // Hashes a file (XXH3-128, as `xxhsum -H2` prints it) through a buffer, adding the bytes read
 // to `counted` when given; stops with Errc::kCancelled when `stop` is set.
-[[nodiscard]] std::error_code HashWholeFile(platform::OpenFile& file, CopyBuffer& buffer, std::string& hash,
+[[nodiscard]] std::error_code HashWholeFile(platform::OpenFile& file, platform::CopyBuffer& buffer, std::string& hash,
                                             std::atomic<std::uint64_t>* counted, const std::atomic<bool>* stop);
 
 }  // namespace marlowin::pass

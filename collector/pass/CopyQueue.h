@@ -97,7 +97,7 @@ class CopyQueue {
   std::condition_variable doneChanged_;
   bool done_ = false;  // under doneMutex_: the commit in flight has finished
   std::uint64_t nextTicket_ = 1;
-  CopyBuffer buffer_;
+  platform::CopyBuffer buffer_;
 };
 
 }  // namespace marlowin::pass

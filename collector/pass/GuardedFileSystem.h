@@ -22,9 +22,9 @@
 
 namespace marlowin::pass {
 
-class GuardedFileSystem final : public platform::FileSystem {
+class GuardedFileSystem final : public platform::FileSystemWrapper {
  public:
-  explicit GuardedFileSystem(platform::FileSystem& inner) : inner_(inner) {}
+  explicit GuardedFileSystem(platform::FileSystem& inner) : FileSystemWrapper(inner), inner_(inner) {}
 
   enum class Role { kStartingFolder, kDestination };
 
@@ -43,21 +43,6 @@ class GuardedFileSystem final : public platform::FileSystem {
   std::error_code GetLinkStatus(const std::u16string& path, platform::FileStatus& status) override {
     return Failed(path, inner_.GetLinkStatus(path, status));
   }
-  std::error_code FreeSpace(const std::u16string& folder, std::uint64_t& bytes) override {
-    return inner_.FreeSpace(folder, bytes);
-  }
-  std::error_code FoldsCase(const std::u16string& folder, bool& folds) override {
-    return inner_.FoldsCase(folder, folds);
-  }
-  std::error_code DescribeVolume(const std::u16string& folder, platform::VolumeFacts& facts) override {
-    return inner_.DescribeVolume(folder, facts);
-  }
-  std::error_code ResolvePath(const std::u16string& path, std::u16string& resolved) override {
-    return inner_.ResolvePath(path, resolved);
-  }
-  std::error_code LockFolder(const std::u16string& folder, std::unique_ptr<platform::FolderLock>& lock) override {
-    return inner_.LockFolder(folder, lock);
-  }
   std::error_code OpenForReading(const std::u16string& path, std::unique_ptr<platform::OpenFile>& file) override;
   std::error_code OpenFromDisk(const std::u16string& path, std::unique_ptr<platform::OpenFile>& file) override;
   std::error_code CreateTemporary(const std::u16string& folder, std::u16string& path,
@@ -66,7 +51,6 @@ class GuardedFileSystem final : public platform::FileSystem {
   std::error_code CopyToNewFile(const std::u16string& from, const std::u16string& to,
                                 const std::function<bool(std::uint64_t)>& progress,
                                 std::unique_ptr<platform::OpenFile>& file, platform::ContentHasher* hasher) override;
-  std::u16string NewTemporaryPath(const std::u16string& folder) override { return inner_.NewTemporaryPath(folder); }
   std::error_code MakeFolder(const std::u16string& path) override;
   std::error_code RenameNoReplace(const std::u16string& from, const std::u16string& to) override;
   std::error_code MoveReplacing(const std::u16string& from, const std::u16string& to) override;

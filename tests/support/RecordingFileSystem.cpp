@@ -47,7 +47,7 @@ class RecordedFile final : public platform::OpenFile {
 
 }  // namespace
 
-RecordingFileSystem::RecordingFileSystem(std::u16string root) : real_(platform::MakeRealFileSystem()), root_(std::move(root)) {}
+RecordingFileSystem::RecordingFileSystem(std::u16string root) : FileSystemWrapper(*real_), root_(std::move(root)) {}
 
 RecordingFileSystem::~RecordingFileSystem() = default;
 

@@ -19,7 +19,12 @@ namespace marlowin::testing {
 // "flush-volume PATH", "attributes PATH", "close PATH". A test may make chosen calls fail
 // without touching the disk (`fault`), and act before or after any call; calls may come from
 // the commit's thread too.
-class RecordingFileSystem final : public platform::FileSystem {
+// The real file system it passes calls to, made before the wrapper that needs it.
+struct RealFileSystemHolder {
+  std::unique_ptr<platform::FileSystem> real_ = platform::MakeRealFileSystem();
+};
+
+class RecordingFileSystem final : private RealFileSystemHolder, public platform::FileSystemWrapper {
  public:
   using Fault = std::function<std::error_code(const std::string& call)>;
   using Hook = std::function<void(const std::string& call)>;
@@ -96,7 +101,6 @@ class RecordingFileSystem final : public platform::FileSystem {
   void NoteCopy(const std::u16string& from, const std::u16string& temporary);
   std::error_code Wrap(const std::u16string& path, std::error_code error, std::unique_ptr<platform::OpenFile>& file);
 
-  std::unique_ptr<platform::FileSystem> real_;
   std::u16string root_;
   mutable std::mutex mutex_;
   std::vector<std::string> calls_;

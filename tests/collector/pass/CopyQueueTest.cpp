@@ -347,7 +347,7 @@ TEST_F(CopyQueueTest, ClipThatChangesWhileItIsCopiedIsNotKept) {
 // the rest untouched, and a file that fills it gets large pages where the system has them (so
 // that one read is one disk request). The hash is the same either way.
 TEST_F(CopyQueueTest, ReadBackBufferTakesLargePagesOnlyForFilesThatFillIt) {
-  const auto hashOf = [&](const char16_t* name, const std::string& content, pass::CopyBuffer& buffer) {
+  const auto hashOf = [&](const char16_t* name, const std::string& content, platform::CopyBuffer& buffer) {
     tree.WriteFile(name, content);
     std::unique_ptr<platform::OpenFile> file;
     ASSERT_FALSE(fs->OpenFromDisk(tree.Path(name), file));
@@ -357,13 +357,13 @@ TEST_F(CopyQueueTest, ReadBackBufferTakesLargePagesOnlyForFilesThatFillIt) {
     expected.Update(content.data(), content.size());
     EXPECT_EQ(hash, expected.Hex());
   };
-  const auto residentPages = [](pass::CopyBuffer& buffer) {
+  const auto residentPages = [](platform::CopyBuffer& buffer) {
     std::vector<unsigned char> pages(buffer.size() / 4096);
     EXPECT_EQ(::mincore(buffer.data(), buffer.size(), pages.data()), 0);
     return std::count_if(pages.begin(), pages.end(), [](unsigned char page) { return (page & 1) != 0; });
   };
   // The kilobytes of large pages in the mapping that holds the buffer.
-  const auto largeKiB = [](pass::CopyBuffer& buffer) {
+  const auto largeKiB = [](platform::CopyBuffer& buffer) {
     std::ifstream maps("/proc/self/smaps");
     const auto at = reinterpret_cast<std::uintptr_t>(buffer.data());
     bool inside = false;
@@ -375,7 +375,7 @@ TEST_F(CopyQueueTest, ReadBackBufferTakesLargePagesOnlyForFilesThatFillIt) {
     }
     return -1L;
   };
-  pass::CopyBuffer buffer;
+  platform::CopyBuffer buffer;
   hashOf(u"small.mp4", std::string(5000, 's'), buffer);
   EXPECT_LE(residentPages(buffer), 2);  // the two blocks read
   std::string large(6u << 20, '\0');
