@@ -173,7 +173,8 @@ marlowin::check::TreeCheck CMarlowinApp::CheckFolder(const std::u16string& folde
   marlowin::check::TreeCheck check;
   marlowin::ui::RunWithProgressWindow([&](marlowin::report::PassObserver& observer) {
     const auto fileSystem = marlowin::platform::MakeRealFileSystem();
-    check = marlowin::check::CheckTree(*fileSystem, folder, &observer);
+    const std::unique_ptr<marlowin::check::CheckObserver> shown = marlowin::check::ShownOn(observer);
+    check = marlowin::check::CheckTree(*fileSystem, folder, shown.get());
   });
   return check;
 }

@@ -18,8 +18,9 @@ int RunCheckCommand(const std::u16string& folder, bool json, bool quiet, platfor
   std::optional<TerminalProgress> progressLine;
   if (console.stderrIsTerminal && !quiet) progressLine.emplace(err, console.columns, stopFlag);
   const platform::KeepAwake awake;  // a long check must not be cut by sleep
-  const check::TreeCheck check =
-      check::CheckTree(fs, folder, progressLine ? static_cast<report::PassObserver*>(&*progressLine) : &stop);
+  const std::unique_ptr<check::CheckObserver> observer =
+      check::ShownOn(progressLine ? static_cast<report::PassObserver&>(*progressLine) : stop);
+  const check::TreeCheck check = check::CheckTree(fs, folder, observer.get());
   if (progressLine) progressLine->Finish();
   if (json) {
     out << ToJson(check) << "\n";

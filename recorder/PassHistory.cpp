@@ -18,6 +18,7 @@
 #include "history/XmlText.h"
 #include "platform/NativeName.h"
 #include "platform/Paths.h"
+#include "platform/StagedFile.h"
 
 namespace marlowin::recorder {
 namespace {
@@ -29,42 +30,6 @@ Failure FileFailure(std::error_code error, std::u16string_view name) { return {e
 bool IsAbsent(std::error_code error) {
   return error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
 }
-
-// A temporary file of the folder, written, flushed to the disk and closed; `write` gives it its
-// bytes. The temporary goes again when anything fails.
-class TemporaryFile {
- public:
-  TemporaryFile(platform::FileSystem& fs, const std::u16string& folder) : fs_(fs), folder_(folder) {}
-  ~TemporaryFile() {
-    if (file_) (void)file_->Close();
-    if (!path_.empty()) (void)fs_.RemoveFile(path_);  // a temporary: nothing depends on it
-  }
-  [[nodiscard]] std::error_code Create() { return fs_.CreateTemporary(folder_, path_, file_); }
-  [[nodiscard]] std::error_code Write(std::string_view bytes) { return file_->Write(bytes.data(), bytes.size()); }
-  [[nodiscard]] std::error_code Finish() {
-    // Readable by everyone who may check the copies, as the copies are (a temporary is not).
-    platform::FileStatus attributes;
-    attributes.modified = attributes.accessed = platform::Now();
-    attributes.permissions = 0644;
-    if (std::error_code error = file_->TakeAttributes(attributes)) return error;
-    if (std::error_code error = file_->Flush()) return error;
-    const std::error_code error = file_->Close();
-    file_.reset();
-    return error;
-  }
-  // Put in place under `path`; a file there is replaced only when `replace` says so.
-  [[nodiscard]] std::error_code PutInPlace(const std::u16string& path, bool replace) {
-    const std::error_code error = replace ? fs_.MoveReplacing(path_, path) : fs_.RenameNoReplace(path_, path);
-    if (!error) path_.clear();
-    return error;
-  }
-
- private:
-  platform::FileSystem& fs_;
-  std::u16string folder_;
-  std::u16string path_;
-  std::unique_ptr<platform::OpenFile> file_;
-};
 
 // Copies deleted again by the pass (the clean-up), as the hash of the path and the place of the
 // removal among the spool's records: a copy of that path before it is left out. Hashes, not
@@ -146,7 +111,7 @@ Failure PassHistory::ReadChain() {
 Failure PassHistory::PutChain(const history::Chain& chain) {
   history::Result<std::string> bytes = history::WriteChain(chain);
   if (!bytes) return bytes.failure();
-  TemporaryFile file(fs_, folder_);
+  platform::StagedFile file(fs_, folder_);
   if (std::error_code error = file.Create()) return FileFailure(error, history::kChainFileName);
   if (std::error_code error = file.Write(bytes.value())) return FileFailure(error, history::kChainFileName);
   if (std::error_code error = file.Finish()) return FileFailure(error, history::kChainFileName);
@@ -311,7 +276,7 @@ Failure PassHistory::WriteGeneration(HistorySpool& spool, bool& written) {
   head.toolVersion = spool.Header().toolVersion;
   if (!spool.Header().readBack) head.comment = "the copies were not read back: their hashes were taken while reading the clips";
 
-  TemporaryFile generation(fs_, folder_);
+  platform::StagedFile generation(fs_, folder_);
   if (std::error_code error = generation.Create()) return FileFailure(error, history::kHistoryFolder);
   if (std::error_code error = spool.Rewind()) return FileFailure(error, history::kHistoryFolder);
   index = 0;

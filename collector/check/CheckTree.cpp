@@ -54,7 +54,7 @@ CheckedFile FileAt(std::u16string path, FileVerdict verdict) {
 
 class Checker {
  public:
-  Checker(platform::FileSystem& fs, TreeCheck& check, report::PassObserver* observer)
+  Checker(platform::FileSystem& fs, TreeCheck& check, CheckObserver* observer)
       : fs_(fs), check_(check), observer_(observer) {}
 
   void Run();
@@ -73,12 +73,12 @@ class Checker {
 
   platform::FileSystem& fs_;
   TreeCheck& check_;
-  report::PassObserver* observer_;
+  CheckObserver* observer_;
   bool foldsCase_ = false;
   std::set<std::u16string> recorded_;                 // Key() of every recorded path
   std::map<std::u16string, std::pair<FileVerdict, std::error_code>> folders_;  // looked up
   std::atomic<bool> stop_{false};
-  report::PassProgress progress_;
+  CheckProgress progress_;
 };
 
 bool Checker::Stopped() {
@@ -88,7 +88,7 @@ bool Checker::Stopped() {
 
 void Checker::Report(const std::u16string& current) {
   if (!observer_) return;
-  progress_.currentClip = current;
+  progress_.currentFile = current;
   observer_->OnProgress(progress_);
 }
 
@@ -164,9 +164,8 @@ bool Checker::LookUp(CheckedFile& file, std::u16string& path) {
 }
 
 void Checker::ReadBack(std::vector<CheckedFile*>& files, std::vector<std::u16string> paths) {
-  progress_.stage = report::PassProgress::Stage::kCopying;
-  progress_.verifying = true;
-  progress_.clipsTotal = files.size();
+  progress_.stage = CheckProgress::Stage::kReadingFiles;
+  progress_.filesTotal = files.size();
   for (const CheckedFile* file : files) progress_.bytesTotal += *file->foundSize;
   Report({});
   const std::vector<std::u16string> shown = paths;
@@ -191,7 +190,7 @@ void Checker::ReadBack(std::vector<CheckedFile*>& files, std::vector<std::u16str
       file.verdict = file.foundHash == file.recordedHash ? FileVerdict::kProven : FileVerdict::kChanged;
     }
     hasher.reset();
-    ++progress_.clipsDone;
+    ++progress_.filesDone;
   }
 }
 
@@ -287,10 +286,15 @@ std::size_t TreeCheck::Failures() const {
       std::count_if(files.begin(), files.end(), [](const CheckedFile& f) { return f.IsFailure(); }));
 }
 
-TreeCheck CheckTree(platform::FileSystem& fs, const std::u16string& folder, report::PassObserver* observer) {
+TreeCheck CheckTree(platform::FileSystem& fs, const std::u16string& folder, CheckObserver* observer) {
   TreeCheck check;
   check.folder = folder;
   Checker(fs, check, observer).Run();
+  if (observer) {
+    CheckProgress done;
+    done.stage = CheckProgress::Stage::kDone;
+    observer->OnProgress(done);
+  }
   return check;
 }
 

@@ -12,7 +12,7 @@
 #include <system_error>
 #include <vector>
 
-#include "collector/report/Progress.h"
+#include "collector/check/CheckProgress.h"
 #include "history/Failure.h"
 #include "platform/FileSystem.h"
 
@@ -68,9 +68,8 @@ struct TreeCheck {
   std::size_t Warnings() const;
 };
 
-// Checks `folder` as the header says, telling `observer` (when given) how far it is as a pass's
-// verifying stage: the files as clips, the path being read as the current clip.
-TreeCheck CheckTree(platform::FileSystem& fs, const std::u16string& folder, report::PassObserver* observer = nullptr);
+// Checks `folder` as the header says, telling `observer` (when given) how far it is.
+TreeCheck CheckTree(platform::FileSystem& fs, const std::u16string& folder, CheckObserver* observer = nullptr);
 
 // 0 proven, 1 not proven, 2 no history or none that can be read (or no folder), 130 cancelled.
 int CheckExitStatus(const TreeCheck& check);

@@ -7,6 +7,7 @@
 #include "collector/report/QuotedName.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/StagedFile.h"
 #include "platform/NativeName.h"
 #include "platform/UserRecords.h"
 
@@ -65,31 +66,22 @@ bool ReadPlace(std::u16string_view name, Place& place) {
 }
 
 // The folder and the missing ones above it.
-std::error_code MakeFolders(const std::u16string& folder) {
-  std::error_code error = platform::MakeFolder(folder);
+std::error_code MakeFolders(platform::FileSystem& fs, const std::u16string& folder) {
+  std::error_code error = fs.MakeFolder(folder);
   if (error == std::errc::no_such_file_or_directory) {
     const std::size_t separator = folder.find_last_of(u"/\\");
     if (separator == std::u16string::npos || separator == 0) return error;
-    if (const std::error_code parentError = MakeFolders(folder.substr(0, separator))) return parentError;
-    error = platform::MakeFolder(folder);
+    if (const std::error_code parentError = MakeFolders(fs, folder.substr(0, separator))) return parentError;
+    error = fs.MakeFolder(folder);
   }
   return error == std::errc::file_exists ? std::error_code() : error;
 }
 
-std::error_code WriteNewFile(const std::u16string& path, const std::string& text) {
-  platform::File file;
-  if (const std::error_code error = file.CreateNew(path)) return error;
-  std::error_code error = file.Write(text.data(), text.size());
-  const std::error_code closeError = file.Close();
-  if (!error) error = closeError;
-  if (error) (void)platform::RemoveFile(path);  // the write's reason is the one to tell
-  return error;
-}
-
 // Removes the oldest reports beyond `keep`, never the one just written.
-std::error_code Prune(const std::u16string& folder, const std::u16string& written, std::size_t keep) {
+std::error_code Prune(platform::FileSystem& fs, const std::u16string& folder, const std::u16string& written,
+                      std::size_t keep) {
   std::vector<platform::FolderEntry> entries;
-  if (const std::error_code error = platform::ListFolder(folder, entries)) return error;
+  if (const std::error_code error = fs.ListFolder(folder, entries)) return error;
   std::vector<std::pair<Place, const std::u16string*>> reports;
   for (const platform::FolderEntry& entry : entries) {
     Place place;
@@ -101,7 +93,7 @@ std::error_code Prune(const std::u16string& folder, const std::u16string& writte
   for (std::size_t i = 0; i + keep < reports.size(); ++i) {
     const std::u16string path = folder + platform::kPathSeparator + *reports[i].second;
     if (path == written) continue;
-    if (const std::error_code error = platform::RemoveFile(path); error && !first) first = error;
+    if (const std::error_code error = fs.RemoveFile(path); error && !first) first = error;
   }
   return first;
 }
@@ -122,24 +114,30 @@ std::string ReportFileText(const PassReport& report) {
   return platform::ToDisplay(text);
 }
 
-SavedReport SaveReport(const PassReport& report, const std::u16string& folder, std::size_t keep) {
-  return SaveReportText(ReportFileText(report), StartOf(report), folder, keep);
+SavedReport SaveReport(platform::FileSystem& fs, const PassReport& report, const std::u16string& folder,
+                       std::size_t keep) {
+  return SaveReportText(fs, ReportFileText(report), StartOf(report), folder, keep);
 }
 
-SavedReport SaveReportText(const std::string& text, std::chrono::system_clock::time_point moment,
-                           const std::u16string& folder, std::size_t keep) {
+SavedReport SaveReportText(platform::FileSystem& fs, const std::string& text,
+                           std::chrono::system_clock::time_point moment, const std::u16string& folder,
+                           std::size_t keep) {
   SavedReport saved;
   platform::CalendarTime started;
   if ((saved.error = platform::LocalTime(moment, started))) return saved;
-  if ((saved.error = MakeFolders(folder))) return saved;
+  if ((saved.error = MakeFolders(fs, folder))) return saved;
+  platform::StagedFile file(fs, folder);
+  if ((saved.error = file.Create())) return saved;
+  if ((saved.error = file.Write(text))) return saved;
+  if ((saved.error = file.Finish(0600))) return saved;  // a person's own records
   const std::u16string stem = folder + platform::kPathSeparator + Stamp(started, u'_', u'-');
   for (int number = 1; number <= 1000; ++number) {
     const std::u16string path = stem + (number == 1 ? u"" : u"_" + Digits(number, 1)) + std::u16string(kExtension);
-    saved.error = WriteNewFile(path, text);
+    saved.error = file.PutInPlace(path, false);
     if (saved.error == std::errc::file_exists) continue;
     if (!saved.error) {
       saved.path = path;
-      saved.pruneError = Prune(folder, path, keep);
+      saved.pruneError = Prune(fs, folder, path, keep);
     }
     return saved;
   }
@@ -151,7 +149,8 @@ SavedReport SaveReport(const PassReport& report) { return SaveReportText(ReportF
 SavedReport SaveReportText(const std::string& text, std::chrono::system_clock::time_point started) {
   std::u16string folder;
   if (const std::error_code error = platform::ReportsFolder(folder)) return {{}, error, {}};
-  return SaveReportText(text, started, folder);
+  const std::unique_ptr<platform::FileSystem> fs = platform::MakeRealFileSystem();
+  return SaveReportText(*fs, text, started, folder);
 }
 
 std::u16string SavedReportLines(const SavedReport& saved, bool unshown) {

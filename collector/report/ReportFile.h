@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "collector/report/Report.h"
+#include "platform/FileSystem.h"
 
 namespace marlowin::report {
 
@@ -28,14 +29,16 @@ std::string ReportFileText(const PassReport& report);
 // none; "_2", "_3", ... for more passes of the same second), then removes the oldest reports
 // there beyond the newest `keep`. Files named otherwise are left alone. A failure is told in
 // the result, never thrown: the pass's outcome does not depend on it.
-SavedReport SaveReport(const PassReport& report, const std::u16string& folder, std::size_t keep = kReportsKept);
+// Written through `fs`, whole before it is seen (platform::StagedFile), readable by its owner only.
+SavedReport SaveReport(platform::FileSystem& fs, const PassReport& report, const std::u16string& folder,
+                       std::size_t keep = kReportsKept);
 
-// The same into the user's reports folder (platform::ReportsFolder).
+// The same into the user's reports folder (platform::ReportsFolder), on the real file system.
 SavedReport SaveReport(const PassReport& report);
 
 // Any report's file (a pass's, a check's): `text`, in UTF-8, written and pruned as SaveReport
 // does, named by `started`.
-SavedReport SaveReportText(const std::string& text, std::chrono::system_clock::time_point started,
+SavedReport SaveReportText(platform::FileSystem& fs, const std::string& text, std::chrono::system_clock::time_point started,
                            const std::u16string& folder, std::size_t keep = kReportsKept);
 SavedReport SaveReportText(const std::string& text, std::chrono::system_clock::time_point started);
 

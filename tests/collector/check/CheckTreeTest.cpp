@@ -330,15 +330,17 @@ TEST_F(CheckTreeTest, AnEntryWithoutAnXxh128IsNotProven) {
 }
 
 // Tells the check to stop at its first progress report.
-class StopAtOnce final : public report::PassObserver {
+class StopAtOnce final : public check::CheckObserver {
  public:
-  void OnProgress(const report::PassProgress& progress) override {
+  void OnProgress(const check::CheckProgress& progress) override {
     ++reports;
-    last = progress;
+    if (progress.stage != check::CheckProgress::Stage::kDone) last = progress;
+    done = progress.stage == check::CheckProgress::Stage::kDone;
   }
   bool StopRequested() override { return reports > 0; }
   int reports = 0;
-  report::PassProgress last;
+  bool done = false;
+  check::CheckProgress last;
 };
 
 TEST_F(CheckTreeTest, AStopEndsTheCheckAndLeavesTheRestNotChecked) {
@@ -348,9 +350,10 @@ TEST_F(CheckTreeTest, AStopEndsTheCheckAndLeavesTheRestNotChecked) {
   EXPECT_EQ(check.outcome, check::CheckOutcome::kCancelled);
   EXPECT_EQ(check::CheckExitStatus(check), 130);
   EXPECT_EQ(check.Count(check::FileVerdict::kNotChecked), 4u);
-  EXPECT_TRUE(observer.last.verifying);
-  EXPECT_EQ(observer.last.clipsTotal, 4u);
+  EXPECT_EQ(observer.last.stage, check::CheckProgress::Stage::kReadingFiles);
+  EXPECT_EQ(observer.last.filesTotal, 4u);
   EXPECT_EQ(observer.last.bytesTotal, 605005u);
+  EXPECT_TRUE(observer.done);
 }
 
 TEST(CollectedFolderName, TheNamesOfAdlAndIntFoldersOnly) {

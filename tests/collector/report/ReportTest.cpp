@@ -16,6 +16,11 @@
 namespace marlowin {
 namespace {
 
+platform::FileSystem& RealFileSystem() {
+  static const std::unique_ptr<platform::FileSystem> fs = platform::MakeRealFileSystem();
+  return *fs;
+}
+
 using testing::TempTree;
 using testing::U16;
 
@@ -76,7 +81,7 @@ TEST(ReportTexts, NamesWithNewlinesAndTabsKeepEachProblemOnOneLine) {
   EXPECT_EQ(message[5], details[1]);
 
   // The report file says the same, line for line.
-  const report::SavedReport saved = report::SaveReport(report, tree.Path(u"records"));
+  const report::SavedReport saved = report::SaveReport(RealFileSystem(), report, tree.Path(u"records"));
   ASSERT_FALSE(saved.error) << saved.error.message();
   EXPECT_EQ(tree.ReadFile(saved.path.substr(tree.Root().size() + 1)).rfind(platform::ToDisplay(report::MessageText(report, 2)), 0),
             0u);
@@ -94,7 +99,7 @@ TEST(ReportTexts, TheReportFileIsNamedByTheStartAndTheNewest200AreKept) {
                             two(local.hour) + "-" + two(local.minute) + "-" + two(local.second);
 
   // Folders made as needed; a second pass of the same second gets a number.
-  const report::SavedReport first = report::SaveReport(report, tree.Path(u"records/marlowin/reports"));
+  const report::SavedReport first = report::SaveReport(RealFileSystem(), report, tree.Path(u"records/marlowin/reports"));
   ASSERT_FALSE(first.error) << first.error.message();
   EXPECT_EQ(first.path, tree.Path(u"records/marlowin/reports/" + U16(stamp) + u".txt"));
   const std::string text = tree.ReadFile(u"records/marlowin/reports/" + U16(stamp) + u".txt");
@@ -103,12 +108,12 @@ TEST(ReportTexts, TheReportFileIsNamedByTheStartAndTheNewest200AreKept) {
   EXPECT_EQ(lines[0], u"video copy complete");
   EXPECT_EQ(lines.size(), 3u + 1 + 12 + 2 + 1) << text;  // every problem: no "and N more"
   EXPECT_EQ(lines[lines.size() - 2].rfind(u"Pass started " + U16(stamp.substr(0, 10)) + u" ", 0), 0u) << text;
-  const report::SavedReport second = report::SaveReport(report, tree.Path(u"records/marlowin/reports"));
+  const report::SavedReport second = report::SaveReport(RealFileSystem(), report, tree.Path(u"records/marlowin/reports"));
   EXPECT_EQ(second.path, tree.Path(u"records/marlowin/reports/" + U16(stamp) + u"_2.txt"));
   // More than nine in one second (passes started together by a script).
   TempTree busy;
   for (int i = 1; i <= 11; ++i) {
-    EXPECT_EQ(report::SaveReport(report, busy.Path(u"r")).path,
+    EXPECT_EQ(report::SaveReport(RealFileSystem(), report, busy.Path(u"r")).path,
               busy.Path(u"r/" + U16(stamp) + (i == 1 ? u"" : u"_" + U16(std::to_string(i))) + u".txt"));
   }
 
@@ -120,7 +125,7 @@ TEST(ReportTexts, TheReportFileIsNamedByTheStartAndTheNewest200AreKept) {
     tree.WriteFile(reports + u"2001-01-01_00-" + U16(two(i / 60)) + u"-" + U16(two(i % 60)) + u".txt", "old");
   tree.WriteFile(reports + u"notes.txt", "mine");
   tree.MakeFolder(reports + u"2000-01-01_00-00-00.txt");
-  const report::SavedReport third = report::SaveReport(report, tree.Path(u"records/marlowin/reports"));
+  const report::SavedReport third = report::SaveReport(RealFileSystem(), report, tree.Path(u"records/marlowin/reports"));
   ASSERT_FALSE(third.error);
   EXPECT_FALSE(third.pruneError) << third.pruneError.message();
   EXPECT_EQ(third.path, tree.Path(reports + U16(stamp) + u"_3.txt"));
@@ -145,7 +150,7 @@ TEST(ReportTexts, AReportThatCannotBeSavedIsToldAndChangesNothingElse) {
   TempTree tree;
   tree.WriteFile(u"records", "a file where the folder must go");
   const report::PassReport report = WithProblems(1);
-  const report::SavedReport saved = report::SaveReport(report, tree.Path(u"records/marlowin/reports"));
+  const report::SavedReport saved = report::SaveReport(RealFileSystem(), report, tree.Path(u"records/marlowin/reports"));
   ASSERT_TRUE(saved.error);
   EXPECT_EQ(saved.path, u"");
   const std::u16string text = report::MessageText(report, saved);
