@@ -10,6 +10,7 @@
 #include "platform/UserRecords.h"
 #include "tests/cli/CommandFixture.h"
 #include "tests/support/RecordingFileSystem.h"
+#include "tests/support/Shoot.h"
 #include "tests/support/TempTree.h"
 
 namespace marlowin {
@@ -41,16 +42,16 @@ TEST_F(CollectCommandTest, FailuresGoToStderrWithTheirClipAndReason) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "video copy incomplete: 1 of 3 clips could not be copied\n2 clips copied, 1 not collected, from 0 "
                    "of 1 shot folder to " + Native(u"D") + ". 3 copies written, not read back.\n");
-  EXPECT_EQ(r.err, "marlowin-collect: " + Native(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4") + ": not copied to " +
+  EXPECT_EQ(r.err, "marlowin-collect: " + Native(testing::ClipIn(u"ab_cd_ef", u"v03.mp4")) + ": not copied to " +
                        Native(u"D/ab_cd_adl_ef/video/v03_hires.mp4") + ": " +
                        std::make_error_code(std::errc::no_space_on_device).message() + "\n" +
                        "marlowin-collect: " + Native(u"D/ab_cd_int_ef__m02") + ": removed by the clean-up, as " +
-                       Native(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4") + ", numbered highest, was not copied: running the "
+                       Native(testing::ClipIn(u"ab_cd_ef", u"v03.mp4")) + ", numbered highest, was not copied: running the "
                        "pass again brings " + Native(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4") + " back\n");
 }
 
 TEST_F(CollectCommandTest, JsonIsTheWholeReportWithEachClipsHash) {
-  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/notes.txt", "not a clip");
+  tree.WriteFile(testing::ClipIn(u"ab_cd_ef", u"notes.txt"), "not a clip");
   const Result r = Run({u"--json", tree.Path(u"S"), tree.Path(u"D")});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
@@ -125,7 +126,7 @@ TEST_F(CollectCommandTest, FolderThatCannotBeFoundChangesNothingAndExitsTwo) {
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "copy to path not accessible");
   EXPECT_EQ(tree.Dump(u"D"), "");
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v01.mp4")));
 }
 
 // The test's main keeps the records in a temporary folder.
@@ -155,7 +156,7 @@ TEST_F(CollectCommandTest, NamesWithNewlinesAndTabsPrintOneProblemALine) {
   tree.MakeFolder(u"D/ab_cd_adl_ef/video/v04\ncommit\nmove a -> b_hires.mp4");  // its copy fails
   const Result r = Run({tree.Path(u"S"), tree.Path(u"D")});
   EXPECT_EQ(r.status, 1);
-  const std::string clips = Native(u"S/ab_cd_ef/MP4 HIGH RES");
+  const std::string clips = Native(testing::ClipIn(u"ab_cd_ef"));
   EXPECT_EQ(r.err, "marlowin-collect: '" + clips + "/v04'$'\\n''commit'$'\\n''move a -> b.mp4': not copied to '" +
                        Native(u"D/ab_cd_adl_ef/video/v04") + "'$'\\n''commit'$'\\n''move a -> b_hires.mp4': " +
                        std::make_error_code(std::errc::is_a_directory).message() + "\n" +

@@ -11,6 +11,7 @@
 #include "cli/CollectCommand.h"
 #include "platform/NativeName.h"
 #include "tests/support/RecordingFileSystem.h"
+#include "tests/support/Shoot.h"
 #include "tests/support/TempTree.h"
 
 namespace marlowin::testing {
@@ -24,10 +25,8 @@ struct CommandResult {
 class CommandFixture : public ::testing::Test {
  protected:
   CommandFixture() : recorder(tree.Root()) {
-    for (const char* name : {"v01.mp4", "v02.mp4", "v03.mp4"}) {
-      tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/" + U16(name), name);
-    }
-    tree.MakeFolder(u"D");
+    const testing::Shoot shoot(tree);
+    for (const char* name : {"v01.mp4", "v02.mp4", "v03.mp4"}) shoot.Clip(u"ab_cd_ef", U16(name), name);
   }
 
   CommandResult Run(std::vector<std::u16string> arguments) {
@@ -35,7 +34,7 @@ class CommandFixture : public ::testing::Test {
     const int status = RunCollectCommand(arguments, recorder, out, err);
     return {status, out.str(), err.str()};
   }
-  std::string Native(const char16_t* relative) { return platform::ToDisplay(tree.Path(relative)); }
+  std::string Native(std::u16string_view relative) { return platform::ToDisplay(tree.Path(relative)); }
 
   TempTree tree;
   RecordingFileSystem recorder;

@@ -20,6 +20,7 @@
 #include "tests/support/SchemaCheck.h"
 #include "tests/support/Process.h"
 #include "tests/support/RecordingFileSystem.h"
+#include "tests/support/Shoot.h"
 #include "tests/support/TempTree.h"
 
 namespace marlowin {
@@ -31,12 +32,12 @@ constexpr const char* kKillAt = "MARLOWIN_TEST_KILL_AT";
 constexpr const char* kRoot = "MARLOWIN_TEST_ROOT";
 
 void MakeShoot(const TempTree& tree) {
-  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4", "one");
-  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4", "two");
-  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4", "three");
-  tree.WriteFile(u"S/gh_ij_kl/MP4 HIGH RES/v02_hires.mp4", "marked already");
-  tree.WriteFile(u"S/gh_ij_kl/MP4 HIGH RES/v04.mp4", "four");
-  tree.MakeFolder(u"D");
+  testing::Shoot(tree)
+      .Clip(u"ab_cd_ef", u"v01.mp4", "one")
+      .Clip(u"ab_cd_ef", u"v02.mp4", "two")
+      .Clip(u"ab_cd_ef", u"v03.mp4", "three")
+      .Clip(u"gh_ij_kl", u"v02_hires.mp4", "marked already")
+      .Clip(u"gh_ij_kl", u"v04.mp4", "four");
 }
 
 report::PassReport Collect(platform::FileSystem& fs, const TempTree& tree, bool verify = true) {
@@ -149,17 +150,17 @@ TEST(PassHistory, ThreePassesMakeTwoGenerationsThatListEveryCopyWithItsHash) {
   // A new clip, a copy in place whose clip is not marked yet and that no generation records
   // (proven, and recorded as the path's first entry), and a clip whose mark was taken away
   // (its recorded copy proven again).
-  tree.WriteFile(u"S/gh_ij_kl/MP4 HIGH RES/v05.mp4", "five");
-  ASSERT_EQ(std::rename(platform::ToNativeName(tree.Path(u"S/gh_ij_kl/MP4 HIGH RES/v04_hires.mp4")).c_str(),
-                        platform::ToNativeName(tree.Path(u"S/gh_ij_kl/MP4 HIGH RES/v04.mp4")).c_str()),
+  tree.WriteFile(testing::ClipIn(u"gh_ij_kl", u"v05.mp4"), "five");
+  ASSERT_EQ(std::rename(platform::ToNativeName(tree.Path(testing::ClipIn(u"gh_ij_kl", u"v04_hires.mp4"))).c_str(),
+                        platform::ToNativeName(tree.Path(testing::ClipIn(u"gh_ij_kl", u"v04.mp4"))).c_str()),
             0);
-  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v06.mp4", "six");
+  tree.WriteFile(testing::ClipIn(u"ab_cd_ef", u"v06.mp4"), "six");
   tree.WriteFile(u"D/ab_cd_adl_ef/video/v06_hires.mp4", "six");
   {
     const auto fs = platform::MakeRealFileSystem();
     platform::FileStatus clip;
     std::unique_ptr<platform::OpenFile> copy;
-    ASSERT_FALSE(fs->GetStatus(tree.Path(u"S/ab_cd_ef/MP4 HIGH RES/v06.mp4"), clip));
+    ASSERT_FALSE(fs->GetStatus(tree.Path(testing::ClipIn(u"ab_cd_ef", u"v06.mp4")), clip));
     ASSERT_FALSE(fs->OpenForWriting(tree.Path(u"D/ab_cd_adl_ef/video/v06_hires.mp4"), copy));
     ASSERT_FALSE(copy->TakeAttributes(clip));
     ASSERT_FALSE(copy->Close());
@@ -308,7 +309,7 @@ TEST(PassHistory, AnyFailedStepOfItsKeepingMarksNoClipUnrecordedAndARerunMends) 
     // Whatever was marked is recorded: in the history, or in what the pass left for the next.
     const report::PassReport rerun = Collect(tree);
     EXPECT_EQ(rerun.outcome, report::Outcome::kComplete) << platform::ToDisplay(report::MessageText(rerun));
-    EXPECT_EQ(tree.Names(u"S/ab_cd_ef/MP4 HIGH RES"),
+    EXPECT_EQ(tree.Names(testing::ClipIn(u"ab_cd_ef")),
               (std::vector<std::u16string>{u"v01_hires.mp4", u"v02_hires.mp4", u"v03_hires.mp4"}));
     ReadWholeHistory(tree);
     const auto fs = platform::MakeRealFileSystem();
@@ -345,9 +346,9 @@ TEST(PassHistory, KilledAtEveryStepLeavesAWholeHistory) {
   for (long at = 1;; ++at) {
     TempTree tree;
     MakeShoot(tree);
-    tree.WriteFile(u"S/zz_yy_xx/MP4 HIGH RES/v01.mp4", "first pass");
+    tree.WriteFile(testing::ClipIn(u"zz_yy_xx", u"v01.mp4"), "first pass");
     ASSERT_EQ(Collect(tree).outcome, report::Outcome::kComplete);
-    tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v07.mp4", "seven");
+    tree.WriteFile(testing::ClipIn(u"ab_cd_ef", u"v07.mp4"), "seven");
     testing::ChildProgram child(testing::ThisProgram(), {u"--gtest_filter=KilledHistoryChild.*"},
                                 {{kKillAt, std::to_string(at)}, {kRoot, platform::ToDisplay(tree.Root())}});
     const testing::ProgramResult result = child.Wait(testing::kChildLimit);
@@ -364,7 +365,7 @@ TEST(PassHistory, KilledAtEveryStepLeavesAWholeHistory) {
     ASSERT_TRUE(listed == 1 || listed == 2) << "killed at call " << at;
     ASSERT_TRUE(generations == listed || (listed == 1 && generations == 2)) << "killed at call " << at;
 
-    tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v08.mp4", "eight");
+    tree.WriteFile(testing::ClipIn(u"ab_cd_ef", u"v08.mp4"), "eight");
     ASSERT_EQ(Collect(tree).outcome, report::Outcome::kComplete) << "killed at call " << at;
     const history::History read = ReadWholeHistory(tree);
     EXPECT_GE(read.generations.size(), 2u) << "killed at call " << at;

@@ -17,6 +17,7 @@
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
 #include "tests/support/RecordingFileSystem.h"
+#include "tests/support/Shoot.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/TreeHistory.h"
 
@@ -37,10 +38,10 @@ const check::CheckedFile* Find(const check::TreeCheck& check, std::u16string_vie
 class CheckTreeTest : public ::testing::Test {
  protected:
   CheckTreeTest() : fs(tree.Root()) {
-    tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4", std::string(5000, '1'));
-    tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4", std::string(300000, '2'));
-    tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4", "three");
-    tree.MakeFolder(u"D");
+    testing::Shoot(tree)
+        .Clip(u"ab_cd_ef", u"v01.mp4", std::string(5000, '1'))
+        .Clip(u"ab_cd_ef", u"v02.mp4", std::string(300000, '2'))
+        .Clip(u"ab_cd_ef", u"v03.mp4", "three");
     const report::PassReport report = pass::CollectClips(fs, tree.Path(u"S"), tree.Path(u"D"));
     EXPECT_EQ(report.outcome, report::Outcome::kComplete);
   }

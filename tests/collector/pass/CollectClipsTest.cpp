@@ -9,7 +9,9 @@
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
 
+#include "tests/support/PassFixture.h"
 #include "tests/support/RecordingFileSystem.h"
+#include "tests/support/Shoot.h"
 #include "tests/support/TempTree.h"
 
 #ifndef _WIN32
@@ -30,59 +32,7 @@ bool ReadsClip(const std::string& call, const std::string& clip) {
 }
 
 // A starting folder S and a destination folder D in a fresh temporary tree.
-class CollectClipsTest : public ::testing::Test {
- protected:
-  CollectClipsTest() : recorder(tree.Root()) {
-    tree.MakeFolder(u"S");
-    tree.MakeFolder(u"D");
-  }
-
-  void AddClips(const std::u16string& sourceFolder, std::initializer_list<const char16_t*> names) {
-    for (const char16_t* name : names) {
-      const std::u16string path = u"S/" + sourceFolder + u"/MP4 HIGH RES/" + name;
-      tree.WriteFile(path, platform::ToDisplay(sourceFolder + u"/" + name));
-    }
-  }
-
-  report::PassReport Pass(const pass::PassOptions& options = {}) { return Pass(tree.Path(u"S"), tree.Path(u"D"), options); }
-
-  // The pass, recorded. A pass without failures must make exactly the changes its plan lists,
-  // in the same order: the plan is printed first by a dry run over the same trees.
-  report::PassReport Pass(const std::u16string& start, const std::u16string& destination, const pass::PassOptions& options = {}) {
-    std::vector<std::string> planned;
-    pass::PassOptions dry = options;
-    dry.dryRun = true;
-    dry.printLine = [&](const std::string& line) {
-      if (line == "commit" || line.rfind("prove ", 0) == 0 || line.rfind("keep ", 0) == 0) return;
-      planned.push_back(recorder.ShowLine(line));
-    };
-    const auto fs = platform::MakeRealFileSystem();
-    (void)pass::CollectClips(*fs, start, destination, dry);
-    recorder.Clear();
-    const report::PassReport report = pass::CollectClips(recorder, start, destination, options);
-    if (report.Failures() == 0 && report.outcome == report::Outcome::kComplete) {
-      EXPECT_EQ(recorder.Changes(), planned);
-    }
-    return report;
-  }
-
-  // The problems of a report as a person reads them, with the tree's root as "<root>".
-  std::vector<std::string> Problems(const report::PassReport& report) {
-    std::vector<std::string> lines;
-    for (const report::Problem* problem : report::ProblemsInOrder(report)) {
-      std::u16string line = report::DescribeProblem(*problem);
-      for (std::size_t at; (at = line.find(tree.Root())) != std::u16string::npos;) line.replace(at, tree.Root().size(), u"<root>");
-      for (char16_t& c : line) {
-        if (c == platform::kPathSeparator) c = u'/';
-      }
-      lines.push_back((problem->failure ? "failure: " : "warning: ") + platform::ToDisplay(line));
-    }
-    return lines;
-  }
-
-  TempTree tree;
-  RecordingFileSystem recorder;
-};
+class CollectClipsTest : public testing::PassFixture {};
 
 TEST_F(CollectClipsTest, WorkedExampleMakesExactlyTheseChangesAndThisTree) {
   AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4"});
@@ -140,7 +90,7 @@ TEST_F(CollectClipsTest, GreatestNumberedClipLosesItsIntCopyAndClipOneGetsNone) 
   AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4", u"v04.mp4", u"v05.mp4"});
   AddClips(u"gh_ij_kl", {u"v01.mp4"});
   AddClips(u"mn_op_qr", {u"intro.mp4"});
-  tree.MakeFolder(u"S/st_uv_wx/MP4 HIGH RES");  // an empty clip folder
+  tree.MakeFolder(testing::ClipIn(u"st_uv_wx"));  // an empty clip folder
   tree.MakeFolder(u"S/yz_ab_cd");                // no clip folder at all
   Pass();
   EXPECT_EQ(tree.Dump(u"D"),
@@ -170,8 +120,8 @@ TEST_F(CollectClipsTest, GreatestNumberedClipLosesItsIntCopyAndClipOneGetsNone) 
             "st_uv_adl_wx/video/\n"
             "yz_ab_adl_cd/\n"
             "yz_ab_adl_cd/video/\n");
-  EXPECT_TRUE(tree.Exists(u"S/gh_ij_kl/MP4 HIGH RES/v01_hires.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/mn_op_qr/MP4 HIGH RES/intro_hires.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"gh_ij_kl", u"v01_hires.mp4")));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"mn_op_qr", u"intro_hires.mp4")));
   // Clip 01 alone: nothing remembered, so the clean-up touches nothing.
   for (const std::string& call : recorder.Calls()) {
     EXPECT_EQ(call.find("gh_ij_int"), std::string::npos) << call;
@@ -201,7 +151,7 @@ TEST_F(CollectClipsTest, TwoClipsWithOneNumberShareTheirCopiesAndOnlyTheLaterIsC
             "ab_cd_adl_ef/\n"
             "ab_cd_adl_ef/video/\n"
             "ab_cd_adl_ef/video/v02_hires.mp4 = ab_cd_ef/v02_hires.mp4\n");
-  EXPECT_EQ(tree.Dump(u"S/ab_cd_ef/MP4 HIGH RES"),
+  EXPECT_EQ(tree.Dump(testing::ClipIn(u"ab_cd_ef")),
             "README = ab_cd_ef/README\n"
             "notes.txt = ab_cd_ef/notes.txt\n"
             "v02.mp4 = ab_cd_ef/v02.mp4\n"
@@ -240,9 +190,9 @@ TEST_F(CollectClipsTest, UnderscoreFolderEndsThePassWhereWindowsListsItAndOddNam
             "zz_cd_adl_ef/\n"
             "zz_cd_adl_ef/video/\n"
             "zz_cd_adl_ef/video/v02_hires.mp4 = zz_cd_ef/v02.mp4\n");
-  EXPECT_TRUE(tree.Exists(u"S/_ab_cd_ef/MP4 HIGH RES/v02.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/AA_cd/MP4 HIGH RES/v02.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/AA_bb_adl_cc/MP4 HIGH RES/v02.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"_ab_cd_ef", u"v02.mp4")));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"AA_cd", u"v02.mp4")));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"AA_bb_adl_cc", u"v02.mp4")));
   EXPECT_EQ(Problems(report), (std::vector<std::string>{
       "warning: <root>/S/AA_bb_adl_cc: passed over: named as an adl folder",
       "warning: <root>/S/AA_cd: passed over: fewer than three words",
@@ -269,9 +219,9 @@ TEST_F(CollectClipsTest, FoldersWithTheSameKeyTokensShareTheirAdlAndIntFolders) 
       "failure: <root>/S/ab_cd_ef/MP4 HIGH RES/v02.mp4: not collected: its copy is replaced by the copy of "
       "<root>/S/ab_cd_x_ef/MP4 HIGH RES/v02.mp4",
   }));
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v03_hires.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_x_ef/MP4 HIGH RES/v02_hires.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v02.mp4")));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v03_hires.mp4")));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_x_ef", u"v02_hires.mp4")));
   EXPECT_EQ(report::SummaryLine(report).rfind(u"2 clips copied, 1 not collected, from 1 of 2 shot folders to ", 0), 0u)
       << platform::ToDisplay(report::SummaryLine(report));
   // A rerun makes the same tree and the same verdict.
@@ -370,7 +320,7 @@ TEST_F(CollectClipsTest, FailedAdlCopyPassesTheClipOverAndSaysWhy) {
   };
   const report::PassReport report = Pass();
   // v04 was never copied, so it keeps its name and 03 is the greatest number.
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v04.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v04.mp4")));
   EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m04"));
   EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m03"));
   EXPECT_TRUE(tree.Exists(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"));
@@ -400,8 +350,8 @@ TEST_F(CollectClipsTest, MissingAdlVideoFolderFailsEveryCopyAndMarksNothing) {
   };
   const report::PassReport report = Pass();
   EXPECT_EQ(tree.Dump(u"D"), "ab_cd_adl_ef/\n");
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v01.mp4")));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v02.mp4")));
   EXPECT_EQ(report::OutcomeLine(report), u"video copy incomplete: 2 of 2 clips could not be copied");
   EXPECT_EQ(Problems(report)[0], "failure: <root>/D/ab_cd_adl_ef/video: cannot be made: " +
                                      std::make_error_code(std::errc::permission_denied).message());
@@ -419,8 +369,8 @@ TEST_F(CollectClipsTest, FailedIntCopyLeavesTheClipUnmarkedAndIsAFailure) {
   EXPECT_TRUE(tree.Exists(u"D/ab_cd_int_ef__m03/video/v03_hires.mp4"));
   EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m04"));
   // Not fully collected, so not marked: a card is cleared on the mark.
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v03_hires.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v02.mp4")));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v03_hires.mp4")));
   EXPECT_EQ(report::OutcomeLine(report), u"video copy incomplete: 1 of 3 clips could not be copied");
 }
 
@@ -476,7 +426,7 @@ TEST_F(CollectClipsTest, ClipFolderThatCannotBeListedMakesThePassIncomplete) {
   EXPECT_EQ(Problems(report), (std::vector<std::string>{
       "failure: <root>/S/gh_ij_kl/MP4 HIGH RES: cannot be listed, its clips were not collected: " +
       std::make_error_code(std::errc::io_error).message()}));
-  EXPECT_TRUE(tree.Exists(u"S/gh_ij_kl/MP4 HIGH RES/v02.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"gh_ij_kl", u"v02.mp4")));
 }
 
 TEST_F(CollectClipsTest, CopyCorruptedOnItsWayIsCaughtNeverMarkedAndRepairedByARerun) {
@@ -530,8 +480,8 @@ TEST_F(CollectClipsTest, CopyCorruptedOnItsWayIsCaughtNeverMarkedAndRepairedByAR
   }));
   EXPECT_FALSE(tree.Exists(u"D/ab_cd_adl_ef/video/v02_hires.mp4"));
   EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v03_hires.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v02.mp4")));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v03_hires.mp4")));
 
   recorder.after = recorder.before = [](const std::string&) {};
   EXPECT_EQ(Pass().outcome, report::Outcome::kComplete);
@@ -552,24 +502,24 @@ TEST_F(CollectClipsTest, NonAsciiNamesAreCopiedAndRenamed) {
 #ifndef _WIN32
 TEST_F(CollectClipsTest, FifoNamedAsAClipIsAFailedCopyAndDoesNotBlock) {
   AddClips(u"ab_cd_ef", {u"v02.mp4", u"v04.mp4"});
-  ASSERT_EQ(::mkfifo(platform::ToNativeName(tree.Path(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4")).c_str(), 0644), 0);
+  ASSERT_EQ(::mkfifo(platform::ToNativeName(tree.Path(testing::ClipIn(u"ab_cd_ef", u"v03.mp4"))).c_str(), 0644), 0);
   const report::PassReport report = Pass();
   EXPECT_EQ(report.clipsSeen, 3u);
   EXPECT_EQ(report::OutcomeLine(report), u"video copy incomplete: 1 of 3 clips could not be copied");
   EXPECT_EQ(report.problems.at(0).reason, platform::Errc::kNotARegularFile);
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v03.mp4")));
   EXPECT_TRUE(tree.Exists(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"));
   EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m04"));
 }
 
 TEST_F(CollectClipsTest, FifoInPlaceOfTheHighestClipMovesTheCleanUpAndSaysSo) {
   AddClips(u"ab_cd_ef", {u"v02.mp4", u"v03.mp4"});
-  ASSERT_EQ(::mkfifo(platform::ToNativeName(tree.Path(u"S/ab_cd_ef/MP4 HIGH RES/v04.mp4")).c_str(), 0644), 0);
+  ASSERT_EQ(::mkfifo(platform::ToNativeName(tree.Path(testing::ClipIn(u"ab_cd_ef", u"v04.mp4"))).c_str(), 0644), 0);
   const report::PassReport report = Pass();
   EXPECT_EQ(report::OutcomeLine(report), u"video copy incomplete: 1 of 3 clips could not be copied");
   // 03 is the greatest clip copied: its int folder goes with the clean-up, and the person is told.
   EXPECT_FALSE(tree.Exists(u"D/ab_cd_int_ef__m03"));
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v03_hires.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v03_hires.mp4")));
   const std::vector<std::string> problems = Problems(report);
   ASSERT_EQ(problems.size(), 2u);
   EXPECT_EQ(problems[1].rfind("warning: <root>/D/ab_cd_int_ef__m03: removed by the clean-up, as "
@@ -581,10 +531,10 @@ TEST_F(CollectClipsTest, FifoInPlaceOfTheHighestClipMovesTheCleanUpAndSaysSo) {
 TEST_F(CollectClipsTest, ACopyNamedAsALinkIsNeverWrittenThroughAndASecondNameOfTheClipIsReplaced) {
   AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4"});
   tree.MakeFolder(u"D/ab_cd_adl_ef/video");
-  const std::string clip = platform::ToNativeName(tree.Path(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
+  const std::string clip = platform::ToNativeName(tree.Path(testing::ClipIn(u"ab_cd_ef", u"v01.mp4")));
   const std::string link = platform::ToNativeName(tree.Path(u"D/ab_cd_adl_ef/video/v01_hires.mp4"));
   ASSERT_EQ(::symlink(clip.c_str(), link.c_str()), 0);
-  ASSERT_EQ(::link(platform::ToNativeName(tree.Path(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4")).c_str(),
+  ASSERT_EQ(::link(platform::ToNativeName(tree.Path(testing::ClipIn(u"ab_cd_ef", u"v02.mp4"))).c_str(),
                    platform::ToNativeName(tree.Path(u"D/ab_cd_adl_ef/video/v02_hires.mp4")).c_str()), 0);
   const report::PassReport report = Pass();
   EXPECT_EQ(report::OutcomeLine(report), u"video copy incomplete: 1 of 3 clips could not be copied");
@@ -593,12 +543,12 @@ TEST_F(CollectClipsTest, ACopyNamedAsALinkIsNeverWrittenThroughAndASecondNameOfT
   struct stat stat {};
   ASSERT_EQ(::lstat(link.c_str(), &stat), 0);
   EXPECT_TRUE(S_ISLNK(stat.st_mode));
-  EXPECT_EQ(tree.ReadFile(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"), "ab_cd_ef/v01.mp4");
+  EXPECT_EQ(tree.ReadFile(testing::ClipIn(u"ab_cd_ef", u"v01.mp4")), "ab_cd_ef/v01.mp4");
   // A second name of the clip is no copy: a real one takes its place, and the clip is marked.
   ASSERT_EQ(::lstat(platform::ToNativeName(tree.Path(u"D/ab_cd_adl_ef/video/v02_hires.mp4")).c_str(), &stat), 0);
   EXPECT_TRUE(S_ISREG(stat.st_mode));
   EXPECT_EQ(stat.st_nlink, 1u);
-  EXPECT_EQ(tree.ReadFile(u"S/ab_cd_ef/MP4 HIGH RES/v02_hires.mp4"), "ab_cd_ef/v02.mp4");
+  EXPECT_EQ(tree.ReadFile(testing::ClipIn(u"ab_cd_ef", u"v02_hires.mp4")), "ab_cd_ef/v02.mp4");
   const std::string video = "<root>/D/ab_cd_adl_ef/video/";
   EXPECT_EQ(Problems(report), (std::vector<std::string>{
       "failure: <root>/S/ab_cd_ef/MP4 HIGH RES/v01.mp4: not copied to " + video + "v01_hires.mp4: " + video +
@@ -611,7 +561,7 @@ TEST_F(CollectClipsTest, ACopyNamedAsALinkIsNeverWrittenThroughAndASecondNameOfT
 TEST_F(CollectClipsTest, AnAdlFolderThatIsTheClipFolderItselfCopiesNothingAndMarksNothing) {
   AddClips(u"ab_cd_ef", {u"v01.mp4", u"v02_hires.mp4"});
   tree.MakeFolder(u"D/ab_cd_adl_ef");
-  ASSERT_EQ(::symlink(platform::ToNativeName(tree.Path(u"S/ab_cd_ef/MP4 HIGH RES")).c_str(),
+  ASSERT_EQ(::symlink(platform::ToNativeName(tree.Path(testing::ClipIn(u"ab_cd_ef"))).c_str(),
                       platform::ToNativeName(tree.Path(u"D/ab_cd_adl_ef/video")).c_str()), 0);
   const std::string before = tree.Dump(u"S");
   const report::PassReport report = Pass();
@@ -679,11 +629,11 @@ TEST_F(CollectClipsTest, LinksInTheDestinationAreNeverWrittenThrough) {
                          "no copy is written through a link or over one");
   EXPECT_NE(problems[3].find("<root>/D/ascmhl: the history cannot be read, so it protects no copy"), std::string::npos)
       << problems[3];
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/gh_ij_kl/MP4 HIGH RES/v01.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/mn_op_qr/MP4 HIGH RES/v02.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/mn_op_qr/MP4 HIGH RES/v03_hires.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/st_uv_wx/MP4 HIGH RES/v01_hires.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v01.mp4")));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"gh_ij_kl", u"v01.mp4")));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"mn_op_qr", u"v02.mp4")));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"mn_op_qr", u"v03_hires.mp4")));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"st_uv_wx", u"v01_hires.mp4")));
 }
 
 // A clip that grows after its copy was made (a camera still writing), before its batch is proven:
@@ -695,7 +645,7 @@ TEST_F(CollectClipsTest, AClipAppendedToAfterItsCopyIsNotMarkedAndTheNextPassCol
     // The batch's flush comes after every copy of it was made and checked.
     if (appended || call.rfind("flush-volume ", 0) != 0) return;
     appended = true;
-    tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4", "ab_cd_ef/v02.mp4" + std::string(4096, 'x'));
+    tree.WriteFile(testing::ClipIn(u"ab_cd_ef", u"v02.mp4"), "ab_cd_ef/v02.mp4" + std::string(4096, 'x'));
   };
   const report::PassReport report = Pass();
   ASSERT_TRUE(appended);
@@ -703,11 +653,11 @@ TEST_F(CollectClipsTest, AClipAppendedToAfterItsCopyIsNotMarkedAndTheNextPassCol
   EXPECT_EQ(Problems(report), (std::vector<std::string>{
       "failure: " + clips + "v02.mp4: copied, but not marked as " + clips + "v02_hires.mp4: it changed while being collected",
   }));
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v02.mp4")));
   recorder.before = [](const std::string&) {};
   EXPECT_EQ(Pass().outcome, report::Outcome::kComplete);
   const std::string whole = "ab_cd_ef/v02.mp4" + std::string(4096, 'x');
-  EXPECT_EQ(tree.ReadFile(u"S/ab_cd_ef/MP4 HIGH RES/v02_hires.mp4"), whole);
+  EXPECT_EQ(tree.ReadFile(testing::ClipIn(u"ab_cd_ef", u"v02_hires.mp4")), whole);
   EXPECT_EQ(tree.ReadFile(u"D/ab_cd_adl_ef/video/v02_hires.mp4"), whole);
   EXPECT_EQ(tree.ReadFile(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"), whole);
 }

@@ -13,6 +13,7 @@
 #include "collector/pass/CollectClips.h"
 #include "platform/NativeName.h"
 #include "tests/support/RecordingFileSystem.h"
+#include "tests/support/Shoot.h"
 #include "tests/support/TempTree.h"
 
 namespace marlowin {
@@ -40,15 +41,13 @@ const std::vector<Clip>& Clips() {
   return clips;
 }
 
-std::u16string ClipPath(const Clip& clip, const char16_t* name) {
-  return u"S/" + std::u16string(clip.shot) + u"/MP4 HIGH RES/" + name;
-}
+std::u16string ClipPath(const Clip& clip, const char16_t* name) { return testing::ClipIn(clip.shot, name); }
 
-std::string Content(const Clip& clip) { return platform::ToDisplay(std::u16string(clip.shot) + u"/" + clip.name); }
+std::string Content(const Clip& clip) { return testing::Shoot::DefaultBytes(clip.shot, clip.name); }
 
 void MakeShoot(const TempTree& tree) {
-  for (const Clip& clip : Clips()) tree.WriteFile(ClipPath(clip, clip.name), Content(clip));
-  tree.MakeFolder(u"D");
+  const testing::Shoot shoot(tree);
+  for (const Clip& clip : Clips()) shoot.Clip(clip.shot, clip.name, Content(clip));
 }
 
 bool CleanUpTook(const report::PassReport& report, const std::u16string& copy) {

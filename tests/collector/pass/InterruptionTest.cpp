@@ -20,6 +20,7 @@
 #include "platform/NativeName.h"
 #include "tests/support/Process.h"
 #include "tests/support/RecordingFileSystem.h"
+#include "tests/support/Shoot.h"
 #include "tests/support/TempTree.h"
 
 namespace marlowin {
@@ -32,12 +33,12 @@ constexpr const char* kRoot = "MARLOWIN_TEST_ROOT";
 
 // Two shots, one clip of them larger, so that a copy reports more than once before it ends.
 void MakeShoot(const TempTree& tree) {
-  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4", "one");
-  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4", std::string(5 << 20, 'b'));
-  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v03.mp4", "three");
-  tree.WriteFile(u"S/gh_ij_kl/MP4 HIGH RES/v02_hires.mp4", "marked already");
-  tree.WriteFile(u"S/gh_ij_kl/MP4 HIGH RES/v04.mp4", "four");
-  tree.MakeFolder(u"D");
+  testing::Shoot(tree)
+      .Clip(u"ab_cd_ef", u"v01.mp4", "one")
+      .Clip(u"ab_cd_ef", u"v02.mp4", std::string(5 << 20, 'b'))
+      .Clip(u"ab_cd_ef", u"v03.mp4", "three")
+      .Clip(u"gh_ij_kl", u"v02_hires.mp4", "marked already")
+      .Clip(u"gh_ij_kl", u"v04.mp4", "four");
 }
 
 pass::PassOptions WithHistory() {
@@ -185,7 +186,7 @@ TEST(CancelledPass, AtEveryStepKeepsWhatWasDoneAndARerunCompletes) {
       // No temporary, and no clip marked without its copy.
       const std::string dump = tree.Dump();
       EXPECT_EQ(dump.find(".marlowin-copy-"), std::string::npos) << "stopped at step " << at;
-      if (tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02_hires.mp4")) {
+      if (tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v02_hires.mp4"))) {
         EXPECT_EQ(tree.ReadFile(u"D/ab_cd_adl_ef/video/v02_hires.mp4"), std::string(5 << 20, 'b'));
         EXPECT_EQ(tree.ReadFile(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"), std::string(5 << 20, 'b'));
       }

@@ -17,6 +17,7 @@
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
 #include "tests/support/RecordingFileSystem.h"
+#include "tests/support/Shoot.h"
 #include "tests/support/TempTree.h"
 
 namespace marlowin {
@@ -56,10 +57,8 @@ class RealFaults : public ::testing::Test {
   void SetUp() override {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount file systems (CI runs as root)";
   }
-  void Clips(const char16_t* shot, std::initializer_list<const char16_t*> names, std::size_t size = 16) {
-    for (const char16_t* name : names) {
-      tree.WriteFile(std::u16string(u"S/") + shot + u"/MP4 HIGH RES/" + name, std::string(size, 'c'));
-    }
+  void Clips(const char16_t* shot, std::initializer_list<std::u16string_view> names, std::size_t size = 16) {
+    testing::Shoot(tree).Clips(shot, names, size);
   }
   report::PassReport Pass() {
     const auto fs = platform::MakeRealFileSystem();
@@ -119,7 +118,7 @@ TEST_F(RealFaults, DestinationThatFillsUpDuringThePassSaysSoAndLeavesNoTemporary
   // A clip is marked only with every copy of it in place.
   for (const char16_t* clip : {u"v01", u"v02", u"v03", u"v04"}) {
     const std::u16string name = std::u16string(clip) + u"_hires.mp4";
-    if (tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/" + name)) {
+    if (tree.Exists(testing::ClipIn(u"ab_cd_ef") + u"/" + name)) {
       EXPECT_EQ(tree.ReadFile(u"D/ab_cd_adl_ef/video/" + name), std::string(1 << 20, 'c'));
     }
   }
@@ -136,7 +135,7 @@ TEST_F(RealFaults, ReadOnlyCardKeepsEveryNameAndSaysWhy) {
   const report::PassReport report = Pass();
   EXPECT_EQ(report::OutcomeLine(report), u"video copy incomplete: 2 of 2 clips could not be copied");
   EXPECT_EQ(CountFailures(report, std::make_error_code(std::errc::read_only_file_system)), 2u);
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v01.mp4")));
   EXPECT_TRUE(tree.Exists(u"D/ab_cd_adl_ef/video/v02_hires.mp4"));
   EXPECT_NE(report::DescribeProblem(report.problems[0]).find(u": copied, but not marked as "), std::u16string::npos);
 }
@@ -331,18 +330,18 @@ TEST_F(RealFaults, AClipTooLargeForAFat32DestinationFailsBeforeAnythingIsWritten
   Mount card(tree.Path(u"card"));
   ASSERT_TRUE(card.Run(mount));
   tree.MakeFolder(u"card/D");
-  tree.WriteSparseFile(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4", 4ull << 30);
-  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v02.mp4", "two");
+  tree.WriteSparseFile(testing::ClipIn(u"ab_cd_ef", u"v01.mp4"), 4ull << 30);
+  tree.WriteFile(testing::ClipIn(u"ab_cd_ef", u"v02.mp4"), "two");
   const auto fs = platform::MakeRealFileSystem();
   const report::PassReport report = pass::CollectClips(*fs, tree.Path(u"S"), tree.Path(u"card/D"));
   EXPECT_EQ(report::OutcomeLine(report), u"video copy incomplete: 1 of 2 clips could not be copied");
   ASSERT_EQ(report.Failures(), 1u);
   EXPECT_EQ(report::DescribeProblem(report.problems[0]),
-            tree.Path(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4") + u": not copied to " +
+            tree.Path(testing::ClipIn(u"ab_cd_ef", u"v01.mp4")) + u": not copied to " +
                 tree.Path(u"card/D/ab_cd_adl_ef/video/v01_hires.mp4") +
                 u": the copy to folder's file system (FAT) holds no file of 4 GiB or more");
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v02_hires.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v01.mp4")));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v02_hires.mp4")));
   EXPECT_EQ(tree.Names(u"card/D/ab_cd_adl_ef/video"), (std::vector<std::u16string>{u"v02_hires.mp4"}));
 }
 
@@ -389,8 +388,8 @@ class AsUser : public ::testing::Test {
  protected:
   void SetUp() override {
     if (::geteuid() == 0 && !Have("setpriv")) GTEST_SKIP() << "needs setpriv (util-linux) to become an ordinary user";
-    tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4", "one");
-    tree.WriteFile(u"S/gh_ij_kl/MP4 HIGH RES/v01.mp4", "one");
+    tree.WriteFile(testing::ClipIn(u"ab_cd_ef", u"v01.mp4"), "one");
+    tree.WriteFile(testing::ClipIn(u"gh_ij_kl", u"v01.mp4"), "one");
     tree.MakeFolder(u"D");
     tree.MakeFolder(u"records");
     // Everything open to that user, as on a card and a drive of its own.
@@ -408,7 +407,7 @@ class AsUser : public ::testing::Test {
     const std::string out = tree.ReadFile(u"out");
     return {out.substr(0, out.find('\n') + 1), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
   }
-  void Lock(const char16_t* folder, const char* mode) {
+  void Lock(std::u16string_view folder, const char* mode) {
     ASSERT_EQ(Shell(std::string("chmod ") + mode + " " + Quote(tree.Path(folder))), 0);
   }
   TempTree tree;
@@ -426,21 +425,21 @@ TEST_F(AsUser, AFolderThatCannotBeOpenedIsNotAccessibleNotInUse) {
   std::tie(line, status) = Run();
   EXPECT_EQ(line, "copy to path not accessible\n") << err;
   EXPECT_EQ(status, 2);
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v01.mp4")));
 }
 
 TEST_F(AsUser, AClipFolderNobodyMayReadIsNamedInTheFirstLine) {
-  Lock(u"S/gh_ij_kl/MP4 HIGH RES", "0");
+  Lock(testing::ClipIn(u"gh_ij_kl"), "0");
   const auto [line, status] = Run();
-  Lock(u"S/gh_ij_kl/MP4 HIGH RES", "777");
+  Lock(testing::ClipIn(u"gh_ij_kl"), "777");
   EXPECT_EQ(line, "video copy incomplete: 1 clip folder could not be read\n") << err;
   EXPECT_EQ(status, 1);
   EXPECT_NE(err.find("MP4 HIGH RES: cannot be listed, its clips were not collected: " +
                      std::make_error_code(std::errc::permission_denied).message()),
             std::string::npos)
       << err;
-  EXPECT_TRUE(tree.Exists(u"S/ab_cd_ef/MP4 HIGH RES/v01_hires.mp4"));
-  EXPECT_TRUE(tree.Exists(u"S/gh_ij_kl/MP4 HIGH RES/v01.mp4"));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"ab_cd_ef", u"v01_hires.mp4")));
+  EXPECT_TRUE(tree.Exists(testing::ClipIn(u"gh_ij_kl", u"v01.mp4")));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "history/HistoryFolder.h"
 #include "history/LatestEntries.h"
 #include "platform/NativeName.h"
+#include "tests/support/PassFixture.h"
 #include "tests/support/RecordingFileSystem.h"
 #include "tests/support/TempTree.h"
 
@@ -21,13 +22,12 @@ namespace {
 
 using testing::TempTree;
 
-class RecordedCopiesTest : public ::testing::Test {
+// Shoots on several cards (card1, card2, ...) collected into one D.
+class RecordedCopiesTest : public testing::PassFixture {
  protected:
-  RecordedCopiesTest() { tree.MakeFolder(u"D"); }
-
   void Clip(const std::u16string& card, const std::u16string& shot, const std::u16string& name,
             const std::string& bytes) {
-    tree.WriteFile(card + u"/" + shot + u"/MP4 HIGH RES/" + name, bytes);
+    testing::Shoot(tree, card).Clip(shot, name, bytes);
   }
 
   report::PassReport Collect(const std::u16string& card, platform::FileSystem* fs = nullptr, bool dryRun = false) {
@@ -55,18 +55,6 @@ class RecordedCopiesTest : public ::testing::Test {
     }
   }
 
-  std::vector<std::string> Lines(const report::PassReport& report) {
-    std::vector<std::string> lines;
-    for (const report::Problem* problem : report::ProblemsInOrder(report)) {
-      std::u16string line = report::DescribeProblem(*problem);
-      for (std::size_t at; (at = line.find(tree.Root())) != std::u16string::npos;) line.replace(at, tree.Root().size(), u"<root>");
-      std::replace(line.begin(), line.end(), static_cast<char16_t>(platform::kPathSeparator), u'/');
-      lines.push_back((problem->failure ? "failure: " : "warning: ") + platform::ToDisplay(line));
-    }
-    return lines;
-  }
-
-  TempTree tree;
 };
 
 // Card 1 collected, recorded and marked (and maybe cleared); card 2 has a shot of the same name
@@ -87,7 +75,7 @@ TEST_F(RecordedCopiesTest, ASecondCardWithTheSameShotNamesLeavesTheFirstCardsCop
   const std::string card2 = tree.Dump(u"card2");
 
   const report::PassReport dryRun = Collect(u"card2", nullptr, true);
-  const std::vector<std::string> planned = Lines(dryRun);
+  const std::vector<std::string> planned = Problems(dryRun);
   EXPECT_NE(std::find_if(planned.begin(), planned.end(),
                          [](const std::string& line) {
                            return line.starts_with("warning: <root>/card2/ab_cd_ef/MP4 HIGH RES/v01.mp4: "
@@ -99,7 +87,7 @@ TEST_F(RecordedCopiesTest, ASecondCardWithTheSameShotNamesLeavesTheFirstCardsCop
   const report::PassReport report = Collect(u"card2");
   EXPECT_EQ(report::OutcomeLine(report), u"video copy incomplete: 3 of 3 clips could not be copied");
   EXPECT_EQ(report::ExitStatus(report), 1);
-  const std::vector<std::string> lines = Lines(report);
+  const std::vector<std::string> lines = Problems(report);
   ASSERT_EQ(lines.size(), 3u) << ::testing::PrintToString(lines);
   for (const char* clip : {"v02", "v03", "v01"}) {
     const std::string line = std::string("failure: <root>/card2/ab_cd_ef/MP4 HIGH RES/") + clip +
@@ -143,7 +131,7 @@ TEST_F(RecordedCopiesTest, TheCleanUpNeverRemovesARecordedCopy) {
   }
   const report::PassReport report = Collect(u"card1");
   EXPECT_EQ(report.outcome, report::Outcome::kComplete);
-  EXPECT_EQ(Lines(report), (std::vector<std::string>{
+  EXPECT_EQ(Problems(report), (std::vector<std::string>{
       "warning: <root>/D/ab_cd_int_ef__m03/video/v03_hires.mp4: not removed by the clean-up: the history records it "
       "(generation 1)",
   }));
@@ -169,10 +157,10 @@ TEST_F(RecordedCopiesTest, ARecordedCopyInPlaceThatDiffersFromTheClipIsKept) {
   }
   const report::PassReport report = Collect(u"card2");
   EXPECT_EQ(report::OutcomeLine(report), u"video copy incomplete: 1 of 1 clips could not be copied");
-  ASSERT_EQ(Lines(report).size(), 1u);
-  EXPECT_TRUE(Lines(report)[0].starts_with("failure: <root>/card2/ab_cd_ef/MP4 HIGH RES/v01.mp4: not copied: "
+  ASSERT_EQ(Problems(report).size(), 1u);
+  EXPECT_TRUE(Problems(report)[0].starts_with("failure: <root>/card2/ab_cd_ef/MP4 HIGH RES/v01.mp4: not copied: "
                                            "<root>/D/ab_cd_adl_ef/video/v01_hires.mp4 holds another clip's copy"))
-      << Lines(report)[0];
+      << Problems(report)[0];
   EXPECT_EQ(tree.ReadFile(u"D/ab_cd_adl_ef/video/v01_hires.mp4"), "card 1 v01");
   EXPECT_TRUE(tree.Exists(u"card2/ab_cd_ef/MP4 HIGH RES/v01.mp4"));
   ExpectWholeCheck();
@@ -209,7 +197,7 @@ TEST_F(RecordedCopiesTest, ANameXmlCannotHoldLeavesOnlyThatCopyOutOfTheHistory) 
   Clip(u"card1", u"ab_cd_ef", u"take\xDCE9.mp4", "a Latin-1 name");
   const report::PassReport report = Collect(u"card1");
   EXPECT_EQ(report.outcome, report::Outcome::kComplete);
-  EXPECT_EQ(Lines(report), (std::vector<std::string>{
+  EXPECT_EQ(Problems(report), (std::vector<std::string>{
       "warning: '<root>/D/ab_cd_adl_ef/video/take'$'\\351''_hires.mp4': not recorded in the history: its name "
       "holds what XML cannot (a byte that is not UTF-8, or a control character)",
   }));
@@ -245,7 +233,6 @@ TEST_F(RecordedCopiesTest, ALongDestinationNameStillGetsItsHistory) {
 TEST_F(RecordedCopiesTest, AStoppedPassesRecordBecomesItsOwnGenerationOnce) {
   Clip(u"card1", u"ab_cd_ef", u"v01.mp4", "one");
   Clip(u"card1", u"ab_cd_ef", u"v02.mp4", "two");
-  testing::RecordingFileSystem recorder(tree.Root());
   recorder.fault = [](const std::string& call) {
     // The generation's move into place.
     return call.starts_with("move ") && call.ends_with(".mhl") ? std::make_error_code(std::errc::io_error)
@@ -254,7 +241,7 @@ TEST_F(RecordedCopiesTest, AStoppedPassesRecordBecomesItsOwnGenerationOnce) {
   const report::PassReport first = Collect(u"card1", &recorder);
   EXPECT_EQ(first.outcome, report::Outcome::kComplete);
   EXPECT_EQ(first.clipsMarked, 2u);
-  const std::vector<std::string> lines = Lines(first);
+  const std::vector<std::string> lines = Problems(first);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_TRUE(lines[0].ends_with("; the next pass to this folder records its copies")) << lines[0];
 

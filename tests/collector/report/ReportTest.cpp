@@ -11,6 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/NativeName.h"
 #include "platform/UserRecords.h"
+#include "tests/support/Shoot.h"
 #include "tests/support/TempTree.h"
 
 namespace marlowin {
@@ -35,7 +36,7 @@ std::vector<std::u16string> Lines(const std::u16string& text) {
 }
 
 // A report of `problems` warnings about clips named `name`.
-report::PassReport WithProblems(std::size_t problems, const std::u16string& name = u"S/a_b_c/MP4 HIGH RES/x.txt") {
+report::PassReport WithProblems(std::size_t problems, const std::u16string& name = testing::ClipIn(u"a_b_c", u"x.txt")) {
   report::PassReport report;
   report.startingFolder = u"S";
   report.destinationFolder = u"D";
@@ -52,7 +53,7 @@ report::PassReport WithProblems(std::size_t problems, const std::u16string& name
 TEST(ReportTexts, NamesWithNewlinesAndTabsKeepEachProblemOnOneLine) {
   TempTree tree;
   const std::u16string forged = u"v02\ncommit\nmove a -> b.mp4";
-  tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/" + forged, "clip");
+  tree.WriteFile(testing::ClipIn(u"ab_cd_ef") + u"/" + forged, "clip");
   tree.WriteFile(u"S/ab_cd_ef/MP4 HIGH RES/notes\tfor the\nedit.txt", "notes");
   // A folder where the forged clip's adl copy must go: its copy fails, naming both.
   tree.MakeFolder(u"D\nrm -rf x/ab_cd_adl_ef/video/v02\ncommit\nmove a -> b_hires.mp4");
