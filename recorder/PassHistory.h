@@ -1,5 +1,10 @@
 #pragma once
 
+// Room recorder (marlowin::recorder): the pass's side of the destination's history, beside
+// history/ (the documents): the copies a pass records, spooled and written as one generation, and
+// the copies the history records already. Uses history/ and platform/ only.
+//
+
 // What a pass adds to the ASC MHL history of its destination folder (D/ascmhl/): one new
 // generation listing every copy the pass wrote or proved, and its entry in the chain file.
 //

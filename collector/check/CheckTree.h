@@ -1,5 +1,10 @@
 #pragma once
 
+// Room collector/check (marlowin::check): the check of a collected tree against its history, with
+// a progress of its own. Uses report/ (its texts quote names as a pass's do), naming/, history/
+// and platform/; nothing of the pass.
+//
+
 // The check of a collected tree against its ASC MHL history: every file the history records
 // (the latest entry of each path) read back from the disk and compared with the size and the
 // xxh128 recorded, and every file of an adl or int folder that no generation records named.

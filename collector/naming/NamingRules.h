@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-// The naming rules: pure functions from the names the pass meets to the names it makes, and
-// the names of the folders a shot's clips lie in and its copies go to. The lowest room of the
-// collector: it uses nothing of the program's.
+// Room collector/naming (marlowin::naming): the naming rules, pure functions from the names the
+// pass meets to the names it makes, the clean-up rule, and the names of the folders a shot's clips
+// lie in and its copies go to. The lowest room of the collector: it uses only platform/.
 namespace marlowin::naming {
 
 inline constexpr std::u16string_view kClipFolderName = u"MP4 HIGH RES";  // of a shot folder: its clips

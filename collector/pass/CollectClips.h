@@ -1,5 +1,10 @@
 #pragma once
 
+// Room collector/pass (marlowin::pass): the pass itself: its folders held, its copies made and
+// committed in batches (BatchCommit), its clips recorded and marked (Conclusion), and its dry
+// run. Uses every room below it: plan/, report/, naming/, recorder/, history/, platform/.
+//
+
 // The collection pass: its options and its one entry point, which returns the report of what it
 // did. How it goes is told at the top of CollectClips.cpp.
 

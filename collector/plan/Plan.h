@@ -1,5 +1,10 @@
 #pragma once
 
+// Room collector/plan (marlowin::plan): everything a pass decides before its first copy, and the
+// one walk of it (PlanWalk) that the pass, the dry run and the plan's problems follow. Uses
+// naming/, report/, recorder/ (the copies the history records), history/ and platform/.
+//
+
 // The plan of one pass: everything decided before the first copy, from the listings and the
 // sizes alone. BuildPlan walks the starting folder once; the pass (CollectClips) carries the plan
 // out step by step, the dry run prints it (PlanLines), the progress counts its totals and the

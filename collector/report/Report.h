@@ -1,5 +1,9 @@
 #pragma once
 
+// Room collector/report (marlowin::report): what a pass did and how it is told: the report, its
+// texts and problems, the report file, the progress and its texts. Uses naming/ and platform/.
+//
+
 // What a pass did, told once: the program's message, marlowin-collect's lines and its JSON are
 // all views of this one report.
 #include <chrono>
