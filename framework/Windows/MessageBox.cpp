@@ -82,7 +82,7 @@ void ShowMessage(std::u16string_view caption, std::u16string_view text, std::u16
     watching = &watch;
     hook = SetWindowsHookExW(WH_CBT, WatchCreation, nullptr, GetCurrentThreadId());
   }
-  MessageBoxW(nullptr, AsWide(messageText), AsWide(captionText), kType);
+  MessageBoxW(nullptr, platform::AsWide(messageText), platform::AsWide(captionText), kType);
   if (hook) UnhookWindowsHookEx(hook);
   watching = nullptr;
 }

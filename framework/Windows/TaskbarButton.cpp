@@ -8,7 +8,7 @@ namespace marlowin::framework {
 
 std::error_code ErrorOfResult(HRESULT result) {
   if (SUCCEEDED(result)) return {};
-  if (HRESULT_FACILITY(result) == FACILITY_WIN32) return SystemError(HRESULT_CODE(result));
+  if (HRESULT_FACILITY(result) == FACILITY_WIN32) return platform::SystemError(HRESULT_CODE(result));
   return {static_cast<int>(result), std::system_category()};
 }
 
