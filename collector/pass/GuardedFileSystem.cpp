@@ -57,7 +57,7 @@ std::error_code GuardedFileSystem::CheckHeld(const Held& held) {
 std::error_code GuardedFileSystem::CheckLinks(const Held& held, const std::u16string& path, Links links) {
   // Only the copy to folder: the starting folder's links (a card mounted through one, a shot
   // folder linked in) are the person's choice of what to collect.
-  if (held.gone != platform::Errc::kDestinationGone) return {};
+  if (held.gone != platform::Errc::kDestinationGone || links == Links::kNone) return {};
   std::size_t end = path.size();
   if (end < held.prefix.size()) return {};  // the folder itself
   if (links == Links::kFoldersOnTheWay) {
@@ -77,14 +77,17 @@ std::error_code GuardedFileSystem::CheckLinks(const Held& held, const std::u16st
   return {};
 }
 
-std::error_code GuardedFileSystem::Before(const std::u16string& path, Links links) {
+std::error_code GuardedFileSystem::Before(const std::u16string& path, Links links, bool marks) {
   const Held* under = Under(path);
   if (!under) return {};
   if (const std::error_code gone = Gone()) return gone;
+  // A read of the pass's own copy or of a clip is not looked at first: it fails on a disk that
+  // went, and what it read counts only once a step that writes or marks has looked.
+  if (links == Links::kNone) return {};
   if (const std::error_code error = CheckHeld(*under)) return error;
   // A mark in the starting folder needs the copies where they were proven.
   for (const Held& held : held_) {
-    if (&held != under && held.gone == platform::Errc::kDestinationGone) {
+    if (marks && &held != under && held.gone == platform::Errc::kDestinationGone) {
       if (const std::error_code error = CheckHeld(held)) return error;
     }
   }
@@ -116,7 +119,8 @@ std::error_code GuardedFileSystem::OpenForReading(const std::u16string& path, st
 }
 
 std::error_code GuardedFileSystem::OpenFromDisk(const std::u16string& path, std::unique_ptr<platform::OpenFile>& file) {
-  if (const std::error_code error = Before(path, Links::kWholePath)) return error;
+  // The proof of a copy: the plan looked at its name, or the pass made it.
+  if (const std::error_code error = Before(path, Links::kNone)) return error;
   return Failed(path, inner_.OpenFromDisk(path, file));
 }
 
@@ -142,7 +146,7 @@ std::error_code GuardedFileSystem::OpenForWriting(const std::u16string& path, st
 std::error_code GuardedFileSystem::CopyToNewFile(const std::u16string& from, const std::u16string& to,
                                                  const std::function<bool(std::uint64_t)>& progress,
                                                  std::unique_ptr<platform::OpenFile>& file, platform::ContentHasher* hasher) {
-  if (const std::error_code error = Before(from, Links::kWholePath)) return error;
+  if (const std::error_code error = Before(from, Links::kNone)) return error;  // a clip, or the pass's own copy
   if (const std::error_code error = Before(to, Links::kFoldersOnTheWay)) return error;
   if (const std::error_code error = inner_.CopyToNewFile(from, to, progress, file, hasher)) {
     const std::error_code gone = Failed(from, error);
@@ -168,15 +172,20 @@ std::error_code GuardedFileSystem::MakeFolder(const std::u16string& path) {
 }
 
 std::error_code GuardedFileSystem::RenameNoReplace(const std::u16string& from, const std::u16string& to) {
-  if (const std::error_code error = Before(from, Links::kFoldersOnTheWay)) return error;
-  if (const std::error_code error = Before(to, Links::kFoldersOnTheWay)) return error;
+  // A new name in the same folder (a mark, a file put in place) is looked at once.
+  if (const std::error_code error = Before(to, Links::kFoldersOnTheWay, true)) return error;
+  if (platform::FolderOf(from) != platform::FolderOf(to)) {
+    if (const std::error_code error = Before(from, Links::kFoldersOnTheWay)) return error;
+  }
   const std::error_code error = inner_.RenameNoReplace(from, to);
   return error == std::errc::file_exists ? error : Failed(from, error);
 }
 
 std::error_code GuardedFileSystem::MoveReplacing(const std::u16string& from, const std::u16string& to) {
-  if (const std::error_code error = Before(from, Links::kFoldersOnTheWay)) return error;
   if (const std::error_code error = Before(to, Links::kFoldersOnTheWay)) return error;
+  if (platform::FolderOf(from) != platform::FolderOf(to)) {
+    if (const std::error_code error = Before(from, Links::kFoldersOnTheWay)) return error;
+  }
   return Failed(to, inner_.MoveReplacing(from, to));
 }
 

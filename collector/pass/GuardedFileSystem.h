@@ -36,12 +36,11 @@ class GuardedFileSystem final : public platform::FileSystemWrapper {
   std::error_code Gone() const;
 
   std::error_code ListFolder(const std::u16string& folder, std::vector<platform::FolderEntry>& entries) override;
-  // Looking is not held back; only a look that fails asks whether its folder is still there.
+  // Looking is not held back. A look at what should be there (GetStatus: a clip, a folder held)
+  // that fails asks whether its folder is still there; GetLinkStatus asks whether a name is
+  // taken, where "not there" is the common answer, and is passed on as it is.
   std::error_code GetStatus(const std::u16string& path, platform::FileStatus& status) override {
     return Failed(path, inner_.GetStatus(path, status));
-  }
-  std::error_code GetLinkStatus(const std::u16string& path, platform::FileStatus& status) override {
-    return Failed(path, inner_.GetLinkStatus(path, status));
   }
   std::error_code OpenForReading(const std::u16string& path, std::unique_ptr<platform::OpenFile>& file) override;
   std::error_code OpenFromDisk(const std::u16string& path, std::unique_ptr<platform::OpenFile>& file) override;
@@ -67,12 +66,15 @@ class GuardedFileSystem final : public platform::FileSystemWrapper {
     std::error_code gone;   // the reason when it is not there any more
   };
 
-  // How much of a path must not be a link: the folders on its way, or those and the path itself.
-  enum class Links { kFoldersOnTheWay, kWholePath };
+  // How much of a path must not be a link: the folders on its way, those and the path itself, or
+  // nothing (a read of a file the pass made or the plan looked at, where a look-up per step
+  // would cost more than the copy of a small clip).
+  enum class Links { kFoldersOnTheWay, kWholePath, kNone };
 
   // Before a call on `path`: the held folders still there, and no link on its way in the copy to
   // folder. Empty when the call may go ahead.
-  std::error_code Before(const std::u16string& path, Links links);
+  // `marks`: a clip is given its marked name, which needs every held destination too.
+  std::error_code Before(const std::u16string& path, Links links, bool marks = false);
   // After a call that made `path`: empty when the folders are still held; else the reason, and
   // what was made is to be taken back.
   std::error_code After(const std::u16string& path);

@@ -61,25 +61,37 @@ void Builder::ListClips(PlannedShot& shot, std::vector<report::Problem>& problem
 }
 
 Builder::Folder Builder::LookUpFolder(GroupState& group, const std::u16string& video, const std::u16string& parent) {
+  // Each folder looked up as itself: a link is no folder of the destination. A missing folder is
+  // the common case of a new shoot, and costs one look-up.
   Folder folder;
   folder.volume = destinationVolume_;
   platform::FileStatus status;
-  if (!fs_.GetStatus(video, status) && status.type == platform::FileType::kFolder) {
-    folder.exists = true;
-    folder.isClipFolder = status.IsSameFileAs(clipFolderStatus_);
-    folder.volume = Volume(status.volume, video);
-  } else if (!fs_.GetStatus(parent, status) && status.type == platform::FileType::kFolder) {
-    folder.volume = Volume(status.volume, parent);
-    plan_.volumes[folder.volume].foldersToMake += 1;
-  } else {
+  if (fs_.GetLinkStatus(parent, status) || (status.type != platform::FileType::kFolder &&
+                                            status.type != platform::FileType::kLink)) {
     plan_.volumes[folder.volume].foldersToMake += 2;
+    return folder;
   }
-  for (const std::u16string* path : {&parent, &video}) {
-    if (!fs_.GetLinkStatus(*path, status) && status.type == platform::FileType::kLink) {
-      folder.link = *path;
-      return folder;
-    }
+  if (status.type == platform::FileType::kLink) {
+    folder.link = parent;
+    return folder;
   }
+  const std::uint64_t parentVolume = status.volume;
+  if (fs_.GetLinkStatus(video, status) || (status.type != platform::FileType::kFolder &&
+                                           status.type != platform::FileType::kLink)) {
+    folder.volume = Volume(parentVolume, parent);
+    plan_.volumes[folder.volume].foldersToMake += 1;
+    return folder;
+  }
+  if (status.type == platform::FileType::kLink) {
+    // Through a link to the clip's own folder, its copy would be the clip itself: said as such.
+    platform::FileStatus target;
+    folder.isClipFolder = !fs_.GetStatus(video, target) && target.IsSameFileAs(clipFolderStatus_);
+    folder.exists = folder.isClipFolder;
+    folder.link = video;
+    return folder;
+  }
+  folder.exists = true;
+  folder.volume = Volume(status.volume, video);
   if (!group.folders.insert(Key(video)).second || !folder.exists) return folder;
   std::vector<platform::FolderEntry> entries;
   if (fs_.ListFolder(video, entries)) return folder;  // the copies into it will say what is wrong
