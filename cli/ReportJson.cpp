@@ -25,6 +25,8 @@ const char* OutcomeName(report::Outcome outcome) {
     case report::Outcome::kSameFolder: return "same folder";
     case report::Outcome::kDestinationInside: return "destination inside starting folder";
     case report::Outcome::kStartInside: return "starting folder inside destination";
+    case report::Outcome::kBackupFolderMissing: return "backup folder not accessible";
+    case report::Outcome::kBackupInside: return "backup folder not apart";
   }
   return "";
 }
@@ -63,6 +65,10 @@ const char* OperationName(report::Operation operation) {
     case report::Operation::kKeptName: return "kept name";
     case report::Operation::kCleanUp: return "clean-up";
     case report::Operation::kLeftover: return "leftover";
+    case report::Operation::kDestinationLost: return "destination gone";
+    case report::Operation::kOpenBackup: return "open backup folder";
+    case report::Operation::kBackupPlace: return "backup folder not apart";
+    case report::Operation::kSameDisk: return "same disk";
   }
   return "";
 }
@@ -88,6 +94,26 @@ json ClipJson(const report::ClipRecord& clip) {
   item["markedAs"] = clip.markedAs.empty() ? json() : json(Text(clip.markedAs));
   item["xxh128"] = clip.hash.empty() ? json() : json(clip.hash);
   return item;
+}
+
+// Each destination with its copies: the copy to folder, then the backup folder when there is one.
+json Destinations(const report::PassReport& report) {
+  json list = json::array();
+  list.push_back({{"folder", Text(report.destinationFolder)},
+                  {"role", "copy to"},
+                  {"copiesWritten", report.copiesWritten},
+                  {"copiesProven", report.copiesProven},
+                  {"copiesInPlace", report.copiesInPlace},
+                  {"bytesWritten", report.bytesWritten}});
+  if (!report.backupFolder.empty()) {
+    list.push_back({{"folder", Text(report.backupFolder)},
+                    {"role", "backup"},
+                    {"copiesWritten", report.backup.copiesWritten},
+                    {"copiesProven", report.backup.copiesProven},
+                    {"copiesInPlace", report.backup.copiesInPlace},
+                    {"bytesWritten", report.backup.bytesWritten}});
+  }
+  return list;
 }
 
 }  // namespace
@@ -124,6 +150,7 @@ std::string ToJson(const report::PassReport& report, const report::SavedReport* 
         {"roomFree", report.roomFree},
         {"failures", report.Failures()},
         {"warnings", report.Warnings()}}},
+      {"destinations", Destinations(report)},
       {"problems", problems},
       {"clips", clips},
       {"exitStatus", report::ExitStatus(report)},

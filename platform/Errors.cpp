@@ -18,6 +18,8 @@ class Category final : public std::error_category {
         return "the copy to folder is gone (its disk was removed or unmounted, or another took its place)";
       case Errc::kStartingFolderGone:
         return "the starting folder is gone (its card or disk was removed or unmounted, or another took its place)";
+      case Errc::kBackupGone:
+        return "the backup folder is gone (its disk was removed or unmounted, or another took its place)";
       case Errc::kThroughLink: return "a link lies on the way: no copy is written through a link";
       case Errc::kClipChanged: return "it changed while being collected";
       case Errc::kRecordedCopyDiffers: return "the history records another clip's copy there";

@@ -15,6 +15,7 @@ enum class Errc {
   kLeftoverInUse,         // a temporary that a running pass still holds
   kDestinationGone,       // the copy to folder is no longer the folder the pass started with
   kStartingFolderGone,    // the starting folder is no longer the folder the pass started with
+  kBackupGone,            // the backup folder is no longer the folder the pass started with
   kThroughLink,           // a link on the way to a copy: nothing is written through one
   kClipChanged,           // the clip is no longer what its copies were made from
   kRecordedCopyDiffers,   // the destination's history records other bytes at the copy's name

@@ -14,6 +14,7 @@
 #include "history/HistoryFolder.h"
 #include "history/HostName.h"
 #include "history/LatestEntries.h"
+#include "history/XmlText.h"
 #include "history/Sha512.h"
 #include "history/XmlText.h"
 #include "platform/NativeName.h"
@@ -275,6 +276,11 @@ Failure PassHistory::WriteGeneration(HistorySpool& spool, bool& written) {
   head.hostname = spool.Header().hostname;
   head.toolVersion = spool.Header().toolVersion;
   if (!spool.Header().readBack) head.comment = "the copies were not read back: their hashes were taken while reading the clips";
+  // A folder name XML cannot hold is left out of the comment, not the generation.
+  if (const std::string sibling = platform::ToNativeName(sibling_);
+      &spool == &spool_ && !sibling.empty() && history::IsXmlText(sibling)) {
+    head.comment += (head.comment.empty() ? "" : "; ") + sibling;
+  }
 
   platform::StagedFile generation(fs_, folder_);
   if (std::error_code error = generation.Create()) return FileFailure(error, history::kHistoryFolder);

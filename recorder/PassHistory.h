@@ -52,6 +52,9 @@ class PassHistory final : public CopyLog {
   [[nodiscard]] history::Failure Finish();
   bool SpoolKept() const { return spoolKept_; }
 
+  // Said in this pass's generation: where the other destination of the pass lies.
+  void SetSibling(std::u16string sibling) { sibling_ = std::move(sibling); }
+
   // The history folder, for what is said about it.
   const std::u16string& Folder() const { return folder_; }
 
@@ -66,6 +69,7 @@ class PassHistory final : public CopyLog {
   platform::FileSystem& fs_;
   std::u16string destination_;
   std::u16string folder_;
+  std::u16string sibling_;
   SpoolHeader header_;
   HistorySpool spool_;
   bool keep_ = false;

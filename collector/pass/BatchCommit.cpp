@@ -18,49 +18,50 @@ void BatchCommit::BeginClip(std::uint32_t shot, std::uint32_t clip, std::size_t 
   open_.clip.tag = tag;
 }
 
-std::error_code BatchCommit::Copy(bool intCopy, const std::u16string& from, const std::u16string& to,
+std::error_code BatchCommit::Copy(std::size_t d, bool intCopy, const std::u16string& from, const std::u16string& to,
                                   const CopyQueue::Mode& mode, std::uint64_t proofBytes,
                                   platform::ByteObserver* progress) {
   if (queue_) {
-    if (const std::error_code error = queue_->Copy(from, to, mode, progress, Ticket(intCopy))) return error;
-  } else {
-    dryTargets_.push_back(to);
+    if (const std::error_code error = queue_->Copy(from, to, mode, progress, Ticket(d, intCopy))) return error;
   }
-  Result(intCopy).handed = Result(intCopy).written = true;
-  batchProofBytes_ += proofBytes;
-  staged_ = true;
+  Staged(d, intCopy, to, proofBytes);
   return {};
 }
 
-std::error_code BatchCommit::CopyFromAdl(const std::u16string& to, std::uint64_t proofBytes,
-                                         platform::ByteObserver* progress) {
+std::error_code BatchCommit::CopyFromAdl(std::size_t of, std::size_t d, bool intCopy, const std::u16string& to,
+                                         std::uint64_t proofBytes, platform::ByteObserver* progress) {
   if (queue_) {
-    if (const std::error_code error = queue_->CopyOfQueued(open_.adlTicket, to, verify_, progress, open_.intTicket)) {
+    if (const std::error_code error = queue_->CopyOfQueued(open_.adlTicket[of], to, verify_, progress, Ticket(d, intCopy))) {
       return error;
     }
-  } else {
-    dryTargets_.push_back(to);
   }
-  open_.clip.intCopy.handed = open_.clip.intCopy.written = true;
-  batchProofBytes_ += proofBytes;
-  staged_ = true;
+  Staged(d, intCopy, to, proofBytes);
   return {};
 }
 
-void BatchCommit::Prove(bool intCopy, const std::u16string& clip, const std::u16string& target, bool keep,
-                        std::uint64_t proofBytes) {
-  if (queue_) Ticket(intCopy) = queue_->Prove(clip, target, keep);
-  Result(intCopy).handed = true;
+void BatchCommit::Staged(std::size_t d, bool intCopy, const std::u16string& to, std::uint64_t proofBytes) {
+  if (!queue_) dryTargets_.push_back(to);
+  Result(d, intCopy).handed = Result(d, intCopy).written = true;
   batchProofBytes_ += proofBytes;
   staged_ = true;
 }
 
-std::string BatchCommit::ClipHash(bool intCopy) { return queue_ ? queue_->HashOf(Ticket(intCopy)) : std::string(); }
+void BatchCommit::Prove(std::size_t d, bool intCopy, const std::u16string& clip, const std::u16string& target, bool keep,
+                        std::uint64_t proofBytes) {
+  if (queue_) Ticket(d, intCopy) = queue_->Prove(clip, target, keep);
+  Result(d, intCopy).handed = true;
+  batchProofBytes_ += proofBytes;
+  staged_ = true;
+}
 
-void BatchCommit::Drop(bool intCopy) {
-  if (queue_) queue_->Drop(Ticket(intCopy));
-  Ticket(intCopy) = 0;
-  Result(intCopy) = CopyResult{};
+std::string BatchCommit::ClipHash(std::size_t d, bool intCopy) {
+  return queue_ ? queue_->HashOf(Ticket(d, intCopy)) : std::string();
+}
+
+void BatchCommit::Drop(std::size_t d, bool intCopy) {
+  if (queue_) queue_->Drop(Ticket(d, intCopy));
+  Ticket(d, intCopy) = 0;
+  Result(d, intCopy) = CopyResult{};
 }
 
 void BatchCommit::EndClip(bool waits) {
@@ -108,8 +109,10 @@ void BatchCommit::Conclude(std::vector<Waiting>& clips, std::vector<CommittedCli
     outcomes_.erase(found);
   };
   for (Waiting& waiting : clips) {
-    take(waiting.adlTicket, waiting.clip.adl);
-    take(waiting.intTicket, waiting.clip.intCopy);
+    for (std::size_t d = 0; d < plan::kMaxDestinations; ++d) {
+      take(waiting.adlTicket[d], waiting.clip.adl[d]);
+      take(waiting.intTicket[d], waiting.clip.intCopy[d]);
+    }
     done.push_back(std::move(waiting.clip));
   }
   clips.clear();

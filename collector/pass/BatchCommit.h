@@ -16,6 +16,7 @@
 
 #include "collector/pass/CopyQueue.h"
 #include "collector/pass/WorkMeter.h"
+#include "collector/plan/Plan.h"
 #include "platform/FileSystem.h"
 
 namespace marlowin::pass {
@@ -33,8 +34,8 @@ struct CommittedClip {
   std::uint32_t clip = 0;
   std::size_t tag = 0;    // the pass's own, handed in with the clip
   bool failed = false;    // a copy of it failed before its commit (and said so): it is not marked
-  CopyResult adl;
-  CopyResult intCopy;
+  plan::PerDestination<CopyResult> adl;      // in each destination
+  plan::PerDestination<CopyResult> intCopy;
 };
 
 class BatchCommit {
@@ -48,20 +49,25 @@ class BatchCommit {
   // A clip's copies are handed over between BeginClip and EndClip; `proofBytes` is what reading
   // a copy back will cost, for the progress.
   void BeginClip(std::uint32_t shot, std::uint32_t clip, std::size_t tag);
-  [[nodiscard]] std::error_code Copy(bool intCopy, const std::u16string& from, const std::u16string& to,
+  // Each copy is one of destination `d`: its adl copy or its int copy.
+  [[nodiscard]] std::error_code Copy(std::size_t d, bool intCopy, const std::u16string& from, const std::u16string& to,
                                      const CopyQueue::Mode& mode, std::uint64_t proofBytes,
                                      platform::ByteObserver* progress);
-  // The int copy made from this clip's adl copy, in the kernel (it stands for the same clip).
-  [[nodiscard]] std::error_code CopyFromAdl(const std::u16string& to, std::uint64_t proofBytes,
-                                            platform::ByteObserver* progress);
+  // A copy made from this clip's adl copy in destination `of`, just written (so the clip is read
+  // once, and the copy is read from the cache): the int copy of the same destination, or the adl
+  // copy of the other. It stands for the same clip and is proven against the clip's bytes.
+  [[nodiscard]] std::error_code CopyFromAdl(std::size_t of, std::size_t d, bool intCopy, const std::u16string& to,
+                                            std::uint64_t proofBytes, platform::ByteObserver* progress);
+  // Whether destination `d`'s adl copy of the clip was just written, to copy others from.
+  bool AdlWritten(std::size_t d) const { return open_.clip.adl[d].written && open_.adlTicket[d] != 0; }
   // A copy found in place, proven against the clip at its commit; `keep`: never removed, even
   // when it differs (a copy the destination's history records).
-  void Prove(bool intCopy, const std::u16string& clip, const std::u16string& target, bool keep,
+  void Prove(std::size_t d, bool intCopy, const std::u16string& clip, const std::u16string& target, bool keep,
              std::uint64_t proofBytes);
   // The clip's hash, as its copy just written learnt it; empty when not hashed.
-  std::string ClipHash(bool intCopy);
+  std::string ClipHash(std::size_t d, bool intCopy);
   // A copy just written that must not go in place after all: its temporary goes.
-  void Drop(bool intCopy);
+  void Drop(std::size_t d, bool intCopy);
   // A copy of the clip failed before its commit: it comes back, but is not to be marked.
   void FailClip() { open_.clip.failed = true; }
   // The clip waits for its batch, or, `waits` false (its adl copy failed, or a stop came during
@@ -82,13 +88,14 @@ class BatchCommit {
  private:
   struct Waiting {
     CommittedClip clip;
-    std::uint64_t adlTicket = 0;
-    std::uint64_t intTicket = 0;
+    plan::PerDestination<std::uint64_t> adlTicket{};
+    plan::PerDestination<std::uint64_t> intTicket{};
   };
   void Finish(std::vector<CommittedClip>& done);
   void Conclude(std::vector<Waiting>& clips, std::vector<CommittedClip>& done);
-  CopyResult& Result(bool intCopy) { return intCopy ? open_.clip.intCopy : open_.clip.adl; }
-  std::uint64_t& Ticket(bool intCopy) { return intCopy ? open_.intTicket : open_.adlTicket; }
+  CopyResult& Result(std::size_t d, bool intCopy) { return intCopy ? open_.clip.intCopy[d] : open_.clip.adl[d]; }
+  std::uint64_t& Ticket(std::size_t d, bool intCopy) { return intCopy ? open_.intTicket[d] : open_.adlTicket[d]; }
+  void Staged(std::size_t d, bool intCopy, const std::u16string& to, std::uint64_t proofBytes);
 
   std::unique_ptr<CopyQueue> queue_;  // none in a dry run
   WorkMeter* meter_;

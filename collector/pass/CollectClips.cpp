@@ -45,21 +45,34 @@ class Pass final : public plan::PlanSink {
   report::PassReport Run(std::u16string startingFolder, std::u16string destinationFolder) {
     report_.startingFolder = std::move(startingFolder);
     report_.destinationFolder = std::move(destinationFolder);
+    report_.backupFolder = options_.backupFolder;
     report_.verified = options_.verify;
     report_.started = std::chrono::system_clock::now();
     std::vector<std::unique_ptr<platform::FolderLock>> locks;
     std::vector<platform::FolderEntry> entries;
     if (!OpenFolders(fs_, report_, locks, entries)) return std::move(report_);
     // From here on both folders must stay the ones just checked.
+    std::vector<std::u16string> destinations{report_.destinationFolder};
+    if (!report_.backupFolder.empty()) destinations.push_back(report_.backupFolder);
     if (!Hold(report_.startingFolder, GuardedFileSystem::Role::kStartingFolder) ||
-        !Hold(report_.destinationFolder, GuardedFileSystem::Role::kDestination)) {
+        !Hold(report_.destinationFolder, GuardedFileSystem::Role::kDestination) ||
+        (destinations.size() > 1 && !Hold(report_.backupFolder, GuardedFileSystem::Role::kBackup))) {
       return std::move(report_);
     }
-    ReadHistory();
-
-    const plan::PlanSettings settings{options_.verify, &recorded_, historyKept_ && options_.verify,
-                                      options_.batchBytes, options_.batchCopies};
-    plan_ = plan::BuildPlan(fs_, report_.startingFolder, report_.destinationFolder, entries, settings,
+    plan::PlanSettings settings;
+    settings.verify = options_.verify;
+    settings.batchBytes = options_.batchBytes;
+    settings.batchCopies = options_.batchCopies;
+    plan::PerDestination<recorder::PassHistory*> histories{};
+    bool everyHistoryKept = true;
+    for (std::size_t d = 0; d < destinations.size(); ++d) {
+      ReadHistory(d, destinations);
+      settings.recorded[d] = &recorded_[d];
+      settings.proveUnrecorded[d] = historyKept_[d] && options_.verify;
+      histories[d] = historyKept_[d] ? &*history_[d] : nullptr;
+      everyHistoryKept = everyHistoryKept && historyKept_[d];
+    }
+    plan_ = plan::BuildPlan(fs_, report_.startingFolder, destinations, entries, settings,
                             [this](const plan::Plan& plan) {
                               meter_.Progress().clipsTotal = plan.clips;
                               meter_.Progress().bytesTotal = plan.clipBytes;
@@ -68,7 +81,10 @@ class Pass final : public plan::PlanSink {
                             });
     std::vector<platform::FolderEntry>().swap(entries);  // the plan holds what the pass needs of it
     if (options_.onPlan) options_.onPlan(plan_);
-    conclusion_.emplace(fs_, plan_, report_, problems_, history_ ? &*history_ : nullptr, historyKept_, options_.verify);
+    // A history that cannot be read in one destination keeps none of this pass's records there;
+    // the other's are still kept and waited for.
+    conclusion_.emplace(fs_, plan_, report_, problems_, histories, true, options_.verify);
+    (void)everyHistoryKept;
     report_.clipsPlanned = plan_.clips;
     if (plan_.stopped) return Finish();
     if (!HasRoom(fs_, plan_, report_)) return std::move(report_);
@@ -89,10 +105,12 @@ class Pass final : public plan::PlanSink {
   bool StopBefore() override { return meter_.Stopped() || fs_.Gone(); }
   void Tell(const report::Problem& problem) override { problems_.Tell(problem); }
   void BeginShot(std::uint32_t shot) override {
-    adlFailed_.assign(plan_.shots[shot].clips.size(), false);
+    for (std::vector<bool>& failed : adlFailed_) failed.assign(plan_.shots[shot].clips.size(), false);
     plan::TellShot(plan_, plan_.shots[shot], report_, problems_);
   }
   void Folder(const plan::PlanOperation& op, std::uint32_t shot, std::uint32_t clip, bool needed) override {
+    // A destination gone takes no more folders: its copies fail, each saying so.
+    if (DestinationGone(op.destination)) return;
     folders_.MakeOrTidy(op, shot, clip, needed);
   }
   void BeginClip(std::uint32_t shot, std::uint32_t clip) override;
@@ -111,10 +129,15 @@ class Pass final : public plan::PlanSink {
 
  private:
   bool Hold(const std::u16string& folder, GuardedFileSystem::Role role);
-  void ReadHistory();
+  void ReadHistory(std::size_t d, const std::vector<std::u16string>& destinations);
   // One copy as the plan has it: written, queued to be proven, or left in place.
   std::error_code CopyOne(const plan::PlanOperation& op, const plan::PlannedClip& clip);
+  // The clip's bytes for a copy written to destination `d`: read once for both destinations.
+  std::error_code WriteCopy(const plan::PlanOperation& op, const plan::PlannedClip& clip, std::uint64_t proof,
+                            WorkMeter::Step& work);
+  std::error_code DestinationGone(std::size_t d) const;
   void EndWithFolderGone(std::error_code gone);
+  void TellGone();
   report::PassReport Finish();
 
   GuardedFileSystem fs_;
@@ -127,10 +150,10 @@ class Pass final : public plan::PlanSink {
   FoldersMade folders_;
   std::size_t next_ = 0;  // the step carried out next
   std::size_t record_ = kNoRecord;  // the clip under way's place in report_.clips
-  std::vector<bool> adlFailed_;     // by clip of the shot under way, for the clean-up's line
-  recorder::RecordedCopies recorded_;
-  bool historyKept_ = false;  // this pass adds to the history: a clip is marked once recorded
-  std::optional<recorder::PassHistory> history_;
+  plan::PerDestination<std::vector<bool>> adlFailed_;  // by clip of the shot under way, for the clean-up's line
+  plan::PerDestination<recorder::RecordedCopies> recorded_;
+  plan::PerDestination<bool> historyKept_{};  // this pass adds to the history: a clip is marked once recorded
+  plan::PerDestination<std::optional<recorder::PassHistory>> history_;
   std::optional<Conclusion> conclusion_;
 };
 
@@ -139,28 +162,45 @@ bool Pass::Hold(const std::u16string& folder, GuardedFileSystem::Role role) {
   const std::error_code error = fs_.Hold(folder, role);
   if (!error) return true;
   const bool start = role == GuardedFileSystem::Role::kStartingFolder;
-  report_.outcome = start ? report::Outcome::kStartingFolderMissing : report::Outcome::kDestinationFolderMissing;
-  problems_.Add(true, start ? report::Operation::kListStartingFolder : report::Operation::kOpenDestination, folder)
+  const bool backup = role == GuardedFileSystem::Role::kBackup;
+  report_.outcome = start    ? report::Outcome::kStartingFolderMissing
+                    : backup ? report::Outcome::kBackupFolderMissing
+                             : report::Outcome::kDestinationFolderMissing;
+  problems_.Add(true, start    ? report::Operation::kListStartingFolder
+                      : backup ? report::Operation::kOpenBackup
+                               : report::Operation::kOpenDestination,
+                folder)
       .reason = error;
   return false;
 }
 
 // The destination's history, read before the plan: the copies it records are kept as they are.
 // A dry run reads it and changes nothing, not even what a stopped pass left.
-void Pass::ReadHistory() {
+void Pass::ReadHistory(std::size_t d, const std::vector<std::u16string>& destinations) {
+  const std::u16string& folder = destinations[d];
   bool foldsCase = true;
-  if (fs_.FoldsCase(report_.destinationFolder, foldsCase)) foldsCase = true;
-  recorded_ = recorder::RecordedCopies(foldsCase);
-  history_.emplace(fs_, report_.destinationFolder, ToFileTime(report_.started), options_.verify);
+  if (fs_.FoldsCase(folder, foldsCase)) foldsCase = true;
+  recorded_[d] = recorder::RecordedCopies(foldsCase);
+  history_[d].emplace(fs_, folder, ToFileTime(report_.started), options_.verify);
+  // Each history says where the other copies of its generation went.
+  if (destinations.size() > 1) {
+    const std::u16string& other = destinations[1 - d];
+    history_[d]->SetSibling(d == 0 ? u"a backup of these copies was written to " + other
+                                   : u"a backup of the copies written to " + other);
+  }
   const bool keep = options_.keepHistory && !options_.dryRun;
-  if (const history::Failure failure = history_->Open(keep, recorded_)) {
-    report::Problem& problem = problems_.Add(false, report::Operation::kHistoryUnread, history_->Folder());
+  if (const history::Failure failure = history_[d]->Open(keep, recorded_[d])) {
+    report::Problem& problem = problems_.Add(false, report::Operation::kHistoryUnread, history_[d]->Folder());
     problem.reason = failure.code;
     problem.rule = platform::FromNativeName(history::Describe(failure));
-    recorded_ = recorder::RecordedCopies(foldsCase);
+    recorded_[d] = recorder::RecordedCopies(foldsCase);
     return;
   }
-  historyKept_ = keep;
+  historyKept_[d] = keep;
+}
+
+std::error_code Pass::DestinationGone(std::size_t d) const {
+  return fs_.GoneOf(d == 0 ? GuardedFileSystem::Role::kDestination : GuardedFileSystem::Role::kBackup);
 }
 
 void Pass::BeginClip(std::uint32_t shotIndex, std::uint32_t index) {
@@ -182,54 +222,49 @@ void Pass::BeginClip(std::uint32_t shotIndex, std::uint32_t index) {
 plan::PlanSink::CopyVerdict Pass::Copy(const plan::PlanOperation& op, std::uint32_t shotIndex, std::uint32_t index) {
   const plan::PlannedShot& shot = plan_.shots[shotIndex];
   const plan::PlannedClip& clip = shot.clips[index];
+  const std::size_t d = op.destination;
   const std::u16string clipPath = plan_.ClipPath(shot, clip);
-  if (record_ != kNoRecord) (op.intCopy ? report_.clips[record_].intCopy : report_.clips[record_].adlCopy) = op.path;
-  const std::error_code error = CopyOne(op, clip);
+  if (record_ != kNoRecord && d == 0) {
+    (op.intCopy ? report_.clips[record_].intCopy : report_.clips[record_].adlCopy) = op.path;
+  }
+  std::error_code error = DestinationGone(d);
+  if (!error) error = CopyOne(op, clip);
   if (error == platform::Errc::kCancelled) return CopyVerdict::kDropped;
   if (!error) return CopyVerdict::kDone;
   if (error == platform::Errc::kRecordedCopyDiffers) {
     report::Problem& problem = problems_.FailClip(report::Operation::kRecordedCopy, clipPath);
     problem.target = op.path;
-    problem.rule =
-        u"holds another clip's copy, recorded by " + conclusion_->RecordedWhen(op.path) + u": the clip keeps its name";
+    problem.rule = u"holds another clip's copy, recorded by " + conclusion_->RecordedWhen(op.path, d) +
+                   u": the clip keeps its name";
   } else {
     problems_.Fail(op.intCopy ? report::Operation::kCopyToInt : report::Operation::kCopyToAdl, clipPath, op.path, error);
   }
   commit_.FailClip();
-  if (!op.intCopy) adlFailed_[index] = true;
+  if (!op.intCopy) adlFailed_[d][index] = true;
   return CopyVerdict::kFailed;
 }
 
 std::error_code Pass::CopyOne(const plan::PlanOperation& op, const plan::PlannedClip& clip) {
-  const plan::PlannedCopy& planned = op.intCopy ? clip.intCopy : clip.adl;
+  const std::size_t d = op.destination;
+  const plan::PlannedCopy& planned = op.intCopy ? clip.intCopy[d] : clip.adl[d];
   WorkMeter::Step work(meter_);
   const std::uint64_t proof = options_.verify ? clip.size : 0;
   if (planned.action == plan::CopyAction::kInPlace) {
-    ++report_.copiesInPlace;
+    ++(d == 0 ? report_.copiesInPlace : report_.backup.copiesInPlace);
     work.Done(clip.size + proof);
     return {};
   }
   if (planned.action == plan::CopyAction::kProve) {
-    commit_.Prove(op.intCopy, op.from, op.path, planned.overRecorded, proof);
+    commit_.Prove(d, op.intCopy, op.from, op.path, planned.overRecorded, proof);
     work.Done(clip.size);
     return {};
   }
-  // The clip's bytes are hashed as they are read: for the proof, the record, and a copy that
-  // may go only where the history records the same bytes.
-  CopyQueue::Mode mode;
-  mode.hash = options_.verify || historyKept_ || clip.adl.overRecorded || clip.intCopy.overRecorded;
-  mode.prove = options_.verify;
-  mode.planned = true;
-  mode.size = clip.size;
-  mode.modified = clip.modified;
-  const std::error_code error = planned.fromAdlCopy ? commit_.CopyFromAdl(op.path, proof, &work)
-                                                    : commit_.Copy(op.intCopy, op.from, op.path, mode, proof, &work);
-  if (error) return error;
+  if (const std::error_code error = WriteCopy(op, clip, proof, work)) return error;
   if (planned.overRecorded) {
-    const recorder::RecordedCopy* recorded = plan_.Recorded(op.path);
-    if (!recorded || commit_.ClipHash(op.intCopy) != recorded->xxh128) {
+    const recorder::RecordedCopy* recorded = plan_.Recorded(op.path, d);
+    if (!recorded || commit_.ClipHash(d, op.intCopy) != recorded->xxh128) {
       // Another clip's copy is recorded there: it stays, and this clip keeps its name.
-      commit_.Drop(op.intCopy);
+      commit_.Drop(d, op.intCopy);
       work.Done(clip.size + proof);
       return platform::Errc::kRecordedCopyDiffers;
     }
@@ -238,22 +273,52 @@ std::error_code Pass::CopyOne(const plan::PlanOperation& op, const plan::Planned
   return {};
 }
 
+std::error_code Pass::WriteCopy(const plan::PlanOperation& op, const plan::PlannedClip& clip, std::uint64_t proof,
+                                WorkMeter::Step& work) {
+  const std::size_t d = op.destination;
+  // An int copy is made from its destination's own adl copy, just written.
+  if ((op.intCopy ? clip.intCopy[d] : clip.adl[d]).fromAdlCopy) return commit_.CopyFromAdl(d, d, true, op.path, proof, &work);
+  // The backup's adl copy is made from the copy to folder's, just written and still in the
+  // cache: the card is read once. Proven against the clip's own hash all the same.
+  if (d > 0 && !op.intCopy && commit_.AdlWritten(0)) {
+    const std::error_code error = commit_.CopyFromAdl(0, d, false, op.path, proof, &work);
+    if (!error || error == platform::Errc::kCancelled || DestinationGone(d)) return error;
+    // The copy to folder's side failed (its disk went): the backup's is read from the clip.
+  }
+  // The clip's bytes are hashed as they are read: for the proof, the record, and a copy that
+  // may go only where the history records the same bytes.
+  CopyQueue::Mode mode;
+  mode.hash = options_.verify;
+  for (std::size_t i = 0; i < plan_.destinations.size(); ++i) {
+    mode.hash = mode.hash || historyKept_[i] || clip.adl[i].overRecorded || clip.intCopy[i].overRecorded;
+  }
+  mode.prove = options_.verify;
+  mode.planned = true;
+  mode.size = clip.size;
+  mode.modified = clip.modified;
+  return commit_.Copy(d, op.intCopy, op.from, op.path, mode, proof, &work);
+}
+
 void Pass::EndClip(std::uint32_t shot, std::uint32_t clip, bool adlMade, bool dropped) {
-  if (plan_.shots[shot].clips[clip].blocked) adlFailed_[clip] = true;
+  if (plan_.shots[shot].clips[clip].blocked) {
+    for (std::vector<bool>& failed : adlFailed_) failed[clip] = true;
+  }
   if (!dropped) ++meter_.Progress().clipsDone;
   if (!plan_.shots[shot].clips[clip].blocked) commit_.EndClip(adlMade && !dropped);
 }
 
 bool Pass::CleanUp(const plan::PlanOperation& op, std::uint32_t shotIndex, const naming::CleanUp& cleanUp, bool moved) {
   const plan::PlannedShot& shot = plan_.shots[shotIndex];
+  const std::size_t d = op.destination;
+  if (DestinationGone(d)) return false;
   if (op.kind != plan::PlanOperation::Kind::kDelete) {
     if (const std::error_code error = fs_.RemoveEmptyFolder(op.path)) problems_.Warn(report::Operation::kCleanUp, op.path, error);
     return true;
   }
   // A copy this pass recorded is taken out of its record before it goes.
   platform::FileStatus status;
-  if (history_ && !fs_.GetLinkStatus(op.path, status)) {
-    if (const std::error_code error = history_->Remove(op.path)) {
+  if (history_[d] && !fs_.GetLinkStatus(op.path, status)) {
+    if (const std::error_code error = history_[d]->Remove(op.path)) {
       problems_.Warn(report::Operation::kCleanUp, op.path, error);
       return false;
     }
@@ -263,10 +328,11 @@ bool Pass::CleanUp(const plan::PlanOperation& op, std::uint32_t shotIndex, const
   if (deleted && deleted != std::errc::no_such_file_or_directory) problems_.Warn(report::Operation::kCleanUp, op.path, deleted);
   if (!deleted && moved) {
     // As the naming rules have it; the person should know what is gone, and why.
-    report::Problem& problem = problems_.Add(false, report::Operation::kCleanUpMoved, plan_.IntFolder(shot, cleanUp.intNumber));
+    report::Problem& problem =
+        problems_.Add(false, report::Operation::kCleanUpMoved, plan_.IntFolder(shot, cleanUp.intNumber, d));
     problem.target = op.path;
     for (std::size_t i = 0; i < shot.clips.size(); ++i) {
-      if (adlFailed_[i] && shot.clips[i].Number() == shot.cleanUp.greatest) problem.other = plan_.ClipPath(shot, shot.clips[i]);
+      if (adlFailed_[d][i] && shot.clips[i].Number() == shot.cleanUp.greatest) problem.other = plan_.ClipPath(shot, shot.clips[i]);
     }
   }
   return true;
@@ -286,18 +352,31 @@ void Pass::EndWithFolderGone(std::error_code gone) {
     plan::TellProblems(plan_, clip.firstProblem, clip.problemCount, problems_);
     if (!clip.blocked) problems_.Fail(report::Operation::kNotReached, plan_.ClipPath(shot, clip), {}, gone);
   }
-  report::Problem problem;
-  problem.failure = true;
-  problem.operation = report::Operation::kFolderGone;
-  problem.path = gone == platform::Errc::kDestinationGone ? report_.destinationFolder : report_.startingFolder;
-  problem.reason = gone;
-  report_.problems.insert(report_.problems.begin(), std::move(problem));
+  TellGone();
+}
+
+// Each folder found gone, first among the problems: what stopped, and why.
+void Pass::TellGone() {
+  std::vector<report::Problem> gone;
+  for (const auto& [folder, reason] : fs_.GoneFolders()) {
+    report::Problem& problem = gone.emplace_back();
+    problem.failure = true;
+    // A destination gone while the other goes on stops only its own copies.
+    problem.operation = fs_.Gone() ? report::Operation::kFolderGone : report::Operation::kDestinationLost;
+    problem.path = folder;
+    problem.reason = reason;
+  }
+  report_.problems.insert(report_.problems.begin(), gone.begin(), gone.end());
 }
 
 report::PassReport Pass::Finish() {
   if (const std::error_code gone = fs_.Gone()) {
     EndWithFolderGone(gone);
     report_.outcome = report::Outcome::kIncomplete;
+  } else if (!fs_.GoneFolders().empty()) {
+    Commit(commit_.Staged(), true);
+    TellGone();
+    report_.outcome = meter_.Stopped() ? report::Outcome::kCancelled : report::Outcome::kIncomplete;
   } else if (meter_.Stopped()) {
     // The copy under way was dropped; those written before it are proven, put in place and
     // their clips marked. Folders made for copies that never came go again.
@@ -316,13 +395,14 @@ report::PassReport Pass::Finish() {
     }
   }
   report_.clipsPlanned = std::max(report_.clipsPlanned, report_.clipsSeen);
-  if (history_ && historyKept_) {
+  for (std::size_t d = 0; d < plan::kMaxDestinations; ++d) {
+    if (!history_[d] || !historyKept_[d]) continue;
     // The copies are what the outcome is about: a history not kept is a warning.
-    if (const history::Failure failure = history_->Finish()) {
-      report::Problem& problem = problems_.Add(false, report::Operation::kHistory, history_->Folder());
+    if (const history::Failure failure = history_[d]->Finish()) {
+      report::Problem& problem = problems_.Add(false, report::Operation::kHistory, history_[d]->Folder());
       problem.reason = failure.code;
       problem.rule = platform::FromNativeName(history::Describe(failure));
-      if (history_->SpoolKept()) problem.rule += u"; the next pass to this folder records its copies";
+      if (history_[d]->SpoolKept()) problem.rule += u"; the next pass to this folder records its copies";
     }
   }
   meter_.Progress().stage = report::PassProgress::Stage::kDone;

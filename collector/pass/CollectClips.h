@@ -41,6 +41,9 @@ struct PassOptions {
   // the pass writes or proves any copy; its clips are then marked only once their copies are
   // recorded. The history is read either way: the copies it records are never replaced.
   bool keepHistory = false;
+  // A second destination: the same tree, by the same rules, with its own history. Each clip is
+  // read once for both, and marked only once its copies in both are proven and recorded.
+  std::u16string backupFolder;
 };
 
 // One collection pass from the starting folder into the destination folder, and its report.

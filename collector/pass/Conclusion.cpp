@@ -6,8 +6,8 @@
 
 namespace marlowin::pass {
 
-std::u16string Conclusion::RecordedWhen(const std::u16string& path) const {
-  const recorder::RecordedCopy* recorded = plan_.Recorded(path);
+std::u16string Conclusion::RecordedWhen(const std::u16string& path, std::size_t d) const {
+  const recorder::RecordedCopy* recorded = plan_.Recorded(path, d);
   if (!recorded) return u"the history";
   return u"generation " + platform::FromNativeName(std::to_string(recorded->sequence)) + u" on " +
          platform::FromNativeName(history::FormatShownDate(recorded->recorded));
@@ -19,12 +19,15 @@ void Conclusion::Conclude(std::vector<CommittedClip> clips) {
     if (CheckCopies(clip)) proven.push_back(&clip);
   }
   if (proven.empty()) return;
-  // The copies' records on the disk before any of their clips is marked.
-  if (keepHistory_) {
-    if (const std::error_code error = history_->Flush()) {
+  // The copies' records on the disk, in every destination, before any of their clips is marked.
+  for (std::size_t d = 0; d < plan_.destinations.size(); ++d) {
+    recorder::PassHistory* history = Kept(d);
+    if (!history) continue;
+    if (const std::error_code error = history->Flush()) {
       for (const CommittedClip* clip : proven) {
         const plan::PlannedShot& shot = plan_.shots[clip->shot];
-        problems_.Fail(report::Operation::kNotRecorded, plan_.ClipPath(shot, shot.clips[clip->clip]), {}, error);
+        problems_.Fail(report::Operation::kNotRecorded, plan_.ClipPath(shot, shot.clips[clip->clip]), history->Folder(),
+                       error);
       }
       return;
     }
@@ -38,7 +41,7 @@ bool Conclusion::CheckCopies(CommittedClip& clip) {
   const std::u16string path = plan_.ClipPath(shot, planned);
   bool stopped = false;
   bool failed = clip.failed;
-  const auto check = [&](CopyResult& result, const std::u16string& target, report::Operation operation,
+  const auto check = [&](std::size_t d, CopyResult& result, const std::u16string& target, report::Operation operation,
                          const plan::PlannedCopy& copy) {
     if (!result.handed) return;
     if (result.error == platform::Errc::kCancelled) {
@@ -47,28 +50,40 @@ bool Conclusion::CheckCopies(CommittedClip& clip) {
       // The copy in place is the one the history records, and not this clip's: it stays.
       report::Problem& problem = problems_.FailClip(report::Operation::kRecordedCopy, path);
       problem.target = target;
-      problem.rule = u"holds another clip's copy, recorded by " + RecordedWhen(target) + u": the clip keeps its name";
+      problem.rule = u"holds another clip's copy, recorded by " + RecordedWhen(target, d) + u": the clip keeps its name";
       failed = true;
     } else if (result.error) {
       problems_.Fail(operation, path, target, result.error);
       failed = true;
     } else {
+      const bool backup = d > 0;
       if (result.written) {
-        ++report_.copiesWritten;
-        report_.bytesWritten += planned.size;
+        ++(backup ? report_.backup.copiesWritten : report_.copiesWritten);
+        (backup ? report_.backup.bytesWritten : report_.bytesWritten) += planned.size;
       } else {
-        ++report_.copiesProven;
+        ++(backup ? report_.backup.copiesProven : report_.copiesProven);
       }
-      if (operation == report::Operation::kCopyToAdl && clip.tag != kNoRecord) report_.clips[clip.tag].hash = result.hash;
+      if (operation == report::Operation::kCopyToAdl && clip.tag != kNoRecord && d == 0) {
+        report_.clips[clip.tag].hash = result.hash;
+      }
       // A copy that a later clip of the pass replaces is not this clip's to record.
       if (planned.loses == plan::kNoIndex || plan_.problems[planned.loses].target != target) {
-        Record({target, planned.size, planned.modified, result.hash, result.written, verify_,
-                result.written || !plan_.Recorded(target), platform::Now()});
+        Record(d, {target, planned.size, planned.modified, result.hash, result.written, verify_,
+                   result.written || !plan_.Recorded(target, d), platform::Now()});
       }
     }
   };
-  check(clip.adl, plan_.AdlTarget(shot, planned), report::Operation::kCopyToAdl, planned.adl);
-  if (planned.hasIntCopy) check(clip.intCopy, plan_.IntTarget(shot, planned), report::Operation::kCopyToInt, planned.intCopy);
+  for (std::size_t d = 0; d < plan_.destinations.size(); ++d) {
+    check(d, clip.adl[d], plan_.AdlTarget(shot, planned, d), report::Operation::kCopyToAdl, planned.adl[d]);
+    if (planned.hasIntCopy) {
+      check(d, clip.intCopy[d], plan_.IntTarget(shot, planned, d), report::Operation::kCopyToInt, planned.intCopy[d]);
+    }
+  }
+  // Every destination's copies, or no mark: a clip whose copy in one was never made (its
+  // destination failed before it) is not collected.
+  for (std::size_t d = 0; d < plan_.destinations.size(); ++d) {
+    if (!clip.adl[d].handed && planned.adl[d].action != plan::CopyAction::kInPlace) failed = true;
+  }
   return !failed && !stopped;
 }
 
@@ -98,9 +113,15 @@ void Conclusion::Mark(const CommittedClip& clip) {
     }
   }
   ++report_.clipsCollected;
-  if (clip.adl.written || clip.intCopy.written) {
+  bool written = false;
+  bool handed = false;
+  for (std::size_t d = 0; d < plan_.destinations.size(); ++d) {
+    written = written || clip.adl[d].written || clip.intCopy[d].written;
+    handed = handed || clip.adl[d].handed || clip.intCopy[d].handed;
+  }
+  if (written) {
     ++report_.clipsCopied;
-  } else if (clip.adl.handed || clip.intCopy.handed) {
+  } else if (handed) {
     ++report_.clipsProven;
   } else {
     ++report_.clipsAlready;
@@ -120,9 +141,10 @@ std::error_code Conclusion::Changed(const std::u16string& path, const plan::Plan
 }
 
 // A copy for the history; one whose name XML cannot hold is left out of it, and said so.
-void Conclusion::Record(const recorder::LoggedCopy& copy) {
-  if (!keepHistory_) return;
-  if (history_->Add(copy) == history::HistoryErrc::kNotXmlText) {
+void Conclusion::Record(std::size_t d, const recorder::LoggedCopy& copy) {
+  recorder::PassHistory* history = Kept(d);
+  if (!history) return;
+  if (history->Add(copy) == history::HistoryErrc::kNotXmlText) {
     problems_.Add(false, report::Operation::kNameNotRecorded, copy.path);
   }
 }

@@ -23,11 +23,13 @@ inline constexpr std::size_t kNoRecord = static_cast<std::size_t>(-1);
 
 class Conclusion {
  public:
-  // `history` null or `keepHistory` false: nothing is recorded, and nothing waits for a record.
+  // Each destination's history; one null or `keepHistory` false: nothing is recorded there, and
+  // nothing waits for a record there.
   Conclusion(platform::FileSystem& fs, const plan::Plan& plan, report::PassReport& report,
-             report::ProblemList& problems, recorder::PassHistory* history, bool keepHistory, bool verify)
-      : fs_(fs), plan_(plan), report_(report), problems_(problems), history_(history),
-        keepHistory_(keepHistory && history), verify_(verify), collectedInShot_(plan.shots.size(), 0) {}
+             report::ProblemList& problems, plan::PerDestination<recorder::PassHistory*> histories, bool keepHistory,
+             bool verify)
+      : fs_(fs), plan_(plan), report_(report), problems_(problems), histories_(histories),
+        keepHistory_(keepHistory), verify_(verify), collectedInShot_(plan.shots.size(), 0) {}
 
   // The clips a commit handed back; `tag` is the clip's place in report.clips, or kNoRecord.
   void Conclude(std::vector<CommittedClip> clips);
@@ -35,20 +37,21 @@ class Conclusion {
   // How many clips of each shot were collected.
   const std::vector<std::size_t>& CollectedInShot() const { return collectedInShot_; }
 
-  // "generation 3 on 2026-12-08 19:22:17 UTC", of the copy the history records at `path`.
-  std::u16string RecordedWhen(const std::u16string& path) const;
+  // "generation 3 on 2026-12-08 19:22:17 UTC", of the copy destination `d`'s history records at `path`.
+  std::u16string RecordedWhen(const std::u16string& path, std::size_t d = 0) const;
 
  private:
   bool CheckCopies(CommittedClip& clip);
   void Mark(const CommittedClip& clip);
   std::error_code Changed(const std::u16string& path, const plan::PlannedClip& planned);
-  void Record(const recorder::LoggedCopy& copy);
+  void Record(std::size_t d, const recorder::LoggedCopy& copy);
+  recorder::PassHistory* Kept(std::size_t d) const { return keepHistory_ ? histories_[d] : nullptr; }
 
   platform::FileSystem& fs_;
   const plan::Plan& plan_;
   report::PassReport& report_;
   report::ProblemList& problems_;
-  recorder::PassHistory* history_;
+  plan::PerDestination<recorder::PassHistory*> histories_;
   bool keepHistory_;
   bool verify_;
   std::vector<std::size_t> collectedInShot_;

@@ -70,7 +70,9 @@ std::error_code CopyQueue::CopyOfQueued(std::uint64_t of, const std::u16string& 
   StagedCopy copy;
   copy.target = to;
   copy.verify = prove;
-  copy.copyOf = static_cast<std::size_t>(original - current_->copies.data());
+  // Proven against the clip's own hash, also when made from a copy of a copy.
+  copy.copyOf = original->copyOf != kNotACopy ? original->copyOf
+                                               : static_cast<std::size_t>(original - current_->copies.data());
   copy.source = original->temporary;
   copy.sourceStatus = original->sourceStatus;
   // The copy it is made from is closed meanwhile: Windows opens no source that another handle

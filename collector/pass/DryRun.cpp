@@ -23,11 +23,11 @@ plan::PlanSink::CopyVerdict DryRun::Copy(const plan::PlanOperation& op, std::uin
   const CopyVerdict verdict = PlanProblems::Copy(op, shot, clip);
   Show(op);
   const plan::PlannedClip& planned = plan_.shots[shot].clips[clip];
-  const plan::PlannedCopy& copy = op.intCopy ? planned.intCopy : planned.adl;
+  const plan::PlannedCopy& copy = op.intCopy ? planned.intCopy[op.destination] : planned.adl[op.destination];
   if (copy.action == plan::CopyAction::kProve) {
-    commit_.Prove(op.intCopy, op.from, op.path, copy.overRecorded, 0);
+    commit_.Prove(op.destination, op.intCopy, op.from, op.path, copy.overRecorded, 0);
   } else if (copy.action == plan::CopyAction::kWrite) {
-    (void)commit_.Copy(op.intCopy, op.from, op.path, {}, 0, nullptr);
+    (void)commit_.Copy(op.destination, op.intCopy, op.from, op.path, {}, 0, nullptr);
   }
   return verdict;
 }

@@ -17,14 +17,44 @@ std::error_code GuardedFileSystem::Hold(const std::u16string& folder, Role role)
   held.prefix = platform::JoinPath(folder, u"");
   held.volume = status.volume;
   held.fileId = status.fileId;
-  held.gone = role == Role::kDestination ? platform::Errc::kDestinationGone : platform::Errc::kStartingFolderGone;
+  held.gone = role == Role::kDestination ? platform::Errc::kDestinationGone
+              : role == Role::kBackup      ? platform::Errc::kBackupGone
+                                           : platform::Errc::kStartingFolderGone;
+  held.destination = role != Role::kStartingFolder;
+  held.role = role;
+  held.folder = folder;
+  if (held_.size() == kMostHeld) return std::make_error_code(std::errc::invalid_argument);
   held_.push_back(std::move(held));
   return {};
 }
 
 std::error_code GuardedFileSystem::Gone() const {
-  const int index = goneIndex_.load();
-  return index < 0 ? std::error_code() : held_[static_cast<std::size_t>(index)].gone;
+  std::error_code firstDestination;
+  bool everyDestination = true;
+  for (std::size_t i = 0; i < held_.size(); ++i) {
+    const bool gone = gone_[i].load();
+    if (!held_[i].destination && gone) return held_[i].gone;
+    if (held_[i].destination) {
+      everyDestination = everyDestination && gone;
+      if (gone && !firstDestination) firstDestination = held_[i].gone;
+    }
+  }
+  return everyDestination ? firstDestination : std::error_code();
+}
+
+std::vector<std::pair<std::u16string, std::error_code>> GuardedFileSystem::GoneFolders() const {
+  std::vector<std::pair<std::u16string, std::error_code>> gone;
+  for (std::size_t i = 0; i < held_.size(); ++i) {
+    if (gone_[i].load()) gone.emplace_back(held_[i].folder, held_[i].gone);
+  }
+  return gone;
+}
+
+std::error_code GuardedFileSystem::GoneOf(Role role) const {
+  for (std::size_t i = 0; i < held_.size(); ++i) {
+    if (held_[i].role == role && gone_[i].load()) return held_[i].gone;
+  }
+  return {};
 }
 
 const GuardedFileSystem::Held* GuardedFileSystem::Under(const std::u16string& path) const {
@@ -49,15 +79,14 @@ std::error_code GuardedFileSystem::CheckHeld(const Held& held) {
     return {};
   }
   // Gone for good: a folder that comes back is not trusted again within this pass.
-  int none = -1;
-  (void)goneIndex_.compare_exchange_strong(none, static_cast<int>(&held - held_.data()));
-  return Gone();
+  gone_[static_cast<std::size_t>(&held - held_.data())] = true;
+  return held.gone;
 }
 
 std::error_code GuardedFileSystem::CheckLinks(const Held& held, const std::u16string& path, Links links) {
   // Only the copy to folder: the starting folder's links (a card mounted through one, a shot
   // folder linked in) are the person's choice of what to collect.
-  if (held.gone != platform::Errc::kDestinationGone || links == Links::kNone) return {};
+  if (!held.destination || links == Links::kNone) return {};
   std::size_t end = path.size();
   if (end < held.prefix.size()) return {};  // the folder itself
   if (links == Links::kFoldersOnTheWay) {
@@ -80,14 +109,19 @@ std::error_code GuardedFileSystem::CheckLinks(const Held& held, const std::u16st
 std::error_code GuardedFileSystem::Before(const std::u16string& path, Links links, bool marks) {
   const Held* under = Under(path);
   if (!under) return {};
-  if (const std::error_code gone = Gone()) return gone;
+  for (std::size_t i = 0; i < held_.size(); ++i) {
+    // The starting folder gone ends everything; a destination gone, only its own calls.
+    if (gone_[i].load() && (!held_[i].destination || &held_[i] == under || (marks && held_[i].destination))) {
+      return held_[i].gone;
+    }
+  }
   // A read of the pass's own copy or of a clip is not looked at first: it fails on a disk that
   // went, and what it read counts only once a step that writes or marks has looked.
   if (links == Links::kNone) return {};
   if (const std::error_code error = CheckHeld(*under)) return error;
   // A mark in the starting folder needs the copies where they were proven.
   for (const Held& held : held_) {
-    if (marks && &held != under && held.gone == platform::Errc::kDestinationGone) {
+    if (marks && &held != under && held.destination) {
       if (const std::error_code error = CheckHeld(held)) return error;
     }
   }

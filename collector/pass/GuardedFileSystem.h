@@ -6,16 +6,19 @@
 // sure that the path still leads to the folder held (its volume and file id), and a call that
 // makes something checks again after it and takes back what it made when the folder changed
 // meanwhile: nothing is ever left beneath a mount point. Once a held folder is found gone, every
-// call under either folder fails with the reason (Errc::kDestinationGone,
-// Errc::kStartingFolderGone): no copy is written and no clip is marked after it.
+// call under it fails with the reason (Errc::kDestinationGone, Errc::kBackupGone,
+// Errc::kStartingFolderGone), and no clip is marked after it; a starting folder gone fails every
+// call. A destination gone stops only its own copies: the other destination's go on.
 //
 // In the copy to folder no call goes through a link: a folder on the way (or, for what is opened,
 // the file itself) that is a link fails with Errc::kThroughLink, so nothing outside the folder is
 // written or proven in its place.
+#include <array>
 #include <atomic>
 #include <memory>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -26,14 +29,18 @@ class GuardedFileSystem final : public platform::FileSystemWrapper {
  public:
   explicit GuardedFileSystem(platform::FileSystem& inner) : FileSystemWrapper(inner), inner_(inner) {}
 
-  enum class Role { kStartingFolder, kDestination };
+  enum class Role { kStartingFolder, kDestination, kBackup };
 
   // Holds `folder` as it is now (looked up through `inner`). Call before the pass begins, from
   // one thread; nothing under a folder is guarded until it is held.
   [[nodiscard]] std::error_code Hold(const std::u16string& folder, Role role);
 
-  // Why the pass must stop: the first held folder found gone; empty while both are held.
+  // Why the pass must stop: the starting folder gone, or every destination; empty else.
   std::error_code Gone() const;
+  // Each held folder found gone, with the reason, in the order they were held.
+  std::vector<std::pair<std::u16string, std::error_code>> GoneFolders() const;
+  // The reason the folder held in `role` is gone; empty while it is there.
+  std::error_code GoneOf(Role role) const;
 
   std::error_code ListFolder(const std::u16string& folder, std::vector<platform::FolderEntry>& entries) override;
   // Looking is not held back. A look at what should be there (GetStatus: a clip, a folder held)
@@ -64,7 +71,11 @@ class GuardedFileSystem final : public platform::FileSystemWrapper {
     std::uint64_t volume = 0;
     std::uint64_t fileId = 0;
     std::error_code gone;   // the reason when it is not there any more
+    bool destination = false;
+    Role role = Role::kStartingFolder;
+    std::u16string folder;  // as given
   };
+  static constexpr std::size_t kMostHeld = 3;  // the starting folder and two destinations
 
   // How much of a path must not be a link: the folders on its way, those and the path itself, or
   // nothing (a read of a file the pass made or the plan looked at, where a look-up per step
@@ -87,7 +98,7 @@ class GuardedFileSystem final : public platform::FileSystemWrapper {
 
   platform::FileSystem& inner_;
   std::vector<Held> held_;     // set up before the pass, read-only after: calls come from two threads
-  std::atomic<int> goneIndex_{-1};  // the held folder found gone first
+  std::array<std::atomic<bool>, kMostHeld> gone_{};  // by held folder: found gone, for good
 };
 
 }  // namespace marlowin::pass

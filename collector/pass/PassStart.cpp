@@ -3,6 +3,8 @@
 // refusal is the report's outcome, with its reason, and nothing is changed.
 #include "collector/pass/PassStart.h"
 
+#include <tuple>
+
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 
@@ -34,6 +36,8 @@ class PassStart {
     }
     if (error) return Refuse(report::Outcome::kDestinationFolderMissing, report::Operation::kOpenDestination, destination, error);
     if (!Apart(startStatus, destinationStatus)) return false;
+    const std::u16string& backup = report_.backupFolder;
+    if (!backup.empty() && !BackupApart(startStatus, destinationStatus)) return false;
 
     // One pass at a time over the same clips and into the same folders. Only a lock that
     // another pass holds means "in use"; a folder that cannot be opened is not accessible.
@@ -44,7 +48,8 @@ class PassStart {
       return Refuse(locked == platform::Errc::kFolderInUse ? report::Outcome::kFolderInUse : notAccessible, report::Operation::kLockFolder, folder,
                     locked);
     };
-    if (!hold(start, report::Outcome::kStartingFolderMissing) || !hold(destination, report::Outcome::kDestinationFolderMissing)) {
+    if (!hold(start, report::Outcome::kStartingFolderMissing) || !hold(destination, report::Outcome::kDestinationFolderMissing) ||
+        (!backup.empty() && !hold(backup, report::Outcome::kBackupFolderMissing))) {
       return false;
     }
     if ((error = fs_.ListFolder(start, entries))) {
@@ -83,6 +88,55 @@ class PassStart {
     if (refused == report::Outcome::kComplete) return true;
     report_.outcome = refused;
     return false;
+  }
+
+  // The backup folder is checked as the copy to folder is, and must lie apart from both other
+  // folders: a backup inside the card is cleared with it, one inside the copy to folder is no
+  // second copy. On the copy to folder's own disk it is allowed, with a warning.
+  bool BackupApart(const platform::FileStatus& start, const platform::FileStatus& destination) {
+    const std::u16string& backup = report_.backupFolder;
+    platform::FileStatus status;
+    std::error_code error = fs_.GetStatus(backup, status);
+    if (!error && status.type != platform::FileType::kFolder) error = std::make_error_code(std::errc::not_a_directory);
+    std::u16string resolved, from, to;
+    if (!error) error = fs_.ResolvePath(backup, resolved);
+    if (error) return Refuse(report::Outcome::kBackupFolderMissing, report::Operation::kOpenBackup, backup, error);
+    if (fs_.ResolvePath(report_.startingFolder, from) || fs_.ResolvePath(report_.destinationFolder, to)) return true;
+#ifdef _WIN32
+    resolved = platform::FoldAToZ(resolved);
+    from = platform::FoldAToZ(from);
+    to = platform::FoldAToZ(to);
+#endif
+    std::u16string refusal;
+    for (const auto& [other, status2, name] :
+         {std::tuple(from, start, u"the starting folder"), std::tuple(to, destination, u"the copy to folder")}) {
+      const std::u16string what(name);
+      if (status.IsSameFileAs(status2) || resolved == other) {
+        refusal = u"is " + what;
+      } else if (Inside(resolved, other)) {
+        refusal = u"lies inside " + what;
+      } else if (Inside(other, resolved)) {
+        refusal = u"holds " + what;
+      }
+      if (!refusal.empty()) break;
+    }
+    if (!refusal.empty()) {
+      Refuse(report::Outcome::kBackupInside, report::Operation::kBackupPlace, backup, {});
+      report_.problems.back().rule = u"the backup folder " + refusal + u": it must lie apart from it";
+      return false;
+    }
+    if (status.volume == destination.volume) {
+      report::Problem& problem = report_.problems.emplace_back();
+      problem.operation = report::Operation::kSameDisk;
+      problem.path = backup;
+      problem.other = report_.destinationFolder;
+    }
+    return true;
+  }
+
+  static bool Inside(const std::u16string& inner, std::u16string outer) {
+    if (outer.empty() || (outer.back() != u'/' && outer.back() != u'\\')) outer.push_back(platform::kPathSeparator);
+    return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0;
   }
 
   bool Refuse(report::Outcome outcome, report::Operation operation, const std::u16string& path, std::error_code reason) {

@@ -13,11 +13,15 @@ naming::ClipNameParts Parts(const PlannedClip& clip) {
   return naming::SplitClipName(clip.name).value_or(naming::ClipNameParts{});
 }
 
-PlanOperation CopyOperation(CopyAction action, std::u16string target, std::u16string from, bool intCopy) {
+PlanOperation Operation(PlanOperation::Kind kind, std::u16string path, std::size_t d) {
+  return {kind, std::move(path), {}, false, static_cast<std::uint8_t>(d)};
+}
+
+PlanOperation CopyOperation(CopyAction action, std::u16string target, std::u16string from, bool intCopy, std::size_t d) {
   const PlanOperation::Kind kind = action == CopyAction::kWrite   ? PlanOperation::Kind::kCopy
                                : action == CopyAction::kProve ? PlanOperation::Kind::kProve
                                                               : PlanOperation::Kind::kInPlace;
-  return {kind, std::move(target), std::move(from), intCopy};
+  return {kind, std::move(target), std::move(from), intCopy, static_cast<std::uint8_t>(d)};
 }
 
 }  // namespace
@@ -47,75 +51,81 @@ std::u16string Plan::MarkedPath(const PlannedShot& shot, const PlannedClip& clip
   return platform::JoinPath(ClipFolder(shot), naming::MakeAdlClipName(clip.name, parts.baseName, parts.extension));
 }
 
-std::u16string Plan::AdlFolder(const PlannedShot& shot) const {
-  return platform::JoinPath(destinationFolder, naming::MakeAdlFolderName(shot.tokens));
+std::u16string Plan::AdlFolder(const PlannedShot& shot, std::size_t d) const {
+  return platform::JoinPath(destinations[d], naming::MakeAdlFolderName(shot.tokens));
 }
 
-std::u16string Plan::AdlVideoFolder(const PlannedShot& shot) const {
-  return platform::JoinPath(AdlFolder(shot), naming::kVideoFolderName);
+std::u16string Plan::AdlVideoFolder(const PlannedShot& shot, std::size_t d) const {
+  return platform::JoinPath(AdlFolder(shot, d), naming::kVideoFolderName);
 }
 
-std::u16string Plan::AdlTarget(const PlannedShot& shot, const PlannedClip& clip) const {
+std::u16string Plan::AdlTarget(const PlannedShot& shot, const PlannedClip& clip, std::size_t d) const {
   const naming::ClipNameParts parts = Parts(clip);
-  return platform::JoinPath(AdlVideoFolder(shot), naming::MakeAdlClipName(clip.name, parts.baseName, parts.extension));
+  return platform::JoinPath(AdlVideoFolder(shot, d), naming::MakeAdlClipName(clip.name, parts.baseName, parts.extension));
 }
 
-std::u16string Plan::IntFolder(const PlannedShot& shot, std::u16string_view number) const {
-  return platform::JoinPath(destinationFolder, naming::MakeIntFolderName(shot.tokens, number));
+std::u16string Plan::IntFolder(const PlannedShot& shot, std::u16string_view number, std::size_t d) const {
+  return platform::JoinPath(destinations[d], naming::MakeIntFolderName(shot.tokens, number));
 }
 
-std::u16string Plan::IntVideoFolder(const PlannedShot& shot, std::u16string_view number) const {
-  return platform::JoinPath(IntFolder(shot, number), naming::kVideoFolderName);
+std::u16string Plan::IntVideoFolder(const PlannedShot& shot, std::u16string_view number, std::size_t d) const {
+  return platform::JoinPath(IntFolder(shot, number, d), naming::kVideoFolderName);
 }
 
-std::u16string Plan::IntTarget(const PlannedShot& shot, const PlannedClip& clip) const {
+std::u16string Plan::IntTarget(const PlannedShot& shot, const PlannedClip& clip, std::size_t d) const {
   const naming::ClipNameParts parts = Parts(clip);
-  return platform::JoinPath(IntVideoFolder(shot, clip.Number()), naming::MakeIntClipName(parts.baseName, parts.extension));
+  return platform::JoinPath(IntVideoFolder(shot, clip.Number(), d), naming::MakeIntClipName(parts.baseName, parts.extension));
 }
 
-const recorder::RecordedCopy* Plan::Recorded(const std::u16string& path) const {
+const recorder::RecordedCopy* Plan::Recorded(const std::u16string& path, std::size_t d) const {
   std::u16string relative;
-  if (!settings.recorded || !recorder::PathInHistory(destinationFolder, path, relative)) return nullptr;
-  return settings.recorded->Find(relative);
+  if (d >= destinations.size() || !settings.recorded[d] || !recorder::PathInHistory(destinations[d], path, relative)) {
+    return nullptr;
+  }
+  return settings.recorded[d]->Find(relative);
 }
 
-void Plan::Leftovers(const std::u16string& folder, const std::function<bool(const PlanOperation&)>& go) const {
+void Plan::Leftovers(const std::u16string& folder, std::size_t d,
+                     const std::function<bool(const PlanOperation&)>& go) const {
   const auto found = leftovers.find(folder);
   if (found == leftovers.end()) return;
   for (const std::u16string& name : found->second) {
-    if (!go({PlanOperation::Kind::kRemoveLeftover, platform::JoinPath(folder, name), {}, false})) return;
+    if (!go(Operation(PlanOperation::Kind::kRemoveLeftover, platform::JoinPath(folder, name), d))) return;
   }
 }
 
-void Plan::ShotOperations(const PlannedShot& shot, const std::function<bool(const PlanOperation&)>& go) const {
-  const std::u16string video = AdlVideoFolder(shot);
-  if (!go({PlanOperation::Kind::kMakeFolder, AdlFolder(shot), {}, false})) return;
-  if (!go({PlanOperation::Kind::kMakeFolder, video, {}, false})) return;
-  if (shot.tidiesAdlFolder) Leftovers(video, go);
+void Plan::ShotOperations(const PlannedShot& shot, std::size_t d,
+                          const std::function<bool(const PlanOperation&)>& go) const {
+  const std::u16string video = AdlVideoFolder(shot, d);
+  if (!go(Operation(PlanOperation::Kind::kMakeFolder, AdlFolder(shot, d), d))) return;
+  if (!go(Operation(PlanOperation::Kind::kMakeFolder, video, d))) return;
+  if (shot.tidiesAdlFolder[d]) Leftovers(video, d, go);
 }
 
-void Plan::ClipOperations(const PlannedShot& shot, const PlannedClip& clip,
+void Plan::ClipOperations(const PlannedShot& shot, const PlannedClip& clip, std::size_t d,
                           const std::function<bool(const PlanOperation&)>& go) const {
   const std::u16string clipPath = ClipPath(shot, clip);
-  const std::u16string adlTarget = AdlTarget(shot, clip);
-  if (!go(CopyOperation(clip.adl.action, adlTarget, clipPath, false))) return;
+  const std::u16string adlTarget = AdlTarget(shot, clip, d);
+  if (!go(CopyOperation(clip.adl[d].action, adlTarget, clipPath, false, d))) return;
   if (!clip.HasIntFolders()) return;
   const std::u16string number = clip.Number();
-  const std::u16string video = IntVideoFolder(shot, number);
-  if (!go({PlanOperation::Kind::kMakeFolder, IntFolder(shot, number), {}, false})) return;
-  if (!go({PlanOperation::Kind::kMakeFolder, video, {}, false})) return;
-  if (clip.tidiesIntFolder) Leftovers(video, go);
+  const std::u16string video = IntVideoFolder(shot, number, d);
+  if (!go(Operation(PlanOperation::Kind::kMakeFolder, IntFolder(shot, number, d), d))) return;
+  if (!go(Operation(PlanOperation::Kind::kMakeFolder, video, d))) return;
+  if (clip.tidiesIntFolder[d]) Leftovers(video, d, go);
   if (!clip.hasIntCopy) return;
-  (void)go(CopyOperation(clip.intCopy.action, IntTarget(shot, clip), clip.intCopy.fromAdlCopy ? adlTarget : clipPath,
-                         true));
+  (void)go(CopyOperation(clip.intCopy[d].action, IntTarget(shot, clip, d),
+                         clip.intCopy[d].fromAdlCopy ? adlTarget : clipPath, true, d));
 }
 
 void Plan::CleanUpOperations(const PlannedShot& shot, std::u16string_view greatest, std::u16string_view intNumber,
-                             const std::function<bool(const PlanOperation&)>& go) const {
-  const std::u16string video = IntVideoFolder(shot, intNumber);
-  if (!go({PlanOperation::Kind::kDelete, platform::JoinPath(video, naming::MakeCleanupClipName(greatest)), {}, false})) return;
-  if (!go({PlanOperation::Kind::kRemoveFolder, video, {}, false})) return;
-  (void)go({PlanOperation::Kind::kRemoveFolder, IntFolder(shot, intNumber), {}, false});
+                             std::size_t d, const std::function<bool(const PlanOperation&)>& go) const {
+  const std::u16string video = IntVideoFolder(shot, intNumber, d);
+  if (!go(Operation(PlanOperation::Kind::kDelete, platform::JoinPath(video, naming::MakeCleanupClipName(greatest)), d))) {
+    return;
+  }
+  if (!go(Operation(PlanOperation::Kind::kRemoveFolder, video, d))) return;
+  (void)go(Operation(PlanOperation::Kind::kRemoveFolder, IntFolder(shot, intNumber, d), d));
 }
 
 }  // namespace marlowin::plan

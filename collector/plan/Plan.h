@@ -13,6 +13,7 @@
 //
 // The plan keeps names, not paths: a path is formed from them when it is needed, by the naming
 // rules, so a plan of 60,000 clips stays small.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -30,6 +31,12 @@
 namespace marlowin::plan {
 
 inline constexpr std::uint32_t kNoIndex = std::numeric_limits<std::uint32_t>::max();
+
+// A pass writes its tree to the copy to folder and, when asked, to a backup folder beside it: the
+// same tree by the same rules, each destination with what its own disk holds.
+inline constexpr std::size_t kMaxDestinations = 2;
+template <typename T>
+using PerDestination = std::array<T, kMaxDestinations>;
 
 // What becomes of one copy.
 enum class CopyAction : std::uint8_t {
@@ -51,15 +58,15 @@ struct PlannedClip {
   bool hasNumber = false;
   bool marked = false;         // carries the mark already: keeps its name
   bool hasIntCopy = false;     // an int copy is made (a number other than 01, not the greatest)
-  bool tidiesIntFolder = false;  // first to make its int video folder, which holds leftovers
+  PerDestination<bool> tidiesIntFolder{};  // first to make its int video folder, which holds leftovers
   std::uint64_t size = 0;
   platform::FileTime modified;
   std::uint64_t volume = 0;    // the clip's identity when it was listed: its copies are made
   std::uint64_t fileId = 0;    // of this very file, which must be the same when it is marked
-  PlannedCopy adl;
-  PlannedCopy intCopy;         // when hasIntCopy
+  PerDestination<PlannedCopy> adl;      // in each destination
+  PerDestination<PlannedCopy> intCopy;  // when hasIntCopy
   // Problems known before the first copy (Plan::problems), told when the clip's turn comes. A
-  // clip with a failure among them is not copied at all.
+  // clip with a failure among them, in any destination, is not copied at all: it cannot be marked.
   std::uint32_t firstProblem = 0;
   std::uint32_t problemCount = 0;
   bool blocked = false;        // a failure among its problems: nothing is done for it
@@ -78,7 +85,7 @@ struct PlannedShot {
   naming::FolderTokens tokens;
   std::vector<PlannedClip> clips;
   ClipFolderState clipFolder = ClipFolderState::kListed;
-  bool tidiesAdlFolder = false;  // first to make its adl video folder, which holds leftovers
+  PerDestination<bool> tidiesAdlFolder{};  // first to make its adl video folder, which holds leftovers
   naming::CleanUp cleanUp;       // as the plan has it, every copy made; failed adl copies may move it
   std::uint32_t firstProblem = 0;  // told after its folders are made (listing its clip folder)
   std::uint32_t problemCount = 0;
@@ -114,11 +121,11 @@ struct PlannedVolume {
 
 struct PlanSettings {
   bool verify = true;
-  // The copies the destination's history records (none when null): never replaced by other
+  // The copies each destination's history records (none when null): never replaced by other
   // bytes. With `proveUnrecorded`, a copy in place that no history records is proven (and so
   // recorded) also when its clip carries the mark already.
-  const recorder::RecordedCopies* recorded = nullptr;
-  bool proveUnrecorded = false;
+  PerDestination<const recorder::RecordedCopies*> recorded{};
+  PerDestination<bool> proveUnrecorded{};
   // A batch of copies is committed when it holds this many bytes or copies.
   std::uint64_t batchBytes = 1ull << 30;
   std::size_t batchCopies = 256;
@@ -133,14 +140,15 @@ struct PlanOperation {
   std::u16string path;  // the target, folder or file
   std::u16string from;  // kCopy, kProve: what is copied or proven against; kMark: the clip
   bool intCopy = false; // kCopy, kProve, kInPlace: the int copy
+  std::uint8_t destination = 0;  // of Plan::destinations, for what lies in one
 };
 
 class Plan {
  public:
   std::u16string startingFolder;
-  std::u16string destinationFolder;
+  std::vector<std::u16string> destinations;  // the copy to folder, then the backup folder if any
   PlanSettings settings;
-  bool foldsCase = true;        // the destination takes V02 and v02 as one name
+  PerDestination<bool> foldsCase{true, true};  // the destination takes V02 and v02 as one name
   bool stableClipIds = true;    // the starting folder's file system keeps a file's id
   bool stopped = false;         // asked to stop while it was built: nothing is to be done
 
@@ -159,28 +167,31 @@ class Plan {
   std::u16string ClipFolder(const PlannedShot& shot) const;
   std::u16string ClipPath(const PlannedShot& shot, const PlannedClip& clip) const;
   std::u16string MarkedPath(const PlannedShot& shot, const PlannedClip& clip) const;  // empty when marked
-  std::u16string AdlFolder(const PlannedShot& shot) const;
-  std::u16string AdlVideoFolder(const PlannedShot& shot) const;
-  std::u16string AdlTarget(const PlannedShot& shot, const PlannedClip& clip) const;
-  std::u16string IntFolder(const PlannedShot& shot, std::u16string_view number) const;
-  std::u16string IntVideoFolder(const PlannedShot& shot, std::u16string_view number) const;
-  std::u16string IntTarget(const PlannedShot& shot, const PlannedClip& clip) const;
+  // In destination `d`.
+  std::u16string AdlFolder(const PlannedShot& shot, std::size_t d = 0) const;
+  std::u16string AdlVideoFolder(const PlannedShot& shot, std::size_t d = 0) const;
+  std::u16string AdlTarget(const PlannedShot& shot, const PlannedClip& clip, std::size_t d = 0) const;
+  std::u16string IntFolder(const PlannedShot& shot, std::u16string_view number, std::size_t d = 0) const;
+  std::u16string IntVideoFolder(const PlannedShot& shot, std::u16string_view number, std::size_t d = 0) const;
+  std::u16string IntTarget(const PlannedShot& shot, const PlannedClip& clip, std::size_t d = 0) const;
 
-  // The history's entry of a copy of the destination, or null.
-  const recorder::RecordedCopy* Recorded(const std::u16string& path) const;
+  // The history's entry of a copy of destination `d`, or null.
+  const recorder::RecordedCopy* Recorded(const std::u16string& path, std::size_t d = 0) const;
 
   // The operations of a shot folder's start (its adl folders and their leftovers), of one clip
   // (its adl copy; with a number other than 01 its int folders, their leftovers and its int copy,
   // in this order), and of a clean-up (the file, then its two folders), each in the order they
   // are done. `go` returning false ends the list (an adl copy failed: nothing more for the clip).
-  void ShotOperations(const PlannedShot& shot, const std::function<bool(const PlanOperation&)>& go) const;
-  void ClipOperations(const PlannedShot& shot, const PlannedClip& clip,
+  // Each in destination `d`.
+  void ShotOperations(const PlannedShot& shot, std::size_t d, const std::function<bool(const PlanOperation&)>& go) const;
+  void ClipOperations(const PlannedShot& shot, const PlannedClip& clip, std::size_t d,
                       const std::function<bool(const PlanOperation&)>& go) const;
   void CleanUpOperations(const PlannedShot& shot, std::u16string_view greatest, std::u16string_view intNumber,
-                         const std::function<bool(const PlanOperation&)>& go) const;
+                         std::size_t d, const std::function<bool(const PlanOperation&)>& go) const;
 
  private:
-  void Leftovers(const std::u16string& folder, const std::function<bool(const PlanOperation&)>& go) const;
+  void Leftovers(const std::u16string& folder, std::size_t d,
+                 const std::function<bool(const PlanOperation&)>& go) const;
 };
 
 // The clean-up of a shot as the naming rules have it, with the clips whose adl copy was made.
@@ -188,7 +199,8 @@ naming::CleanUp ShotCleanUp(const PlannedShot& shot, const std::function<bool(st
 
 // Decides the pass. `entries` is the starting folder's listing. `onShot` is told after each
 // shot folder, with the plan so far; false stops the building (Plan::stopped).
-Plan BuildPlan(platform::FileSystem& fs, std::u16string startingFolder, std::u16string destinationFolder,
+// Decides the pass into each of `destinations` (one or two), the same clips into each.
+Plan BuildPlan(platform::FileSystem& fs, std::u16string startingFolder, std::vector<std::u16string> destinations,
                const std::vector<platform::FolderEntry>& entries, const PlanSettings& settings,
                const std::function<bool(const Plan&)>& onShot);
 

@@ -24,10 +24,12 @@ std::u16string SkipRule(std::u16string_view name, const naming::FolderVerdict& v
 
 Plan Builder::Build(Plan plan, const std::vector<platform::FolderEntry>& entries) {
   plan_ = std::move(plan);
-  platform::FileStatus destination;
-  (void)fs_.GetStatus(plan_.destinationFolder, destination);  // checked before the plan
-  destinationVolume_ = Volume(destination.volume, plan_.destinationFolder);
-  if (fs_.FoldsCase(plan_.destinationFolder, plan_.foldsCase)) plan_.foldsCase = true;
+  for (std::size_t d = 0; d < plan_.destinations.size(); ++d) {
+    platform::FileStatus destination;
+    (void)fs_.GetStatus(plan_.destinations[d], destination);  // checked before the plan
+    destinationVolume_[d] = Volume(destination.volume, plan_.destinations[d]);
+    if (fs_.FoldsCase(plan_.destinations[d], plan_.foldsCase[d])) plan_.foldsCase[d] = true;
+  }
   // Through FUSE a file's id is not its own for long: a clip is then known by size and time.
   platform::VolumeFacts card;
   plan_.stableClipIds = fs_.DescribeVolume(plan_.startingFolder, card) || card.stableFileIds;
@@ -86,31 +88,42 @@ void Builder::Walk(const std::vector<platform::FolderEntry>& entries, std::vecto
 
 void Builder::PlanShot(std::uint32_t shotIndex) {
   PlannedShot& shot = plan_.shots[shotIndex];
-  GroupState& group = groups_[groupOf_[shotIndex]];
-  if (group.shotsLeft == 0) group.shotsLeft = groupSizes_[groupOf_[shotIndex]];
+  const std::uint32_t groupIndex = groupOf_[shotIndex];
   std::vector<report::Problem> shotProblems;
   clipFolderStatus_ = {};
   if (fs_.GetStatus(plan_.ClipFolder(shot), clipFolderStatus_)) clipFolderStatus_.fileId = ~0ull;
   ListClips(shot, shotProblems);
   std::vector<std::vector<report::Problem>> clipProblems(shot.clips.size());
 
-  const Folder adlFolder = LookUpFolder(group, plan_.AdlVideoFolder(shot), plan_.AdlFolder(shot));
-  shot.tidiesAdlFolder = adlFolder.tidies;
-  for (std::uint32_t i = 0; i < shot.clips.size(); ++i) {
-    Decide(group, shotIndex, i, plan_.AdlTarget(shot, shot.clips[i]), adlFolder, shot.clips[i].adl, clipProblems[i]);
+  // Every destination's adl copies first: a clip that cannot go to one is collected in none.
+  for (d_ = 0; d_ < plan_.destinations.size(); ++d_) {
+    GroupState& group = groups_[d_][groupIndex];
+    if (group.shotsLeft == 0) group.shotsLeft = groupSizes_[groupIndex];
+    const Folder adlFolder = LookUpFolder(group, plan_.AdlVideoFolder(shot, d_), plan_.AdlFolder(shot, d_));
+    shot.tidiesAdlFolder[d_] = adlFolder.tidies;
+    for (std::uint32_t i = 0; i < shot.clips.size(); ++i) {
+      Decide(group, shotIndex, i, plan_.AdlTarget(shot, shot.clips[i], d_), adlFolder, shot.clips[i].adl[d_],
+             clipProblems[i]);
+    }
   }
   const naming::CleanUp planned = ShotCleanUp(shot, [&](std::size_t i) { return !shot.clips[i].blocked; });
-  for (std::uint32_t i = 0; i < shot.clips.size(); ++i) {
-    PlannedClip& clip = shot.clips[i];
-    if (clip.blocked || !clip.HasIntFolders()) continue;
-    const Folder intFolder = LookUpFolder(group, plan_.IntVideoFolder(shot, clip.Number()),
-                                          plan_.IntFolder(shot, clip.Number()));
-    clip.tidiesIntFolder = intFolder.tidies;
+  for (PlannedClip& clip : shot.clips) {
     // The greatest clip's int copy is what the clean-up deletes again: it is not written.
-    clip.hasIntCopy = clip.Number() != planned.greatest;
-    if (!clip.hasIntCopy) continue;
-    Decide(group, shotIndex, i, plan_.IntTarget(shot, clip), intFolder, clip.intCopy, clipProblems[i]);
-    clip.intCopy.fromAdlCopy = clip.adl.action == CopyAction::kWrite && clip.intCopy.action == CopyAction::kWrite;
+    clip.hasIntCopy = !clip.blocked && clip.HasIntFolders() && clip.Number() != planned.greatest;
+  }
+  for (d_ = 0; d_ < plan_.destinations.size(); ++d_) {
+    GroupState& group = groups_[d_][groupIndex];
+    for (std::uint32_t i = 0; i < shot.clips.size(); ++i) {
+      PlannedClip& clip = shot.clips[i];
+      if (clip.blocked || !clip.HasIntFolders()) continue;
+      const Folder intFolder = LookUpFolder(group, plan_.IntVideoFolder(shot, clip.Number(), d_),
+                                            plan_.IntFolder(shot, clip.Number(), d_));
+      clip.tidiesIntFolder[d_] = intFolder.tidies;
+      if (!clip.hasIntCopy) continue;
+      Decide(group, shotIndex, i, plan_.IntTarget(shot, clip, d_), intFolder, clip.intCopy[d_], clipProblems[i]);
+      clip.intCopy[d_].fromAdlCopy =
+          clip.adl[d_].action == CopyAction::kWrite && clip.intCopy[d_].action == CopyAction::kWrite;
+    }
   }
 
   shot.firstProblem = static_cast<std::uint32_t>(plan_.problems.size());
@@ -123,9 +136,13 @@ void Builder::PlanShot(std::uint32_t shotIndex) {
     for (report::Problem& problem : clipProblems[i]) AddProblem(std::move(problem));
     AddClipSteps(shotIndex, i);
   }
-  PlanCleanUp(group, shotIndex, planned);
+  PlanCleanUp(groupIndex, shotIndex, planned);
   shot.cleanUp = ShotCleanUp(shot, [&](std::size_t i) { return !shot.clips[i].blocked; });
-  if (--group.shotsLeft == 0) groups_.erase(groupOf_[shotIndex]);  // no later shot meets these names
+  for (auto& groups : groups_) {
+    const auto group = groups.find(groupIndex);
+    // No later shot meets these names.
+    if (group != groups.end() && --group->second.shotsLeft == 0) groups.erase(group);
+  }
 }
 
 void Builder::AddClipSteps(std::uint32_t shotIndex, std::uint32_t clipIndex) {
@@ -135,19 +152,22 @@ void Builder::AddClipSteps(std::uint32_t shotIndex, std::uint32_t clipIndex) {
   plan_.clipBytes += clip.size;
   Add(StepKind::kClip, shotIndex, clipIndex);
   if (clip.blocked) return;
-  const unsigned copies = clip.hasIntCopy ? 2 : 1;
-  plan_.work += clip.size * copies * (plan_.settings.verify ? 2 : 1);
-  for (const PlannedCopy* copy : {&clip.adl, clip.hasIntCopy ? &clip.intCopy : nullptr}) {
-    if (!copy) continue;
-    if (copy->action == CopyAction::kWrite) {
-      plan_.volumes[copy->volume].bytesToWrite += clip.size;
-      ++plan_.volumes[copy->volume].copiesToWrite;
+  for (d_ = 0; d_ < plan_.destinations.size(); ++d_) {
+    for (const PlannedCopy* copy : {&clip.adl[d_], clip.hasIntCopy ? &clip.intCopy[d_] : nullptr}) {
+      if (!copy) continue;
+      plan_.work += clip.size * (plan_.settings.verify ? 2 : 1);
+      if (copy->action == CopyAction::kWrite) {
+        plan_.volumes[copy->volume].bytesToWrite += clip.size;
+        ++plan_.volumes[copy->volume].copiesToWrite;
+      }
+      if (copy->action == CopyAction::kInPlace || (!plan_.settings.verify && copy->action != CopyAction::kWrite)) {
+        continue;
+      }
+      currentStaged_ = true;
+      ++batchCopies_;
+      batchBytes_ += clip.size;
+      if (copy == &clip.intCopy[d_]) currentIntFolders_.push_back(Key(plan_.IntFolder(shot, clip.Number(), d_)));
     }
-    if (copy->action == CopyAction::kInPlace || (!plan_.settings.verify && copy->action != CopyAction::kWrite)) continue;
-    currentStaged_ = true;
-    ++batchCopies_;
-    batchBytes_ += clip.size;
-    if (copy == &clip.intCopy) currentIntFolders_.push_back(Key(plan_.IntFolder(shot, clip.Number())));
   }
   // Clips with nothing to commit (copies in place) are concluded in batches too: a rerun over a
   // large shoot keeps few of them waiting.
@@ -168,35 +188,38 @@ void Builder::Commit(bool settle) {
   batchBytes_ = 0;
 }
 
-void Builder::PlanCleanUp(GroupState& group, std::uint32_t shotIndex, const naming::CleanUp& planned) {
+void Builder::PlanCleanUp(std::uint32_t groupIndex, std::uint32_t shotIndex, const naming::CleanUp& planned) {
   PlannedShot& shot = plan_.shots[shotIndex];
   if (!planned.intNumber.empty()) {
-    const std::u16string folder = Key(plan_.IntFolder(shot, planned.intNumber));
-    for (const std::vector<std::u16string>* staged : {&currentIntFolders_, &inFlightIntFolders_}) {
-      if (std::find(staged->begin(), staged->end(), folder) != staged->end()) {
-        Commit(true);
-        break;
+    bool settle = false;
+    for (d_ = 0; d_ < plan_.destinations.size(); ++d_) {
+      const std::u16string folder = Key(plan_.IntFolder(shot, planned.intNumber, d_));
+      for (const std::vector<std::u16string>* staged : {&currentIntFolders_, &inFlightIntFolders_}) {
+        settle = settle || std::find(staged->begin(), staged->end(), folder) != staged->end();
       }
     }
-    const std::u16string file =
-        platform::JoinPath(plan_.IntVideoFolder(shot, planned.intNumber), naming::MakeCleanupClipName(planned.greatest));
-    NameState& state = group.names[Key(file)];
-    if (state.writerShot != kNoIndex && state.writerShot != shotIndex) {
-      Lose(state.writerShot, state.writerClip, report::Operation::kCopyDeleted, file, plan_.ShotFolder(shot));
+    if (settle) Commit(true);
+    for (d_ = 0; d_ < plan_.destinations.size(); ++d_) {
+      const std::u16string file = platform::JoinPath(plan_.IntVideoFolder(shot, planned.intNumber, d_),
+                                                     naming::MakeCleanupClipName(planned.greatest));
+      NameState& state = groups_[d_][groupIndex].names[Key(file)];
+      if (state.writerShot != kNoIndex && state.writerShot != shotIndex) {
+        Lose(state.writerShot, state.writerClip, report::Operation::kCopyDeleted, file, plan_.ShotFolder(shot));
+      }
+      state = NameState{};
     }
-    state = NameState{};
   }
   Add(StepKind::kCleanUp, shotIndex, 0);
 }
 
 }  // namespace planning
 
-Plan BuildPlan(platform::FileSystem& fs, std::u16string startingFolder, std::u16string destinationFolder,
+Plan BuildPlan(platform::FileSystem& fs, std::u16string startingFolder, std::vector<std::u16string> destinations,
                const std::vector<platform::FolderEntry>& entries, const PlanSettings& settings,
                const std::function<bool(const Plan&)>& onShot) {
   Plan plan;
   plan.startingFolder = std::move(startingFolder);
-  plan.destinationFolder = std::move(destinationFolder);
+  plan.destinations = std::move(destinations);
   plan.settings = settings;
   return planning::Builder(fs, onShot).Build(std::move(plan), entries);
 }

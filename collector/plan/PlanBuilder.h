@@ -39,8 +39,9 @@ class Builder {
   Plan Build(Plan plan, const std::vector<platform::FolderEntry>& entries);
 
  private:
+  // A name as the destination being decided compares names.
   std::u16string Key(std::u16string_view path) const {
-    return plan_.foldsCase ? platform::FoldAToZ(path) : std::u16string(path);
+    return plan_.foldsCase[d_] ? platform::FoldAToZ(path) : std::u16string(path);
   }
 
   void Add(StepKind kind, std::uint32_t shot, std::uint32_t index) { plan_.steps.push_back({kind, shot, index}); }
@@ -129,15 +130,16 @@ class Builder {
 
   // The clean-up of a shot: a copy still staged in its folders would keep them, so those are
   // settled first; the deleted name is empty for the shots after it.
-  void PlanCleanUp(GroupState& group, std::uint32_t shotIndex, const naming::CleanUp& planned);
+  void PlanCleanUp(std::uint32_t groupIndex, std::uint32_t shotIndex, const naming::CleanUp& planned);
 
   platform::FileSystem& fs_;
   const std::function<bool(const Plan&)>& onShot_;
   Plan plan_;
-  std::uint16_t destinationVolume_ = 0;
+  std::size_t d_ = 0;  // the destination whose copies are being decided
+  PerDestination<std::uint16_t> destinationVolume_{};
   std::vector<std::uint32_t> groupOf_;                    // by shot
   std::unordered_map<std::uint32_t, std::size_t> groupSizes_;
-  std::unordered_map<std::uint32_t, GroupState> groups_;
+  PerDestination<std::unordered_map<std::uint32_t, GroupState>> groups_;  // what each destination's names hold
   platform::FileStatus clipFolderStatus_;                               // of the shot's clip folder
   bool currentStaged_ = false;
   std::size_t batchCopies_ = 0;

@@ -64,7 +64,7 @@ Builder::Folder Builder::LookUpFolder(GroupState& group, const std::u16string& v
   // Each folder looked up as itself: a link is no folder of the destination. A missing folder is
   // the common case of a new shoot, and costs one look-up.
   Folder folder;
-  folder.volume = destinationVolume_;
+  folder.volume = destinationVolume_[d_];
   platform::FileStatus status;
   if (fs_.GetLinkStatus(parent, status) || (status.type != platform::FileType::kFolder &&
                                             status.type != platform::FileType::kLink)) {
@@ -146,10 +146,10 @@ void Builder::Decide(GroupState& group, std::uint32_t shotIndex, std::uint32_t c
 
 void Builder::KeepToRecord(const PlannedShot& shot, PlannedClip& clip, const std::u16string& target, PlannedCopy& copy, bool foundOnDisk,
                            std::vector<report::Problem>& problems) {
-  const recorder::RecordedCopy* recorded = plan_.Recorded(target);
+  const recorder::RecordedCopy* recorded = plan_.Recorded(target, d_);
   if (!recorded) {
     // A copy in place that no history records: proven, and so recorded, even for a marked clip.
-    if (foundOnDisk && copy.action == CopyAction::kInPlace && plan_.settings.proveUnrecorded) {
+    if (foundOnDisk && copy.action == CopyAction::kInPlace && plan_.settings.proveUnrecorded[d_]) {
       copy.action = CopyAction::kProve;
     }
     return;

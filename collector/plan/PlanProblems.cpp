@@ -32,8 +32,8 @@ void PlanProblems::BeginClip(std::uint32_t shot, std::uint32_t clip) {
 
 PlanSink::CopyVerdict PlanProblems::Copy(const PlanOperation& op, std::uint32_t shot, std::uint32_t clip) {
   const PlannedClip& planned = plan_.shots[shot].clips[clip];
-  const PlannedCopy& copy = op.intCopy ? planned.intCopy : planned.adl;
-  if (const recorder::RecordedCopy* recorded = copy.overRecorded ? plan_.Recorded(op.path) : nullptr) {
+  const PlannedCopy& copy = op.intCopy ? planned.intCopy[op.destination] : planned.adl[op.destination];
+  if (const recorder::RecordedCopy* recorded = copy.overRecorded ? plan_.Recorded(op.path, op.destination) : nullptr) {
     report::Problem& problem = problems_.Add(false, report::Operation::kOverRecorded, plan_.ClipPath(plan_.shots[shot], planned));
     problem.target = op.path;
     problem.rule = Generation(*recorded) + u" on " + platform::FromNativeName(history::FormatShownDate(recorded->recorded));

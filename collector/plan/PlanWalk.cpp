@@ -18,13 +18,15 @@ class Walker {
         break;
       case StepKind::kShot: {
         const PlannedShot& shot = plan_.shots[step.shot];
-        adlFailed_.assign(shot.clips.size(), false);
+        for (std::vector<bool>& failed : adlFailed_) failed.assign(shot.clips.size(), false);
         sink_.BeginShot(step.shot);
         // Its folders matter only where a copy goes into them.
-        plan_.ShotOperations(shot, [&](const PlanOperation& op) {
-          sink_.Folder(op, step.shot, kNoIndex, !shot.clips.empty());
-          return true;
-        });
+        for (std::size_t d = 0; d < plan_.destinations.size(); ++d) {
+          plan_.ShotOperations(shot, d, [&](const PlanOperation& op) {
+            sink_.Folder(op, step.shot, kNoIndex, !shot.clips.empty());
+            return true;
+          });
+        }
         break;
       }
       case StepKind::kClip:
@@ -46,51 +48,60 @@ class Walker {
     const PlannedClip& clip = shot.clips[index];
     sink_.BeginClip(shotIndex, index);
     if (clip.blocked) {
-      adlFailed_[index] = true;
+      for (std::vector<bool>& failed : adlFailed_) failed[index] = true;
       sink_.EndClip(shotIndex, index, false, false);
       return;
     }
     bool dropped = false;
-    plan_.ClipOperations(shot, clip, [&](const PlanOperation& op) {
-      if (op.kind == PlanOperation::Kind::kMakeFolder || op.kind == PlanOperation::Kind::kRemoveLeftover) {
-        sink_.Folder(op, shotIndex, index, clip.hasIntCopy);
-        return true;
-      }
-      const PlanSink::CopyVerdict verdict = sink_.Copy(op, shotIndex, index);
-      if (verdict == PlanSink::CopyVerdict::kDropped) {
-        dropped = true;
-        return false;
-      }
-      // A clip whose adl copy failed is passed over: no int copy, no mark, no part in the clean-up.
-      if (verdict == PlanSink::CopyVerdict::kFailed && !op.intCopy) adlFailed_[index] = true;
-      return verdict == PlanSink::CopyVerdict::kDone || op.intCopy;
-    });
-    sink_.EndClip(shotIndex, index, !adlFailed_[index], dropped);
+    bool anyAdlMade = false;
+    for (std::size_t d = 0; d < plan_.destinations.size() && !dropped; ++d) {
+      plan_.ClipOperations(shot, clip, d, [&](const PlanOperation& op) {
+        if (op.kind == PlanOperation::Kind::kMakeFolder || op.kind == PlanOperation::Kind::kRemoveLeftover) {
+          sink_.Folder(op, shotIndex, index, clip.hasIntCopy);
+          return true;
+        }
+        const PlanSink::CopyVerdict verdict = sink_.Copy(op, shotIndex, index);
+        if (verdict == PlanSink::CopyVerdict::kDropped) {
+          dropped = true;
+          return false;
+        }
+        // A clip whose adl copy failed is passed over in that destination: no int copy there, no
+        // part in its clean-up, and no mark.
+        if (verdict == PlanSink::CopyVerdict::kFailed && !op.intCopy) adlFailed_[d][index] = true;
+        return verdict == PlanSink::CopyVerdict::kDone || op.intCopy;
+      });
+      anyAdlMade = anyAdlMade || !adlFailed_[d][index];
+    }
+    sink_.EndClip(shotIndex, index, anyAdlMade, dropped);
   }
 
   // The int copy of the greatest-numbered clip whose adl copy was made goes again, with its two
-  // folders when they are empty; never a copy the history records.
+  // folders when they are empty; never a copy the history records. In each destination by the
+  // copies made there.
   void CleanUp(std::uint32_t shotIndex) {
     const PlannedShot& shot = plan_.shots[shotIndex];
-    const naming::CleanUp cleanUp = ShotCleanUp(shot, [this](std::size_t clip) { return !adlFailed_[clip]; });
-    if (cleanUp.intNumber.empty()) return;
-    const bool moved = !(cleanUp == shot.cleanUp);
-    // A copy still staged in these folders would keep them: it is settled first.
-    if (sink_.StagedIn(plan_.IntFolder(shot, cleanUp.intNumber))) sink_.Commit(true, true);
-    plan_.CleanUpOperations(shot, cleanUp.greatest, cleanUp.intNumber, [&](const PlanOperation& op) {
-      if (op.kind == PlanOperation::Kind::kDelete) {
-        if (const recorder::RecordedCopy* recorded = plan_.Recorded(op.path)) {
-          sink_.KeepRecorded(op.path, *recorded);
-          return false;
+    for (std::size_t d = 0; d < plan_.destinations.size(); ++d) {
+      const std::vector<bool>& failed = adlFailed_[d];
+      const naming::CleanUp cleanUp = ShotCleanUp(shot, [&](std::size_t clip) { return !failed[clip]; });
+      if (cleanUp.intNumber.empty()) continue;
+      const bool moved = !(cleanUp == shot.cleanUp);
+      // A copy still staged in these folders would keep them: it is settled first.
+      if (sink_.StagedIn(plan_.IntFolder(shot, cleanUp.intNumber, d))) sink_.Commit(true, true);
+      plan_.CleanUpOperations(shot, cleanUp.greatest, cleanUp.intNumber, d, [&](const PlanOperation& op) {
+        if (op.kind == PlanOperation::Kind::kDelete) {
+          if (const recorder::RecordedCopy* recorded = plan_.Recorded(op.path, d)) {
+            sink_.KeepRecorded(op.path, *recorded);
+            return false;
+          }
         }
-      }
-      return sink_.CleanUp(op, shotIndex, cleanUp, moved);
-    });
+        return sink_.CleanUp(op, shotIndex, cleanUp, moved);
+      });
+    }
   }
 
   const Plan& plan_;
   PlanSink& sink_;
-  std::vector<bool> adlFailed_;  // by clip of the shot under way
+  PerDestination<std::vector<bool>> adlFailed_;  // by clip of the shot under way, in each destination
 };
 
 }  // namespace

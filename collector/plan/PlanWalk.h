@@ -30,23 +30,26 @@ class PlanSink {
   // A shot folder reached, before its folders are made.
   virtual void BeginShot(std::uint32_t shot) = 0;
   // A folder the copies go into made, or a leftover of a stopped pass removed (`clip` kNoIndex
-  // for the shot's adl folders); `needed`: copies go into it.
+  // for the shot's adl folders); `needed`: copies go into it. The operation says in which
+  // destination, as every operation of a copy does.
   virtual void Folder(const PlanOperation& op, std::uint32_t shot, std::uint32_t clip, bool needed) = 0;
   // A clip reached; a blocked one is ended at once (EndClip), its copies not handed over.
   virtual void BeginClip(std::uint32_t shot, std::uint32_t clip) = 0;
-  // One of its copies: written (copy), proven in place (prove) or left (keep).
+  // One of its copies: written (copy), proven in place (prove) or left (keep). A destination's
+  // copies of a clip follow one another; a failed adl copy ends the clip in that destination only.
   virtual CopyVerdict Copy(const PlanOperation& op, std::uint32_t shot, std::uint32_t clip) = 0;
-  // Its copies are all handed over; `adlMade` false when its adl copy failed or it was blocked.
+  // Its copies are all handed over; `adlMade` false when no destination's adl copy was made (or
+  // it was blocked).
   virtual void EndClip(std::uint32_t shot, std::uint32_t clip, bool adlMade, bool dropped) = 0;
   // A commit point: the copies so far go to be proven (`staged`: the plan has some), the batch
   // before is concluded; with `settle`, everything staged is proven and concluded.
   virtual void Commit(bool staged, bool settle) = 0;
   // Whether copies not yet in place lie in this folder.
   virtual bool StagedIn(const std::u16string& folder) = 0;
-  // One operation of a shot's clean-up (delete, then rmdir twice); `moved`: failed adl copies
-  // moved it off the plan's. False ends the clean-up.
+  // One operation of a shot's clean-up in a destination (delete, then rmdir twice); `moved`:
+  // failed adl copies moved it off the plan's. False ends the clean-up.
   virtual bool CleanUp(const PlanOperation& op, std::uint32_t shot, const naming::CleanUp& cleanUp, bool moved) = 0;
-  // The clean-up's copy is one the history records: it stays, and its folders with it.
+  // The clean-up's copy is one the destination's history records: it stays, its folders too.
   virtual void KeepRecorded(const std::u16string& path, const recorder::RecordedCopy& recorded) = 0;
 };
 

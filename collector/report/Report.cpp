@@ -57,6 +57,10 @@ std::u16string OutcomeLine(const PassReport& report) {
       return u"video copy not started: the copy to folder lies inside the starting folder";
     case Outcome::kStartInside:
       return u"video copy not started: the starting folder lies inside the copy to folder";
+    case Outcome::kBackupFolderMissing:
+      return std::u16string(kBackupPathNotAccessible);
+    case Outcome::kBackupInside:
+      return u"video copy not started: the backup folder must lie apart from the starting folder and the copy to folder";
   }
   return {};
 }
@@ -84,21 +88,32 @@ std::u16string ClipsSentence(const PassReport& report) {
                                     {report.clipsAlready, u" already collected"},
                                     {all - std::min(all, report.clipsCollected), u" not collected"}},
                                    u"clip", u"clips");
-  if (report.copiesWritten == 0 && report.clipsCollected > 0) sentence = u"Nothing was written: " + sentence;
+  if (report.copiesWritten + report.backup.copiesWritten == 0 && report.clipsCollected > 0) sentence = u"Nothing was written: " + sentence;
   sentence += u", from ";
   if (report.shotFoldersCollected < report.shotFolders) sentence += DecimalText(report.shotFoldersCollected) + u" of ";
-  return sentence + CountedText(report.shotFolders, u"shot folder", u"shot folders") + u" to " +
-         QuotedName(report.destinationFolder) + u".";
+  sentence += CountedText(report.shotFolders, u"shot folder", u"shot folders") + u" to " + QuotedName(report.destinationFolder);
+  if (!report.backupFolder.empty()) sentence += u" and " + QuotedName(report.backupFolder);
+  return sentence + u".";
 }
 
-// "12 copies written and verified, 36 already in place and not read again.": what was proven.
+// "12 copies written and verified, 36 already in place and not read again.": what was proven;
+// with a backup folder, in each destination ("In D: ... In B: ...").
 std::u16string CopiesSentence(const PassReport& report) {
-  const std::u16string text =
-      Listed({{report.copiesWritten, report.verified ? u" written and verified" : u" written, not read back"},
-              {report.copiesProven, u" found in place and verified"},
-              {report.copiesInPlace, u" already in place and not read again"}},
-             u"copy", u"copies");
-  return text.empty() ? text : text + u".";
+  const auto copies = [&](std::size_t written, std::size_t proven, std::size_t inPlace) {
+    const std::u16string text = Listed({{written, report.verified ? u" written and verified" : u" written, not read back"},
+                                        {proven, u" found in place and verified"},
+                                        {inPlace, u" already in place and not read again"}},
+                                       u"copy", u"copies");
+    return text.empty() ? text : text + u".";
+  };
+  const std::u16string first = copies(report.copiesWritten, report.copiesProven, report.copiesInPlace);
+  if (report.backupFolder.empty()) return first;
+  const BackupCopies& b = report.backup;
+  const std::u16string second = copies(b.copiesWritten, b.copiesProven, b.copiesInPlace);
+  std::u16string text;
+  if (!first.empty()) text += u"In " + QuotedName(report.destinationFolder) + u": " + first;
+  if (!second.empty()) text += (text.empty() ? u"" : u" ") + (u"In " + QuotedName(report.backupFolder) + u": " + second);
+  return text;
 }
 
 }  // namespace
@@ -112,6 +127,8 @@ std::u16string SummaryLine(const PassReport& report) {
     case Outcome::kSameFolder:
     case Outcome::kDestinationInside:
     case Outcome::kStartInside:
+    case Outcome::kBackupFolderMissing:
+    case Outcome::kBackupInside:
       return u"Nothing was changed.";
     default:
       break;
@@ -160,6 +177,15 @@ std::u16string DescribeProblem(const Problem& p) {
              u") holds no file of 4 GiB or more";
     case Operation::kFolderGone:
       return path + u": " + Reason(p) + u": the pass stopped there, and no clip was marked after it";
+    case Operation::kDestinationLost:
+      return path + u": " + Reason(p) + u": no copy was written there after it, and no clip whose copy it lacks was marked";
+    case Operation::kOpenBackup:
+      return path + u": " + Reason(p);
+    case Operation::kBackupPlace:
+      return path + u": " + p.rule;
+    case Operation::kSameDisk:
+      return path + u": the backup folder is on the same disk as the copy to folder " + other +
+             u": one disk failure loses both copies";
     case Operation::kNotReached:
       return path + u": not collected: " + Reason(p);
     case Operation::kNotRecorded:

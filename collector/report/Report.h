@@ -19,6 +19,7 @@ namespace marlowin::report {
 inline constexpr std::u16string_view kVideoCopyComplete = u"video copy complete";
 inline constexpr std::u16string_view kStartingPathNotAccessible = u"starting path not accessible";
 inline constexpr std::u16string_view kCopyToPathNotAccessible = u"copy to path not accessible";
+inline constexpr std::u16string_view kBackupPathNotAccessible = u"backup path not accessible";
 
 enum class Outcome {
   kComplete,                 // every clip seen was collected (or there were none)
@@ -31,6 +32,8 @@ enum class Outcome {
   kSameFolder,               // the two folders are one: nothing changed
   kDestinationInside,        // the copy to folder lies inside the starting folder: nothing changed
   kStartInside,              // the starting folder lies inside the copy to folder: nothing changed
+  kBackupFolderMissing,      // the backup folder is not a usable folder: nothing changed
+  kBackupInside,             // the backup folder lies inside, contains or is one of the other two: nothing changed
 };
 
 // What a problem is about.
@@ -51,6 +54,7 @@ enum class Operation {
   kThroughLink,         // a link lies on the way to its copy (`other`): nothing is written through one
   kTooLarge,            // the destination's file system (`rule`) holds no file of the clip's size
   kFolderGone,          // the starting folder or the copy to folder is gone: the pass stopped
+  kDestinationLost,     // one destination is gone: its copies stopped, the other's went on
   kNotReached,          // a clip the pass did not reach because a folder went (`reason`)
   kNotRecorded,         // its copies are proven, but could not be recorded in the history: not marked
   // warnings
@@ -69,6 +73,9 @@ enum class Operation {
   kKeptRecorded,        // the clean-up leaves a copy the history records (`rule`: its generation)
   kNameNotRecorded,     // a copy whose name XML cannot hold is left out of the history
   kOverRecorded,        // (a dry run) a copy goes where the history records one (`rule`: by which)
+  kOpenBackup,          // the backup folder is not a usable folder
+  kBackupPlace,         // the backup folder lies inside, contains or is one of the other folders (`other`)
+  kSameDisk,            // the copy to folder and the backup folder are on one disk
 };
 
 struct Problem {
@@ -92,10 +99,20 @@ struct ClipRecord {
   bool collected = false;  // every copy made (and proven, with verification)
 };
 
+// What a pass did in its backup folder, beside the copy to folder.
+struct BackupCopies {
+  std::size_t copiesWritten = 0;
+  std::size_t copiesProven = 0;
+  std::size_t copiesInPlace = 0;
+  std::uint64_t bytesWritten = 0;
+};
+
 struct PassReport {
   Outcome outcome = Outcome::kComplete;
   std::u16string startingFolder;
   std::u16string destinationFolder;
+  std::u16string backupFolder;   // the second destination; empty when there is none
+  BackupCopies backup;           // its copies; the counts below are the copy to folder's
   bool verified = true;          // copies were proven by reading them back
   // When the pass began; its report file is named by it (ReportFile.h). The epoch when unknown.
   std::chrono::system_clock::time_point started{};

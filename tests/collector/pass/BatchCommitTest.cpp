@@ -30,7 +30,7 @@ class BatchCommitTest : public ::testing::Test {
     tree.WriteFile(u"clips/" + name, bytes);
     commit.BeginClip(0, clip, clip);
     CopyQueue::Mode mode;
-    ASSERT_FALSE(commit.Copy(false, tree.Path(u"clips/" + name), tree.Path(u"copies/" + name), mode, 0, nullptr));
+    ASSERT_FALSE(commit.Copy(0, false, tree.Path(u"clips/" + name), tree.Path(u"copies/" + name), mode, 0, nullptr));
     commit.EndClip(true);
   }
 
@@ -57,9 +57,9 @@ TEST_F(BatchCommitTest, ClipsComeBackInOrderOneBatchBehindAndProven) {
   const std::vector<CommittedClip> first = commit.Commit(true);
   EXPECT_EQ(Clips(first), (std::vector<std::uint32_t>{1, 2}));
   for (const CommittedClip& clip : first) {
-    EXPECT_TRUE(clip.adl.handed && clip.adl.written);
-    EXPECT_FALSE(clip.adl.error) << clip.adl.error.message();
-    EXPECT_EQ(clip.adl.hash.size(), 32u);
+    EXPECT_TRUE(clip.adl[0].handed && clip.adl[0].written);
+    EXPECT_FALSE(clip.adl[0].error) << clip.adl[0].error.message();
+    EXPECT_EQ(clip.adl[0].hash.size(), 32u);
   }
   EXPECT_EQ(tree.ReadFile(u"copies/c1"), "one");
   EXPECT_FALSE(tree.Exists(u"copies/c3"));  // its commit runs: not in place before it is proven
@@ -80,8 +80,8 @@ TEST_F(BatchCommitTest, AFlushThatFailsFailsItsBatchOnlyAndLeavesNoTemporary) {
   Written(commit, 2, "two");
   const std::vector<CommittedClip> first = commit.Settle(true);
   ASSERT_EQ(Clips(first), (std::vector<std::uint32_t>{1, 2}));
-  EXPECT_EQ(first[0].adl.error, std::errc::io_error);
-  EXPECT_FALSE(first[1].adl.error) << first[1].adl.error.message();
+  EXPECT_EQ(first[0].adl[0].error, std::errc::io_error);
+  EXPECT_FALSE(first[1].adl[0].error) << first[1].adl[0].error.message();
   EXPECT_FALSE(tree.Exists(u"copies/c1"));
   EXPECT_EQ(tree.ReadFile(u"copies/c2"), "two");
   EXPECT_EQ(tree.Names(u"copies"), (std::vector<std::u16string>{u"c2"}));
@@ -100,16 +100,16 @@ TEST_F(BatchCommitTest, AProofThatFailsFailsThatCopyAndKeepsTheOneInPlaceWhenAsk
   const char16_t* names[] = {u"a", u"b", u"c"};
   for (std::uint32_t i = 0; i < 3; ++i) {
     commit.BeginClip(0, i, i);
-    commit.Prove(false, tree.Path(std::u16string(u"clips/") + names[i]), tree.Path(std::u16string(u"copies/") + names[i]),
+    commit.Prove(0, false, tree.Path(std::u16string(u"clips/") + names[i]), tree.Path(std::u16string(u"copies/") + names[i]),
                  i == 0, 0);
     commit.EndClip(true);
   }
   const std::vector<CommittedClip> done = commit.Settle(true);
   ASSERT_EQ(done.size(), 3u);
-  EXPECT_EQ(done[0].adl.error, platform::Errc::kCopyDiffers);
-  EXPECT_EQ(done[1].adl.error, platform::Errc::kCopyDiffers);
-  EXPECT_FALSE(done[2].adl.error);
-  EXPECT_FALSE(done[2].adl.written);
+  EXPECT_EQ(done[0].adl[0].error, platform::Errc::kCopyDiffers);
+  EXPECT_EQ(done[1].adl[0].error, platform::Errc::kCopyDiffers);
+  EXPECT_FALSE(done[2].adl[0].error);
+  EXPECT_FALSE(done[2].adl[0].written);
   EXPECT_EQ(tree.ReadFile(u"copies/a"), "other a");
   EXPECT_FALSE(tree.Exists(u"copies/b"));
 }
@@ -119,7 +119,7 @@ TEST_F(BatchCommitTest, AClipThatDoesNotWaitComesNeverBackButItsCopyIsStillPutIn
   tree.WriteFile(u"clips/c1", "one");
   commit.BeginClip(0, 1, 1);
   CopyQueue::Mode mode;
-  ASSERT_FALSE(commit.Copy(false, tree.Path(u"clips/c1"), tree.Path(u"copies/c1"), mode, 0, nullptr));
+  ASSERT_FALSE(commit.Copy(0, false, tree.Path(u"clips/c1"), tree.Path(u"copies/c1"), mode, 0, nullptr));
   commit.FailClip();
   commit.EndClip(false);  // a stop came during its next copy
   EXPECT_TRUE(commit.Settle(true).empty());

@@ -29,9 +29,9 @@ class PlanTest : public ::testing::Test {
     std::vector<platform::FolderEntry> entries;
     EXPECT_FALSE(fs->ListFolder(shoot.Start(), entries));
     PlanSettings settings;
-    settings.recorded = recorded;
+    settings.recorded[0] = recorded;
     settings.batchCopies = batchCopies;
-    return BuildPlan(*fs, shoot.Start(), shoot.Destination(), entries, settings, [](const Plan&) { return true; });
+    return BuildPlan(*fs, shoot.Start(), {shoot.Destination()}, entries, settings, [](const Plan&) { return true; });
   }
 
 
@@ -103,9 +103,9 @@ TEST_F(PlanTest, DecidesEachCopyTheCleanUpAndTheCommitPoints) {
   ASSERT_EQ(shot.clips.size(), 3u);
   EXPECT_FALSE(shot.clips[0].HasIntFolders());
   EXPECT_TRUE(shot.clips[1].hasIntCopy);
-  EXPECT_TRUE(shot.clips[1].intCopy.fromAdlCopy);
+  EXPECT_TRUE(shot.clips[1].intCopy[0].fromAdlCopy);
   EXPECT_FALSE(shot.clips[2].hasIntCopy);  // the greatest: its int copy would go again at once
-  for (const PlannedClip& clip : shot.clips) EXPECT_EQ(clip.adl.action, CopyAction::kWrite);
+  for (const PlannedClip& clip : shot.clips) EXPECT_EQ(clip.adl[0].action, CopyAction::kWrite);
   EXPECT_EQ(plan.clips, 3u);
   ASSERT_EQ(plan.volumes.size(), 1u);
   EXPECT_EQ(plan.volumes[0].copiesToWrite, 4u);
@@ -175,7 +175,7 @@ TEST_F(PlanTest, RecordedCopiesDecideBeforeTheFirstCopyWhereTheyCan) {
   record(u"ab_cd_int_ef__m03/video/v03_hires.mp4", size); // what the clean-up would delete
   const Plan plan = Build(&recorded);
   const PlannedShot& shot = plan.shots[0];
-  EXPECT_TRUE(shot.clips[0].adl.overRecorded);
+  EXPECT_TRUE(shot.clips[0].adl[0].overRecorded);
   EXPECT_FALSE(shot.clips[0].blocked);
   EXPECT_TRUE(shot.clips[1].blocked);
   ASSERT_EQ(shot.clips[1].problemCount, 1u);
