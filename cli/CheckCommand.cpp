@@ -36,4 +36,22 @@ int RunCheckCommand(const std::u16string& folder, bool json, bool quiet, platfor
   return check::CheckExitStatus(check);
 }
 
+int RunCheckCommands(const std::vector<std::u16string>& folders, bool json, bool quiet, platform::FileSystem& fs,
+                     std::ostream& out, std::ostream& err, const CommandConsole& console) {
+  if (folders.size() == 1) return RunCheckCommand(folders[0], json, quiet, fs, out, err, console);
+  // Each folder in turn (the copy to folder, then its backups), a blank line between them; the
+  // worst status stands for all: a stop, then a missing history, then a failed file.
+  int worst = 0;
+  const auto rank = [](int status) { return status == 130 ? 3 : status; };
+  if (json) out << "[\n";
+  for (std::size_t i = 0; i < folders.size(); ++i) {
+    if (i > 0) out << (json ? ",\n" : "\n");
+    const int status = RunCheckCommand(folders[i], json, quiet, fs, out, err, console);
+    if (rank(status) > rank(worst)) worst = status;
+    if (status == 130) break;
+  }
+  if (json) out << "]\n";
+  return worst;
+}
+
 }  // namespace marlowin

@@ -2,6 +2,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cli/CollectCommand.h"
 #include "platform/FileSystem.h"
@@ -13,5 +14,10 @@ namespace marlowin {
 // progress line on a terminal unless `quiet`. The exit status is CheckExitStatus.
 int RunCheckCommand(const std::u16string& folder, bool json, bool quiet, platform::FileSystem& fs, std::ostream& out,
                     std::ostream& err, const CommandConsole& console);
+
+// The same for each of `folders` (a copy to folder and its backup), one after the other; as JSON
+// an array of the checks. The worst exit status of them.
+int RunCheckCommands(const std::vector<std::u16string>& folders, bool json, bool quiet, platform::FileSystem& fs,
+                     std::ostream& out, std::ostream& err, const CommandConsole& console);
 
 }  // namespace marlowin

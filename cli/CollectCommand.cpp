@@ -20,7 +20,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: marlowin-collect [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER\n"
-    "       marlowin-collect --check [--json] [-q] DESTINATION_FOLDER\n"
+    "       marlowin-collect --check [--json] [-q] DESTINATION_FOLDER...\n"
     "\n"
     "Collects the clips of every shot folder in STARTING_FOLDER (its \"MP4 HIGH RES\" folder)\n"
     "into adl and int folders in DESTINATION_FOLDER, proves every copy by reading it back,\n"
@@ -30,13 +30,18 @@ constexpr const char* kUsage =
     "Prints the outcome (\"video copy complete\", or \"video copy incomplete: N of M clips\n"
     "could not be copied\") and a summary on stdout, and each problem on stderr.\n"
     "\n"
+    "      --also BACKUP_FOLDER\n"
+    "                  write the same tree to BACKUP_FOLDER as well, with its own history:\n"
+    "                  each clip is read once for both, and is given its \"_hires\" name only\n"
+    "                  when its copies in both folders are proven and recorded\n"
     "      --check     check a collected DESTINATION_FOLDER against its ASC MHL history:\n"
     "                  read back from the disk every file it records (the latest entry of\n"
     "                  each) and compare its size and xxh128; each file missing or\n"
     "                  changed is a failure, each file of an adl or int folder that no\n"
     "                  generation records a warning. Changes nothing. Exit status 0 every\n"
     "                  recorded file proven, 1 some not, 2 no history (or one that cannot\n"
-    "                  be read: the reason is printed), 130 stopped with Ctrl+C\n"
+    "                  be read: the reason is printed), 130 stopped with Ctrl+C; with\n"
+    "                  several folders, each is checked and the worst status is returned\n"
     "  -n, --dry-run   print the plan: every file-system operation the pass would perform,\n"
     "                  one a line, in order, and change nothing (\"prove\" reads a copy in\n"
     "                  place back against its clip, \"keep\" leaves one as it is, \"commit\"\n"
@@ -63,6 +68,7 @@ struct Options {
   bool verify = true;
   bool quiet = false;
   bool history = true;
+  std::u16string backup;
   std::vector<std::u16string> folders;
 };
 
@@ -111,7 +117,14 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::Fi
                       std::ostream& out, std::ostream& err, const CommandConsole& console) {
   Options options;
   bool optionsEnded = false;
-  for (const std::u16string& argument : arguments) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::u16string& argument = arguments[i];
+    if (!optionsEnded && (argument == u"--also" || argument.starts_with(u"--also="))) {
+      if (argument == u"--also" && i + 1 == arguments.size()) return WrongArguments(err, "--also needs a BACKUP_FOLDER");
+      options.backup = argument == u"--also" ? arguments[++i] : argument.substr(7);
+      if (options.backup.empty()) return WrongArguments(err, "--also needs a BACKUP_FOLDER");
+      continue;
+    }
     if (optionsEnded || argument.size() < 2 || argument[0] != u'-') {
       options.folders.push_back(argument);
     } else if (argument == u"--") {
@@ -139,13 +152,11 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::Fi
     }
   }
   if (options.check) {
-    if (options.dryRun || !options.verify || !options.history) {
+    if (options.dryRun || !options.verify || !options.history || !options.backup.empty()) {
       return WrongArguments(err, "--check takes only --json and --quiet");
     }
-    if (options.folders.size() != 1) {
-      return WrongArguments(err, options.folders.empty() ? "missing DESTINATION_FOLDER to check" : "--check takes one folder");
-    }
-    return RunCheckCommand(options.folders[0], options.json, options.quiet, fs, out, err, console);
+    if (options.folders.empty()) return WrongArguments(err, "missing DESTINATION_FOLDER to check");
+    return RunCheckCommands(options.folders, options.json, options.quiet, fs, out, err, console);
   }
   if (options.folders.size() != 2) return WrongArguments(err, WhatIsWrongWithTheFolders(options.folders));
 
@@ -159,6 +170,7 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::Fi
   passOptions.verify = options.verify;
   passOptions.recordClips = options.json;
   passOptions.keepHistory = options.history;
+  passOptions.backupFolder = options.backup;
   passOptions.observer = progressLine ? static_cast<report::PassObserver*>(&*progressLine) : &stop;
   const platform::KeepAwake awake;  // a long copy must not be cut by sleep
   if (options.dryRun) {

@@ -131,9 +131,10 @@ class Pass final : public plan::PlanSink {
   bool Hold(const std::u16string& folder, GuardedFileSystem::Role role);
   void ReadHistory(std::size_t d, const std::vector<std::u16string>& destinations);
   // One copy as the plan has it: written, queued to be proven, or left in place.
-  std::error_code CopyOne(const plan::PlanOperation& op, const plan::PlannedClip& clip);
+  std::error_code CopyOne(const plan::PlanOperation& op, const plan::PlannedShot& shot, const plan::PlannedClip& clip);
   // The clip's bytes for a copy written to destination `d`: read once for both destinations.
-  std::error_code WriteCopy(const plan::PlanOperation& op, const plan::PlannedClip& clip, std::uint64_t proof,
+  std::error_code WriteCopy(const plan::PlanOperation& op, const plan::PlannedShot& shot, const plan::PlannedClip& clip,
+                            std::uint64_t proof,
                             WorkMeter::Step& work);
   std::error_code DestinationGone(std::size_t d) const;
   void EndWithFolderGone(std::error_code gone);
@@ -184,7 +185,9 @@ void Pass::ReadHistory(std::size_t d, const std::vector<std::u16string>& destina
   history_[d].emplace(fs_, folder, ToFileTime(report_.started), options_.verify);
   // Each history says where the other copies of its generation went.
   if (destinations.size() > 1) {
-    const std::u16string& other = destinations[1 - d];
+    std::u16string other = destinations[1 - d];
+    std::u16string resolved;
+    if (!fs_.ResolvePath(other, resolved)) other = resolved;  // a name that still means it later
     history_[d]->SetSibling(d == 0 ? u"a backup of these copies was written to " + other
                                    : u"a backup of the copies written to " + other);
   }
@@ -228,7 +231,7 @@ plan::PlanSink::CopyVerdict Pass::Copy(const plan::PlanOperation& op, std::uint3
     (op.intCopy ? report_.clips[record_].intCopy : report_.clips[record_].adlCopy) = op.path;
   }
   std::error_code error = DestinationGone(d);
-  if (!error) error = CopyOne(op, clip);
+  if (!error) error = CopyOne(op, shot, clip);
   if (error == platform::Errc::kCancelled) return CopyVerdict::kDropped;
   if (!error) return CopyVerdict::kDone;
   if (error == platform::Errc::kRecordedCopyDiffers) {
@@ -244,7 +247,7 @@ plan::PlanSink::CopyVerdict Pass::Copy(const plan::PlanOperation& op, std::uint3
   return CopyVerdict::kFailed;
 }
 
-std::error_code Pass::CopyOne(const plan::PlanOperation& op, const plan::PlannedClip& clip) {
+std::error_code Pass::CopyOne(const plan::PlanOperation& op, const plan::PlannedShot& shot, const plan::PlannedClip& clip) {
   const std::size_t d = op.destination;
   const plan::PlannedCopy& planned = op.intCopy ? clip.intCopy[d] : clip.adl[d];
   WorkMeter::Step work(meter_);
@@ -259,7 +262,7 @@ std::error_code Pass::CopyOne(const plan::PlanOperation& op, const plan::Planned
     work.Done(clip.size);
     return {};
   }
-  if (const std::error_code error = WriteCopy(op, clip, proof, work)) return error;
+  if (const std::error_code error = WriteCopy(op, shot, clip, proof, work)) return error;
   if (planned.overRecorded) {
     const recorder::RecordedCopy* recorded = plan_.Recorded(op.path, d);
     if (!recorded || commit_.ClipHash(d, op.intCopy) != recorded->xxh128) {
@@ -273,14 +276,16 @@ std::error_code Pass::CopyOne(const plan::PlanOperation& op, const plan::Planned
   return {};
 }
 
-std::error_code Pass::WriteCopy(const plan::PlanOperation& op, const plan::PlannedClip& clip, std::uint64_t proof,
+std::error_code Pass::WriteCopy(const plan::PlanOperation& op, const plan::PlannedShot& shot, const plan::PlannedClip& clip,
+                                std::uint64_t proof,
                                 WorkMeter::Step& work) {
   const std::size_t d = op.destination;
+  const plan::PlannedCopy& planned = op.intCopy ? clip.intCopy[d] : clip.adl[d];
   // An int copy is made from its destination's own adl copy, just written.
-  if ((op.intCopy ? clip.intCopy[d] : clip.adl[d]).fromAdlCopy) return commit_.CopyFromAdl(d, d, true, op.path, proof, &work);
+  if (op.intCopy && planned.fromAdlCopy) return commit_.CopyFromAdl(d, d, true, op.path, proof, &work);
   // The backup's adl copy is made from the copy to folder's, just written and still in the
   // cache: the card is read once. Proven against the clip's own hash all the same.
-  if (d > 0 && !op.intCopy && commit_.AdlWritten(0)) {
+  if (!op.intCopy && planned.fromAdlCopy && commit_.AdlWritten(0)) {
     const std::error_code error = commit_.CopyFromAdl(0, d, false, op.path, proof, &work);
     if (!error || error == platform::Errc::kCancelled || DestinationGone(d)) return error;
     // The copy to folder's side failed (its disk went): the backup's is read from the clip.
@@ -296,7 +301,7 @@ std::error_code Pass::WriteCopy(const plan::PlanOperation& op, const plan::Plann
   mode.planned = true;
   mode.size = clip.size;
   mode.modified = clip.modified;
-  return commit_.Copy(d, op.intCopy, op.from, op.path, mode, proof, &work);
+  return commit_.Copy(d, op.intCopy, op.intCopy ? op.from : plan_.ClipPath(shot, clip), op.path, mode, proof, &work);
 }
 
 void Pass::EndClip(std::uint32_t shot, std::uint32_t clip, bool adlMade, bool dropped) {

@@ -106,7 +106,9 @@ void Plan::ClipOperations(const PlannedShot& shot, const PlannedClip& clip, std:
                           const std::function<bool(const PlanOperation&)>& go) const {
   const std::u16string clipPath = ClipPath(shot, clip);
   const std::u16string adlTarget = AdlTarget(shot, clip, d);
-  if (!go(CopyOperation(clip.adl[d].action, adlTarget, clipPath, false, d))) return;
+  // The backup's adl copy is made from the copy to folder's, the clip read once for both.
+  const std::u16string adlFrom = d > 0 && clip.adl[d].fromAdlCopy ? AdlTarget(shot, clip, 0) : clipPath;
+  if (!go(CopyOperation(clip.adl[d].action, adlTarget, adlFrom, false, d))) return;
   if (!clip.HasIntFolders()) return;
   const std::u16string number = clip.Number();
   const std::u16string video = IntVideoFolder(shot, number, d);

@@ -47,7 +47,9 @@ enum class CopyAction : std::uint8_t {
 
 struct PlannedCopy {
   CopyAction action = CopyAction::kWrite;
-  bool fromAdlCopy = false;    // an int copy made from the adl copy written just before it
+  // Made from an adl copy written just before it: an int copy from its destination's, the
+  // backup's adl copy from the copy to folder's (the clip is read once).
+  bool fromAdlCopy = false;
   bool overRecorded = false;   // the history records a copy of this name: only the same bytes go there
   std::uint16_t volume = 0;    // of Plan::volumes
 };

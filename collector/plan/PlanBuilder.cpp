@@ -108,6 +108,9 @@ void Builder::PlanShot(std::uint32_t shotIndex) {
   }
   const naming::CleanUp planned = ShotCleanUp(shot, [&](std::size_t i) { return !shot.clips[i].blocked; });
   for (PlannedClip& clip : shot.clips) {
+    for (std::size_t d = 1; d < plan_.destinations.size(); ++d) {
+      clip.adl[d].fromAdlCopy = clip.adl[0].action == CopyAction::kWrite && clip.adl[d].action == CopyAction::kWrite;
+    }
     // The greatest clip's int copy is what the clean-up deletes again: it is not written.
     clip.hasIntCopy = !clip.blocked && clip.HasIntFolders() && clip.Number() != planned.greatest;
   }

@@ -18,7 +18,12 @@ report::PassReport PassFixture::Pass(const std::u16string& start, const std::u16
   recorder.Clear();
   const report::PassReport report = pass::CollectClips(recorder, start, destination, options);
   if (report.Failures() == 0 && report.outcome == report::Outcome::kComplete) {
-    EXPECT_EQ(recorder.Changes(), planned);
+    const std::vector<std::string> changes = recorder.Changes();
+    // The first line where they part, as a long list is cut short when printed.
+    std::size_t same = 0;
+    while (same < changes.size() && same < planned.size() && changes[same] == planned[same]) ++same;
+    EXPECT_EQ(changes, planned) << "line " << same << ": done \"" << (same < changes.size() ? changes[same] : "")
+                                << "\", planned \"" << (same < planned.size() ? planned[same] : "") << "\"";
   }
   return report;
 }
