@@ -111,7 +111,7 @@ std::error_code GuardedFileSystem::Before(const std::u16string& path, Links link
   if (!under) return {};
   for (std::size_t i = 0; i < held_.size(); ++i) {
     // The starting folder gone ends everything; a destination gone, only its own calls.
-    if (gone_[i].load() && (!held_[i].destination || &held_[i] == under || (marks && held_[i].destination))) {
+    if (gone_[i].load() && (!held_[i].destination || &held_[i] == under || (marks && !under->destination))) {
       return held_[i].gone;
     }
   }
@@ -121,7 +121,7 @@ std::error_code GuardedFileSystem::Before(const std::u16string& path, Links link
   if (const std::error_code error = CheckHeld(*under)) return error;
   // A mark in the starting folder needs the copies where they were proven.
   for (const Held& held : held_) {
-    if (marks && &held != under && held.destination) {
+    if (marks && !under->destination && &held != under && held.destination) {
       if (const std::error_code error = CheckHeld(held)) return error;
     }
   }
