@@ -23,6 +23,7 @@ constexpr std::u16string_view kMessageCaption = u"Marlowin";
 constexpr std::u16string_view kSettingsStore = u"Local AppWizard-Generated Applications";
 constexpr std::u16string_view kStartingFolderCaption = u"Browse to the starting folder:";
 constexpr std::u16string_view kDestinationFolderCaption = u"Select copy to folder:";
+constexpr std::u16string_view kBackupFolderCaption = u"Select backup folder:";
 constexpr std::u16string_view kCheckFolderCaption = u"Select the collected folder to check:";
 constexpr std::u16string_view kNoFolderToCheck = u"check not made: no folder chosen";
 constexpr int kNothingChecked = 2;  // as marlowin-collect --check without a folder
@@ -32,13 +33,17 @@ constexpr int kNothingChecked = 2;  // as marlowin-collect --check without a fol
 bool Failed(int status) { return status == 1 || status == 2; }
 
 constexpr std::u16string_view kHelp =
-    u"usage: marlowin [--check | --help | --version]\n"
+    u"usage: marlowin [--also BACKUP_FOLDER | --backup | --check | --help | --version]\n"
     u"\n"
     u"Marlowin gathers the video clips of a shoot into the folder tree the edit works from. It\n"
     u"asks for the starting folder (the shoot) and the destination folder, copies the clips of\n"
     u"each shot folder's \"MP4 HIGH RES\" folder into adl and int folders there, proves every\n"
     u"copy by reading it back, gives each collected clip its \"_hires\" name, and tells the\n"
     u"outcome in one message.\n"
+    u"\n"
+    u"With --also BACKUP_FOLDER it writes the same tree to BACKUP_FOLDER as well (reading each clip\n"
+    u"once), and gives a clip its \"_hires\" name only when its copies in both folders are proven;\n"
+    u"with --backup it asks for that folder after the other two.\n"
     u"\n"
     u"With --check it asks for a collected folder instead, reads back every file its history\n"
     u"records, and tells in one message whether each is still the file that was proven. The\n"
@@ -48,6 +53,9 @@ constexpr std::u16string_view kHelp =
     u"marlowin-collect is the same pass on the command line, without a window, for scripts:\n"
     u"  marlowin-collect [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER  (marlowin-collect --help)\n"
     u"\n"
+    u"      --also BACKUP_FOLDER\n"
+    u"                 write every copy to BACKUP_FOLDER too\n"
+    u"      --backup   ask for a backup folder as well\n"
     u"      --check    check a collected folder against its history\n"
     u"  -h, --help     print this text\n"
     u"      --version  print the version\n";
@@ -87,8 +95,12 @@ std::optional<int> CMarlowinApp::AnswerCommandLine(const std::vector<std::u16str
       return 0;
     }
   }
-  for (const std::u16string& argument : arguments) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::u16string& argument = arguments[i];
     if (argument == u"--check") m_bCheck = TRUE;
+    if (argument == u"--backup") m_bAskBackup = TRUE;
+    if (argument == u"--also" && i + 1 < arguments.size()) m_strBackupFolder = arguments[++i];
+    if (argument.starts_with(u"--also=")) m_strBackupFolder = argument.substr(7);
   }
   return std::nullopt;
 }
@@ -136,10 +148,26 @@ BOOL CMarlowinApp::InitInstance() {
         return FALSE;
       }
       const std::u16string destinationFolder = dialog.m_strChosenPath;
+      // A backup folder given on the command line, or chosen in a third dialog.
+      std::u16string backupFolder = m_strBackupFolder;
+      if (backupFolder.empty() && m_bAskBackup) {
+        dialog.m_strCaption = kBackupFolderCaption;
+        if (!dialog.Browse()) {
+          Tell(marlowin::report::kVideoCopyComplete);
+          return FALSE;
+        }
+        backupFolder = dialog.m_strChosenPath;
+      }
+      if (!backupFolder.empty()) {
+        if (const std::error_code error = marlowin::platform::LookUp(backupFolder)) {
+          TellNotFound(marlowin::report::kBackupPathNotAccessible, backupFolder, error);
+          return FALSE;
+        }
+      }
       // Everything the pass did, failures first; the message box shows the first of them, and
       // the report file, which it names when it has no room for them all, holds every one.
       const auto began = std::chrono::steady_clock::now();
-      const marlowin::report::PassReport report = CollectClips(startingFolder, destinationFolder);
+      const marlowin::report::PassReport report = CollectClips(startingFolder, destinationFolder, backupFolder);
       const marlowin::report::SavedReport saved = marlowin::report::SaveReport(report);
       TellEnd(marlowin::report::MessageText(report, saved), marlowin::report::DetailsText(report), marlowin::report::OutcomeLine(report),
               marlowin::report::SummaryLine(report), Failed(marlowin::report::ExitStatus(report)), began);
@@ -179,7 +207,8 @@ marlowin::check::TreeCheck CMarlowinApp::CheckFolder(const std::u16string& folde
   return check;
 }
 
-marlowin::report::PassReport CMarlowinApp::CollectClips(std::u16string startingFolder, std::u16string destinationFolder) {
+marlowin::report::PassReport CMarlowinApp::CollectClips(std::u16string startingFolder, std::u16string destinationFolder,
+                                                       std::u16string backupFolder) {
   marlowin::report::PassReport report;
   const auto started = std::chrono::system_clock::now();
   // A pass of more than a second shows its progress, with Cancel; the window closes before
@@ -189,6 +218,7 @@ marlowin::report::PassReport CMarlowinApp::CollectClips(std::u16string startingF
     marlowin::pass::PassOptions options;
     options.observer = &observer;
     options.keepHistory = true;  // the lasting proof of every pass, in the destination folder
+    options.backupFolder = std::move(backupFolder);
     report = marlowin::pass::CollectClips(*fileSystem, std::move(startingFolder), std::move(destinationFolder), options);
   });
   if (report.started == std::chrono::system_clock::time_point{}) report.started = started;  // names its file

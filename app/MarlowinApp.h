@@ -19,7 +19,7 @@ class CMarlowinApp : public CWinApp {
 
   // "--help" (or "-h") prints what the program does, "--version" "marlowin <version>"; both
   // end the process with status 0 before any window is made. "--check" makes the run the
-  // check. Other arguments (Qt's own options) are left to the framework.
+  // check; "--also B" gives a backup folder, "--backup" asks for one. Other arguments (Qt's own options) are left to the framework.
   std::optional<int> AnswerCommandLine(const std::vector<std::u16string>& arguments) override;
 
   // Asks for the starting folder and the destination folder, checks that each can be found,
@@ -31,14 +31,17 @@ class CMarlowinApp : public CWinApp {
   // 2 nothing checked, 130 stopped).
   int ExitInstance() override;
 
-  // One collection pass from the starting folder into the destination folder, shown while it
-  // runs, and what it did.
-  marlowin::report::PassReport CollectClips(std::u16string startingFolder, std::u16string destinationFolder);
+  // One collection pass from the starting folder into the destination folder (and the backup
+  // folder, when given), shown while it runs, and what it did.
+  marlowin::report::PassReport CollectClips(std::u16string startingFolder, std::u16string destinationFolder,
+                                            std::u16string backupFolder = {});
 
   // The check of a collected folder against its history, shown while it runs.
   marlowin::check::TreeCheck CheckFolder(const std::u16string& folder);
 
   BOOL m_bCheck = FALSE;            // the run is the check of a collected folder
+  BOOL m_bAskBackup = FALSE;        // "--backup": a third folder choice, the backup folder
+  std::u16string m_strBackupFolder; // "--also B": the backup folder, not asked for
   int m_nExitStatus = 0;            // what ExitInstance returns
   // Work that took longer than this (half a minute) ends with its message drawing the eye: the
   // person has likely turned to something else meanwhile.

@@ -7,6 +7,7 @@
 
 #include "app/MarlowinApp.h"
 #include "tests/app/ScriptedUser.h"
+#include "platform/NativeName.h"
 #include "tests/support/TempTree.h"
 
 TEST(RunWithRealWindows, TwoChosenFoldersAreCollectedAndOneMessageSaysSo) {
@@ -73,4 +74,39 @@ TEST(RunWithRealWindows, ACopyToFolderOnTheCardItselfIsRefusedAndNothingChanges)
   EXPECT_EQ(user.messages[0].text,
             u"video copy not started: the copy to folder lies inside the starting folder\n\nNothing was changed.");
   EXPECT_EQ(tree.Dump(), before);
+}
+
+// "--backup": a third folder choice, the backup folder, which gets the same tree; a cancel of it
+// ends the run as a cancel of the other two does, with nothing changed.
+TEST(RunWithRealWindows, ABackupFolderAskedForGetsTheSameTreeAndItsCancelChangesNothing) {
+  marlowin::testing::TempTree tree;
+  tree.WriteFile(u"shoot/ab_cd_ef/MP4 HIGH RES/v01.mp4", "one");
+  tree.WriteFile(u"shoot/ab_cd_ef/MP4 HIGH RES/v02.mp4", "two");
+  tree.MakeFolder(u"collected");
+  tree.MakeFolder(u"backup");
+  char program[] = "marlowin";
+  char backup[] = "--backup";
+  char* argv[] = {program, backup, nullptr};
+  {
+    const std::string before = tree.Dump();
+    marlowin::testing::ScriptedUser user;
+    user.choices = {tree.Path(u"shoot"), tree.Path(u"collected")};  // the third is cancelled
+    CMarlowinApp app;
+    EXPECT_EQ(AfxWinMain(2, argv), 0);
+    EXPECT_EQ(user.captions, (std::vector<std::u16string>{u"Browse to the starting folder:", u"Select copy to folder:",
+                                                          u"Select backup folder:"}));
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, u"video copy complete");
+    EXPECT_EQ(tree.Dump(), before);
+  }
+  marlowin::testing::ScriptedUser user;
+  user.choices = {tree.Path(u"shoot"), tree.Path(u"collected"), tree.Path(u"backup")};
+  CMarlowinApp app;
+  EXPECT_EQ(AfxWinMain(2, argv), 0);
+  ASSERT_EQ(user.messages.size(), 1u);
+  EXPECT_TRUE(user.messages[0].text.starts_with(u"video copy complete\n\n2 clips copied, from 1 shot folder to " +
+                                                tree.Path(u"collected") + u" and " + tree.Path(u"backup") + u"."))
+      << marlowin::platform::ToDisplay(user.messages[0].text);
+  EXPECT_EQ(tree.ReadFile(u"backup/ab_cd_adl_ef/video/v02_hires.mp4"), "two");
+  EXPECT_TRUE(tree.Exists(u"shoot/ab_cd_ef/MP4 HIGH RES/v01_hires.mp4"));
 }

@@ -131,13 +131,30 @@ TEST_F(CheckCommandTest, CtrlCStopsTheCheckWith130) {
 
 TEST_F(CheckCommandTest, WrongArgumentsAreTwo) {
   for (const std::vector<std::u16string>& arguments :
-       {std::vector<std::u16string>{u"--check"}, {u"--check", u"a", u"b"}, {u"--check", u"--dry-run", u"a"},
+       {std::vector<std::u16string>{u"--check"}, {u"--check", u"--also", u"b", u"a"}, {u"--check", u"--dry-run", u"a"},
         {u"--check", u"--no-verify", u"a"}}) {
     const Result r = Run(arguments);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("Try 'marlowin-collect --help'"), std::string::npos) << r.err;
   }
+}
+
+// A copy to folder and its backup in one command: each checked in turn, the worst status returned,
+// as JSON an array of both.
+TEST_F(CheckCommandTest, SeveralFoldersAreEachCheckedAndTheWorstStatusIsReturned) {
+  Record();
+  const Result both = Run({u"--check", tree.Path(u"D"), tree.Path(u"D")});
+  EXPECT_EQ(both.status, 0);
+  EXPECT_EQ(both.out.find("check passed"), 0u);
+  EXPECT_NE(both.out.find("\n\ncheck passed"), std::string::npos) << both.out;
+  const Result oneMissing = Run({u"--check", tree.Path(u"D"), tree.Path(u"nowhere")});
+  EXPECT_EQ(oneMissing.status, 2);
+  const Result json = Run({u"--check", u"--json", tree.Path(u"D"), tree.Path(u"nowhere")});
+  const nlohmann::json parsed = nlohmann::json::parse(json.out);
+  ASSERT_TRUE(parsed.is_array());
+  EXPECT_EQ(parsed.size(), 2u);
+  EXPECT_EQ(json.status, 2);
 }
 
 TEST_F(CheckCommandTest, HelpTellsOfTheCheck) {
