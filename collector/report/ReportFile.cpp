@@ -110,7 +110,9 @@ std::u16string ReportTimeText(std::chrono::system_clock::time_point moment) {
 std::string ReportFileText(const PassReport& report) {
   std::u16string text = MessageText(report, report.problems.size()) + u"\n\nPass started ";
   text += ReportTimeText(StartOf(report));
-  text += u", from " + QuotedName(report.startingFolder) + u" to " + QuotedName(report.destinationFolder) + u".\n";
+  text += u", from " + QuotedName(report.startingFolder) + u" to " + QuotedName(report.destinationFolder);
+  if (!report.backupFolder.empty()) text += u" and the backup folder " + QuotedName(report.backupFolder);
+  text += u".\n";
   return platform::ToDisplay(text);
 }
 
