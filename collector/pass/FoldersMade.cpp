@@ -9,7 +9,10 @@ void FoldersMade::MakeOrTidy(const plan::PlanOperation& op, std::uint32_t shot, 
     const std::error_code error = fs_.MakeFolder(op.path);
     if (!error) {
       // The first folder of a pair is the outer one, the second its video folder.
-      if (made_.empty() || made_.back().shot != shot || made_.back().clip != clip) made_.push_back({shot, clip, 0});
+      if (made_.empty() || made_.back().shot != shot || made_.back().clip != clip ||
+          made_.back().destination != op.destination) {
+        made_.push_back({shot, clip, 0, op.destination});
+      }
       made_.back().folders |= op.path.ends_with(u"video") ? 2 : 1;
     }
     // A link on the way: the plan has its clips fail, each saying so.
@@ -31,10 +34,11 @@ void FoldersMade::RemoveEmpty(const plan::Plan& plan) {
     const bool adl = made->clip == plan::kNoIndex;
     const std::u16string number = adl ? std::u16string() : shot.clips[made->clip].Number();
     // Not there any more, or not empty: either way it is as it should be.
+    const std::size_t d = made->destination;
     if (made->folders & 2) {
-      (void)fs_.RemoveEmptyFolder(adl ? plan.AdlVideoFolder(shot) : plan.IntVideoFolder(shot, number));
+      (void)fs_.RemoveEmptyFolder(adl ? plan.AdlVideoFolder(shot, d) : plan.IntVideoFolder(shot, number, d));
     }
-    if (made->folders & 1) (void)fs_.RemoveEmptyFolder(adl ? plan.AdlFolder(shot) : plan.IntFolder(shot, number));
+    if (made->folders & 1) (void)fs_.RemoveEmptyFolder(adl ? plan.AdlFolder(shot, d) : plan.IntFolder(shot, number, d));
   }
 }
 

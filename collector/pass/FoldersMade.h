@@ -28,6 +28,7 @@ class FoldersMade {
     std::uint32_t shot;
     std::uint32_t clip;    // kNoIndex: the shot's adl folders, else the clip's int folders
     unsigned folders;      // 1 the outer folder, 2 its video folder
+    std::size_t destination;
   };
   platform::FileSystem& fs_;
   report::ProblemList& problems_;

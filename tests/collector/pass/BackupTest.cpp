@@ -190,5 +190,33 @@ TEST_F(Backup, ACopyThatFailsInTheBackupKeepsTheClipsNameAndARerunWritesOnlyTheB
   ExpectProven(u"B");
 }
 
+// Cancelled once the backup has its first copy: the clips whose copies are proven in both are
+// marked, no folder made for copies that never came stays in either, and a rerun completes both.
+TEST_F(Backup, ACancelKeepsWhatIsProvenInBothAndARerunCompletesBoth) {
+  Shoot();
+  struct Stop final : report::PassObserver {
+    bool stop = false;
+    void OnProgress(const report::PassProgress&) override {}
+    bool StopRequested() override { return stop; }
+  } observer;
+  recorder.after = [&](const std::string& call) {
+    if (call.find("-> <root>/B/ab_cd_adl_ef/video/") != std::string::npos) observer.stop = true;
+  };
+  pass::PassOptions options = WithBackup();
+  options.observer = &observer;
+  const report::PassReport report = Collect(options);
+  EXPECT_EQ(report.outcome, report::Outcome::kCancelled);
+  EXPECT_LE(report.clipsMarked, 1u);
+  EXPECT_FALSE(tree.Exists(u"B/gh_ij_adl_kl")) << tree.Dump(u"B");
+  EXPECT_FALSE(tree.Exists(u"D/gh_ij_adl_kl")) << tree.Dump(u"D");
+
+  recorder.after = [](const std::string&) {};
+  const report::PassReport rerun = Collect(WithBackup());
+  ASSERT_EQ(rerun.outcome, report::Outcome::kComplete) << platform::ToDisplay(report::MessageText(rerun));
+  EXPECT_EQ(TreeWithoutHistory(tree, "B"), TreeWithoutHistory(tree, "D"));
+  ExpectProven(u"D");
+  ExpectProven(u"B");
+}
+
 }  // namespace
 }  // namespace marlowin
