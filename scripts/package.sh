@@ -87,12 +87,14 @@ start_menu="$(user_folder APPDATA)/Microsoft/Windows/Start Menu/Programs/Marlowi
 for file in marlowin.exe marlowin-collect.exe README.txt LICENSE.txt Uninstall.exe; do
   [ -f "$installed/$file" ] || fail "no $file in $installed"
 done
-for entry in "Marlowin" "Check a collected folder"; do
+for entry in "Marlowin" "Marlowin with a backup copy" "Check a collected folder"; do
   [ -f "$start_menu/$entry.lnk" ] || fail "no Start menu entry '$entry'"
 done
 # A shortcut keeps its arguments in UTF-16.
 strings -el "$start_menu/Check a collected folder.lnk" | grep -qx -- "--check" \
   || fail "the entry 'Check a collected folder' does not start marlowin.exe --check"
+strings -el "$start_menu/Marlowin with a backup copy.lnk" | grep -qx -- "--backup" \
+  || fail "the entry 'Marlowin with a backup copy' does not start marlowin.exe --backup"
 echo "installed: $(cd "$installed" && echo *); Start menu: $(cd "$start_menu" && echo *)"
 wine_run reg query "$uninstall_key" >"$work/uninstall-entry" 2>/dev/null || fail "no uninstall entry"
 for value in "DisplayName.*Marlowin" "DisplayVersion.*$version" "Publisher.*Marlowin" \

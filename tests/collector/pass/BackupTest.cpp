@@ -51,11 +51,13 @@ class Backup : public testing::PassFixture {
     tree.MakeFolder(u"D");
     tree.MakeFolder(u"B");
   }
-  // The clip reads of the pass: a kernel copy or an open of a clip in the starting folder.
+  // The clip reads of the pass: a kernel copy or an open of a clip in the starting folder (where
+  // the kernel's copy cannot hash, Windows, its call fails and the clip is opened instead).
   std::size_t ClipReads() const {
     std::size_t reads = 0;
     for (const std::string& call : recorder.Calls()) {
-      const bool read = call.starts_with("kernel-copy <root>/S/") || call.starts_with("open <root>/S/");
+      const bool read = (call.starts_with("kernel-copy <root>/S/") || call.starts_with("open <root>/S/")) &&
+                        !call.ends_with(" [failed]");
       reads += read ? 1 : 0;
     }
     return reads;
