@@ -33,10 +33,15 @@ std::u16string OutcomeLine(const PassReport& report) {
       // Clips are counted; a clip folder that cannot be read hides how many clips it holds.
       const std::u16string folders =
           CountedText(report.clipFoldersUnread, u"clip folder", u"clip folders") + u" could not be read";
-      if (report.clipsFailed == 0 && report.clipFoldersUnread > 0) return u"video copy incomplete: " + folders;
-      std::u16string line = u"video copy incomplete: " + DecimalText(report.clipsFailed) + u" of " +
-                            DecimalText(report.clipsSeen) + u" clips could not be copied";
-      if (report.clipFoldersUnread > 0) line += u", " + folders;
+      // A recorded copy whose clip is gone is no clip of this pass: counted on its own.
+      const std::u16string gone = CountedText(report.copiesWithoutClip, u"recorded copy has", u"recorded copies have") +
+                                  u" no clip in the starting folder";
+      std::u16string line = u"video copy incomplete: ";
+      if (report.clipsFailed > 0 || (report.clipFoldersUnread == 0 && report.copiesWithoutClip == 0)) {
+        line += DecimalText(report.clipsFailed) + u" of " + DecimalText(report.clipsSeen) + u" clips could not be copied";
+      }
+      if (report.clipFoldersUnread > 0) line += (line.ends_with(u": ") ? u"" : u", ") + folders;
+      if (report.copiesWithoutClip > 0) line += (line.ends_with(u": ") ? u"" : u", ") + gone;
       return line;
     }
     case Outcome::kCancelled:
@@ -84,7 +89,7 @@ std::u16string ClipsSentence(const PassReport& report) {
                                     {report.clipsAlready, u" already collected"},
                                     {all - std::min(all, report.clipsCollected), u" not collected"}},
                                    u"clip", u"clips");
-  if (report.copiesWritten == 0 && report.clipsCollected > 0) sentence = u"Nothing was written: " + sentence;
+  if (report.copiesWritten + report.copiesReplaced == 0 && report.clipsCollected > 0) sentence = u"Nothing was written: " + sentence;
   sentence += u", from ";
   if (report.shotFoldersCollected < report.shotFolders) sentence += DecimalText(report.shotFoldersCollected) + u" of ";
   return sentence + CountedText(report.shotFolders, u"shot folder", u"shot folders") + u" to " +
@@ -96,6 +101,7 @@ std::u16string CopiesSentence(const PassReport& report) {
   const std::u16string text =
       Listed({{report.copiesWritten, report.verified ? u" written and verified" : u" written, not read back"},
               {report.copiesProven, u" found in place and verified"},
+              {report.copiesReplaced, u" found differing from their clip and replaced by a verified copy"},
               {report.copiesInPlace, u" already in place and not read again"}},
              u"copy", u"copies");
   return text.empty() ? text : text + u".";
@@ -164,6 +170,13 @@ std::u16string DescribeProblem(const Problem& p) {
       return path + u": not collected: " + Reason(p);
     case Operation::kNotRecorded:
       return path + u": copied, but not marked: its copies could not be recorded in the history: " + Reason(p);
+    case Operation::kNotMended:
+      return path + u": not used to mend " + target + u": the copy differs from this clip, and " + p.rule +
+             u": the copy is left as it is";
+    case Operation::kClipGone:
+      return path + u": not proven: its clip is no longer in " + other + u" (" + p.rule + u"): the copy is left as it is";
+    case Operation::kMended:
+      return path + u": differed from its clip " + other + u", and was replaced by a verified copy of it";
     case Operation::kHistoryUnread:
       return path + u": the history cannot be read, so it protects no copy and this pass is not added to it: " +
              p.rule;

@@ -53,6 +53,8 @@ enum class Operation {
   kFolderGone,          // the starting folder or the copy to folder is gone: the pass stopped
   kNotReached,          // a clip the pass did not reach because a folder went (`reason`)
   kNotRecorded,         // its copies are proven, but could not be recorded in the history: not marked
+  kNotMended,           // (reverify) its copy differs from it, and the history records other bytes there (`rule`)
+  kClipGone,            // (reverify) a recorded copy (`path`) whose clip is no longer in the clip folder (`other`)
   // warnings
   kNotAClip,            // a file of a clip folder that is no clip
   kNoClipFolder,        // a handled shot folder without its clip folder
@@ -69,6 +71,7 @@ enum class Operation {
   kKeptRecorded,        // the clean-up leaves a copy the history records (`rule`: its generation)
   kNameNotRecorded,     // a copy whose name XML cannot hold is left out of the history
   kOverRecorded,        // (a dry run) a copy goes where the history records one (`rule`: by which)
+  kMended,              // (reverify) a copy (`path`) that differed from its clip (`other`), replaced by a proven copy
 };
 
 struct Problem {
@@ -114,6 +117,8 @@ struct PassReport {
   std::size_t copiesWritten = 0;  // copies written (not found in place already)
   std::size_t copiesProven = 0;   // copies found in place and proven against their clip
   std::size_t copiesInPlace = 0;  // copies found in place and not read
+  std::size_t copiesReplaced = 0;     // (reverify) found in place, differing from their clip: replaced
+  std::size_t copiesWithoutClip = 0;  // (reverify) recorded, but their clip is no longer there: not read
   std::uint64_t bytesWritten = 0;
   std::uint64_t roomNeeded = 0;  // kNoRoom: the bytes the destination volume must take
   std::uint64_t roomFree = 0;    // and those it has free
