@@ -16,6 +16,8 @@
 
 #include "collector/pass/BatchCommit.h"
 #include "collector/pass/Conclusion.h"
+#include "collector/pass/CopiesWithoutClip.h"
+#include "collector/pass/CopyMend.h"
 #include "collector/pass/DryRun.h"
 #include "collector/pass/FoldersMade.h"
 #include "collector/pass/GuardedFileSystem.h"
@@ -58,7 +60,7 @@ class Pass final : public plan::PlanSink {
     ReadHistory();
 
     const plan::PlanSettings settings{options_.verify, &recorded_, historyKept_ && options_.verify,
-                                      options_.batchBytes, options_.batchCopies};
+                                      options_.batchBytes, options_.batchCopies, options_.reverify};
     plan_ = plan::BuildPlan(fs_, report_.startingFolder, report_.destinationFolder, entries, settings,
                             [this](const plan::Plan& plan) {
                               meter_.Progress().clipsTotal = plan.clips;
@@ -69,12 +71,15 @@ class Pass final : public plan::PlanSink {
     std::vector<platform::FolderEntry>().swap(entries);  // the plan holds what the pass needs of it
     if (options_.onPlan) options_.onPlan(plan_);
     conclusion_.emplace(fs_, plan_, report_, problems_, history_ ? &*history_ : nullptr, historyKept_, options_.verify);
+    // A mend needs the history: without it, other footage could take a recorded copy's place.
+    if (options_.reverify && historyRead_) conclusion_->MendWith(&mender_.emplace(fs_, plan_, problems_));
     report_.clipsPlanned = plan_.clips;
     if (plan_.stopped) return Finish();
     if (!HasRoom(fs_, plan_, report_)) return std::move(report_);
     if (options_.dryRun) {
       DryRun dryRun(plan_, report_, problems_, options_.printLine);
       plan::Walk(plan_, dryRun, next_);
+      NameCopiesWithoutClip();
       return Finish();
     }
 
@@ -82,6 +87,7 @@ class Pass final : public plan::PlanSink {
     meter_.Progress().stage = report::PassProgress::Stage::kCopying;
     meter_.Tell();
     plan::Walk(plan_, *this, next_);
+    NameCopiesWithoutClip();
     return Finish();
   }
 
@@ -115,6 +121,9 @@ class Pass final : public plan::PlanSink {
   // One copy as the plan has it: written, queued to be proven, or left in place.
   std::error_code CopyOne(const plan::PlanOperation& op, const plan::PlannedClip& clip);
   void EndWithFolderGone(std::error_code gone);
+  void NameCopiesWithoutClip() {
+    if (options_.reverify && !meter_.Stopped() && !fs_.Gone()) TellCopiesWithoutClip(plan_, recorded_, report_, problems_);
+  }
   report::PassReport Finish();
 
   GuardedFileSystem fs_;
@@ -132,6 +141,8 @@ class Pass final : public plan::PlanSink {
   bool historyKept_ = false;  // this pass adds to the history: a clip is marked once recorded
   std::optional<recorder::PassHistory> history_;
   std::optional<Conclusion> conclusion_;
+  bool historyRead_ = false;  // the copies it records are known
+  std::optional<CopyMender> mender_;
 };
 
 // A folder held by its identity from now on; false (the pass not started) when it is not there.
@@ -160,6 +171,7 @@ void Pass::ReadHistory() {
     recorded_ = recorder::RecordedCopies(foldsCase);
     return;
   }
+  historyRead_ = true;
   historyKept_ = keep;
 }
 
@@ -210,7 +222,8 @@ std::error_code Pass::CopyOne(const plan::PlanOperation& op, const plan::Planned
     return {};
   }
   if (planned.action == plan::CopyAction::kProve) {
-    commit_.Prove(op.intCopy, op.from, op.path, planned.overRecorded, proof);
+    // Reverified, a copy that differs stays until a proven one replaces it.
+    commit_.Prove(op.intCopy, op.from, op.path, planned.overRecorded || options_.reverify, proof);
     work.Done(clip.size);
     return {};
   }

@@ -41,6 +41,10 @@ struct PassOptions {
   // the pass writes or proves any copy; its clips are then marked only once their copies are
   // recorded. The history is read either way: the copies it records are never replaced.
   bool keepHistory = false;
+  // The mend of damaged copies (marlowin-collect --reverify): every copy found in place is read
+  // back against its clip, also when the clip carries the mark, and one that differs is replaced
+  // by a proven copy of the clip (CopyMender). Recorded copies whose clip is gone are named.
+  bool reverify = false;
 };
 
 // One collection pass from the starting folder into the destination folder, and its report.

@@ -41,6 +41,11 @@ bool Conclusion::CheckCopies(CommittedClip& clip) {
   const auto check = [&](CopyResult& result, const std::u16string& target, report::Operation operation,
                          const plan::PlannedCopy& copy) {
     if (!result.handed) return;
+    if (mender_ && result.error == platform::Errc::kCopyDiffers && !result.written &&
+        !mender_->Mend(path, planned, target, operation == report::Operation::kCopyToInt, result)) {
+      failed = true;  // the mender said why
+      return;
+    }
     if (result.error == platform::Errc::kCancelled) {
       stopped = true;  // not a failure: the person stopped the pass before its proof
     } else if (result.error == platform::Errc::kCopyDiffers && !result.written && copy.overRecorded) {
@@ -53,7 +58,10 @@ bool Conclusion::CheckCopies(CommittedClip& clip) {
       problems_.Fail(operation, path, target, result.error);
       failed = true;
     } else {
-      if (result.written) {
+      if (result.replaced) {
+        ++report_.copiesReplaced;
+        report_.bytesWritten += planned.size;
+      } else if (result.written) {
         ++report_.copiesWritten;
         report_.bytesWritten += planned.size;
       } else {
