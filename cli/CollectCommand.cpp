@@ -20,6 +20,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: marlowin-collect [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER\n"
+    "       marlowin-collect --reverify [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER\n"
     "       marlowin-collect --check [--json] [-q] DESTINATION_FOLDER\n"
     "\n"
     "Collects the clips of every shot folder in STARTING_FOLDER (its \"MP4 HIGH RES\" folder)\n"
@@ -37,6 +38,12 @@ constexpr const char* kUsage =
     "                  generation records a warning. Changes nothing. Exit status 0 every\n"
     "                  recorded file proven, 1 some not, 2 no history (or one that cannot\n"
     "                  be read: the reason is printed), 130 stopped with Ctrl+C\n"
+    "      --reverify  mend damaged copies: collect as usual, and read back every copy\n"
+    "                  already in place, also those of clips already marked, against its\n"
+    "                  clip; a copy that differs is replaced by a verified copy of the clip\n"
+    "                  (a copy the history records only by the very bytes it records).\n"
+    "                  A recorded copy of a shot folder in STARTING_FOLDER whose clip is no\n"
+    "                  longer there is a failure, and left as it is\n"
     "  -n, --dry-run   print the plan: every file-system operation the pass would perform,\n"
     "                  one a line, in order, and change nothing (\"prove\" reads a copy in\n"
     "                  place back against its clip, \"keep\" leaves one as it is, \"commit\"\n"
@@ -63,6 +70,7 @@ struct Options {
   bool verify = true;
   bool quiet = false;
   bool history = true;
+  bool reverify = false;
   std::vector<std::u16string> folders;
 };
 
@@ -124,6 +132,8 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::Fi
       return 0;
     } else if (argument == u"--check") {
       options.check = true;
+    } else if (argument == u"--reverify") {
+      options.reverify = true;
     } else if (argument == u"--dry-run" || argument == u"-n") {
       options.dryRun = true;
     } else if (argument == u"--json") {
@@ -139,7 +149,7 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::Fi
     }
   }
   if (options.check) {
-    if (options.dryRun || !options.verify || !options.history) {
+    if (options.dryRun || !options.verify || !options.history || options.reverify) {
       return WrongArguments(err, "--check takes only --json and --quiet");
     }
     if (options.folders.size() != 1) {
@@ -148,6 +158,7 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::Fi
     return RunCheckCommand(options.folders[0], options.json, options.quiet, fs, out, err, console);
   }
   if (options.folders.size() != 2) return WrongArguments(err, WhatIsWrongWithTheFolders(options.folders));
+  if (options.reverify && !options.verify) return WrongArguments(err, "--reverify reads every copy back: it takes no --no-verify");
 
   // Ctrl+C stops the pass as Cancel does; on a terminal one line shows how far it is.
   std::atomic<bool> noStop{false};
@@ -159,6 +170,7 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::Fi
   passOptions.verify = options.verify;
   passOptions.recordClips = options.json;
   passOptions.keepHistory = options.history;
+  passOptions.reverify = options.reverify;
   passOptions.observer = progressLine ? static_cast<report::PassObserver*>(&*progressLine) : &stop;
   const platform::KeepAwake awake;  // a long copy must not be cut by sleep
   if (options.dryRun) {
