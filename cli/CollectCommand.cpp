@@ -20,6 +20,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: marlowin-collect [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER\n"
+    "       marlowin-collect --reverify [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER\n"
     "       marlowin-collect --check [--json] [-q] DESTINATION_FOLDER...\n"
     "\n"
     "Collects the clips of every shot folder in STARTING_FOLDER (its \"MP4 HIGH RES\" folder)\n"
@@ -42,6 +43,12 @@ constexpr const char* kUsage =
     "                  recorded file proven, 1 some not, 2 no history (or one that cannot\n"
     "                  be read: the reason is printed), 130 stopped with Ctrl+C; with\n"
     "                  several folders, each is checked and the worst status is returned\n"
+    "      --reverify  mend damaged copies: collect as usual, and read back every copy\n"
+    "                  already in place, also those of clips already marked, against its\n"
+    "                  clip; a copy that differs is replaced by a verified copy of the clip\n"
+    "                  (a copy the history records only by the very bytes it records).\n"
+    "                  A recorded copy of a shot folder in STARTING_FOLDER whose clip is no\n"
+    "                  longer there is a failure, and left as it is\n"
     "  -n, --dry-run   print the plan: every file-system operation the pass would perform,\n"
     "                  one a line, in order, and change nothing (\"prove\" reads a copy in\n"
     "                  place back against its clip, \"keep\" leaves one as it is, \"commit\"\n"
@@ -69,6 +76,7 @@ struct Options {
   bool quiet = false;
   bool history = true;
   std::u16string backup;
+  bool reverify = false;
   std::vector<std::u16string> folders;
 };
 
@@ -137,6 +145,8 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::Fi
       return 0;
     } else if (argument == u"--check") {
       options.check = true;
+    } else if (argument == u"--reverify") {
+      options.reverify = true;
     } else if (argument == u"--dry-run" || argument == u"-n") {
       options.dryRun = true;
     } else if (argument == u"--json") {
@@ -152,13 +162,17 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::Fi
     }
   }
   if (options.check) {
-    if (options.dryRun || !options.verify || !options.history || !options.backup.empty()) {
+    if (options.dryRun || !options.verify || !options.history || !options.backup.empty() || options.reverify) {
       return WrongArguments(err, "--check takes only --json and --quiet");
     }
     if (options.folders.empty()) return WrongArguments(err, "missing DESTINATION_FOLDER to check");
     return RunCheckCommands(options.folders, options.json, options.quiet, fs, out, err, console);
   }
   if (options.folders.size() != 2) return WrongArguments(err, WhatIsWrongWithTheFolders(options.folders));
+  if (options.reverify && !options.verify) return WrongArguments(err, "--reverify reads every copy back: it takes no --no-verify");
+  if (options.reverify && !options.backup.empty()) {
+    return WrongArguments(err, "--reverify mends one folder at a time: run it for the backup folder as DESTINATION_FOLDER");
+  }
 
   // Ctrl+C stops the pass as Cancel does; on a terminal one line shows how far it is.
   std::atomic<bool> noStop{false};
@@ -171,6 +185,7 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::Fi
   passOptions.recordClips = options.json;
   passOptions.keepHistory = options.history;
   passOptions.backupFolder = options.backup;
+  passOptions.reverify = options.reverify;
   passOptions.observer = progressLine ? static_cast<report::PassObserver*>(&*progressLine) : &stop;
   const platform::KeepAwake awake;  // a long copy must not be cut by sleep
   if (options.dryRun) {

@@ -53,6 +53,9 @@ const char* OperationName(report::Operation operation) {
     case report::Operation::kFolderGone: return "folder gone";
     case report::Operation::kNotReached: return "not reached";
     case report::Operation::kNotRecorded: return "not recorded";
+    case report::Operation::kNotMended: return "not mended";
+    case report::Operation::kClipGone: return "clip gone";
+    case report::Operation::kMended: return "mended";
     case report::Operation::kHistoryUnread: return "history not read";
     case report::Operation::kKeptRecorded: return "recorded copy kept";
     case report::Operation::kNameNotRecorded: return "name not recorded";
@@ -144,6 +147,8 @@ std::string ToJson(const report::PassReport& report, const report::SavedReport* 
         {"copiesWritten", report.copiesWritten},
         {"copiesProven", report.copiesProven},
         {"copiesInPlace", report.copiesInPlace},
+        {"copiesReplaced", report.copiesReplaced},
+        {"copiesWithoutClip", report.copiesWithoutClip},
         {"clipFoldersUnread", report.clipFoldersUnread},
         {"bytesWritten", report.bytesWritten},
         {"roomNeeded", report.roomNeeded},

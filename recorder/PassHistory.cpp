@@ -163,6 +163,7 @@ Failure PassHistory::Open(bool keep, RecordedCopies& recorded) {
     copy.xxh128 = latest.entry.xxh128;
     copy.sequence = latest.sequence;
     copy.recorded = created_[latest.sequence].first;
+    copy.host = created_[latest.sequence].second;
     recorded.Add(path, std::move(copy));
   }
   return {};

@@ -10,7 +10,10 @@ std::u16string RecordedCopies::Key(std::u16string_view path) const {
   return foldsCase_ ? platform::FoldAToZ(path) : std::u16string(path);
 }
 
-void RecordedCopies::Add(std::u16string_view path, RecordedCopy copy) { copies_.insert_or_assign(Key(path), std::move(copy)); }
+void RecordedCopies::Add(std::u16string_view path, RecordedCopy copy) {
+  copy.path = path;
+  copies_.insert_or_assign(Key(path), std::move(copy));
+}
 
 const RecordedCopy* RecordedCopies::Find(std::u16string_view path) const {
   if (copies_.empty()) return nullptr;

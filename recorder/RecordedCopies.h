@@ -18,6 +18,8 @@ struct RecordedCopy {
   std::string xxh128;        // empty when the entry has none
   std::uint64_t sequence = 0;  // of the generation the entry comes from
   platform::FileTime recorded;    // that generation's creation date
+  std::string host;               // and the computer it names
+  std::u16string path;            // as the history writes it (set by Add)
 };
 
 class RecordedCopies {
@@ -28,6 +30,11 @@ class RecordedCopies {
   // `path` as the history writes it: relative to the destination, '/'-separated.
   void Add(std::u16string_view path, RecordedCopy copy);
   const RecordedCopy* Find(std::u16string_view path) const;
+  // Each recorded copy, in no order.
+  template <typename Visit>
+  void ForEach(Visit visit) const {
+    for (const auto& entry : copies_) visit(entry.second);
+  }
   bool Empty() const { return copies_.empty(); }
 
  private:

@@ -19,6 +19,11 @@ std::u16string Text(const std::string& utf8) { return platform::FromNativeName(u
 
 std::u16string Generation(const CheckedFile& file) { return u"generation " + DecimalText(file.sequence); }
 
+// What mends a copy that is missing or changed: the pass that proves every copy against its clip.
+std::u16string Mend(const TreeCheck& check) {
+  return u"; to mend it from its clip: marlowin-collect --reverify STARTING_FOLDER " + report::QuotedName(check.folder);
+}
+
 // "2 missing, 1 changed": the failures by kind, in this order.
 std::u16string NotProvenParts(const TreeCheck& check) {
   static constexpr std::pair<FileVerdict, std::u16string_view> kKinds[] = {
@@ -98,14 +103,14 @@ std::u16string DescribeCheckedFile(const TreeCheck& check, const CheckedFile& fi
     case FileVerdict::kProven:
       return path + u": proven";
     case FileVerdict::kMissing:
-      return path + u": missing (recorded by " + Generation(file) + u")";
+      return path + u": missing (recorded by " + Generation(file) + u")" + Mend(check);
     case FileVerdict::kChanged:
       if (file.foundHash.empty()) {
         return path + u": changed: " + DecimalText(file.foundSize.value_or(0)) + u" bytes, " + Generation(file) +
-               u" records " + DecimalText(file.recordedSize.value_or(0));
+               u" records " + DecimalText(file.recordedSize.value_or(0)) + Mend(check);
       }
       return path + u": changed: xxh128 " + Text(file.foundHash) + u", " + Generation(file) + u" records " +
-             Text(file.recordedHash);
+             Text(file.recordedHash) + Mend(check);
     case FileVerdict::kUnreadable:
       return path + u": cannot be read: " + Reason(file.reason);
     case FileVerdict::kRefused:

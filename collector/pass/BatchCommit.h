@@ -25,6 +25,7 @@ namespace marlowin::pass {
 struct CopyResult {
   bool handed = false;    // the clip has this copy in its batch (written, or found in place and proven)
   bool written = false;   // written in this pass; else found in place and proven
+  bool replaced = false;  // found in place differing from its clip, and replaced (CopyMender)
   std::error_code error;  // why it is not in place or not proven; Errc::kCancelled: stopped before its proof
   std::string hash;       // of the clip's bytes, as `xxhsum -H2` prints it, when they were hashed
 };

@@ -16,6 +16,8 @@
 
 #include "collector/pass/BatchCommit.h"
 #include "collector/pass/Conclusion.h"
+#include "collector/pass/CopiesWithoutClip.h"
+#include "collector/pass/CopyMend.h"
 #include "collector/pass/DryRun.h"
 #include "collector/pass/FoldersMade.h"
 #include "collector/pass/GuardedFileSystem.h"
@@ -63,6 +65,7 @@ class Pass final : public plan::PlanSink {
     settings.verify = options_.verify;
     settings.batchBytes = options_.batchBytes;
     settings.batchCopies = options_.batchCopies;
+    settings.reverify = options_.reverify;
     plan::PerDestination<recorder::PassHistory*> histories{};
     bool everyHistoryKept = true;
     for (std::size_t d = 0; d < destinations.size(); ++d) {
@@ -85,12 +88,15 @@ class Pass final : public plan::PlanSink {
     // the other's are still kept and waited for.
     conclusion_.emplace(fs_, plan_, report_, problems_, histories, true, options_.verify);
     (void)everyHistoryKept;
+    // A mend needs the history: without it, other footage could take a recorded copy's place.
+    if (options_.reverify && historyRead_) conclusion_->MendWith(&mender_.emplace(fs_, plan_, problems_));
     report_.clipsPlanned = plan_.clips;
     if (plan_.stopped) return Finish();
     if (!HasRoom(fs_, plan_, report_)) return std::move(report_);
     if (options_.dryRun) {
       DryRun dryRun(plan_, report_, problems_, options_.printLine);
       plan::Walk(plan_, dryRun, next_);
+      NameCopiesWithoutClip();
       return Finish();
     }
 
@@ -98,6 +104,7 @@ class Pass final : public plan::PlanSink {
     meter_.Progress().stage = report::PassProgress::Stage::kCopying;
     meter_.Tell();
     plan::Walk(plan_, *this, next_);
+    NameCopiesWithoutClip();
     return Finish();
   }
 
@@ -139,6 +146,9 @@ class Pass final : public plan::PlanSink {
   std::error_code DestinationGone(std::size_t d) const;
   void EndWithFolderGone(std::error_code gone);
   void TellGone();
+  void NameCopiesWithoutClip() {
+    if (options_.reverify && !meter_.Stopped() && !fs_.Gone()) TellCopiesWithoutClip(plan_, recorded_[0], report_, problems_);
+  }
   report::PassReport Finish();
 
   GuardedFileSystem fs_;
@@ -156,6 +166,8 @@ class Pass final : public plan::PlanSink {
   plan::PerDestination<bool> historyKept_{};  // this pass adds to the history: a clip is marked once recorded
   plan::PerDestination<std::optional<recorder::PassHistory>> history_;
   std::optional<Conclusion> conclusion_;
+  bool historyRead_ = false;  // the copies it records are known
+  std::optional<CopyMender> mender_;
 };
 
 // A folder held by its identity from now on; false (the pass not started) when it is not there.
@@ -199,6 +211,7 @@ void Pass::ReadHistory(std::size_t d, const std::vector<std::u16string>& destina
     recorded_[d] = recorder::RecordedCopies(foldsCase);
     return;
   }
+  if (d == 0) historyRead_ = true;
   historyKept_[d] = keep;
 }
 
@@ -258,7 +271,8 @@ std::error_code Pass::CopyOne(const plan::PlanOperation& op, const plan::Planned
     return {};
   }
   if (planned.action == plan::CopyAction::kProve) {
-    commit_.Prove(d, op.intCopy, op.from, op.path, planned.overRecorded, proof);
+    // Reverified, a copy that differs stays until a proven one replaces it.
+    commit_.Prove(d, op.intCopy, op.from, op.path, planned.overRecorded || options_.reverify, proof);
     work.Done(clip.size);
     return {};
   }

@@ -44,6 +44,10 @@ struct PassOptions {
   // A second destination: the same tree, by the same rules, with its own history. Each clip is
   // read once for both, and marked only once its copies in both are proven and recorded.
   std::u16string backupFolder;
+  // The mend of damaged copies (marlowin-collect --reverify): every copy found in place is read
+  // back against its clip, also when the clip carries the mark, and one that differs is replaced
+  // by a proven copy of the clip (CopyMender). Recorded copies whose clip is gone are named.
+  bool reverify = false;
 };
 
 // One collection pass from the starting folder into the destination folder, and its report.

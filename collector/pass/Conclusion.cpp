@@ -44,6 +44,11 @@ bool Conclusion::CheckCopies(CommittedClip& clip) {
   const auto check = [&](std::size_t d, CopyResult& result, const std::u16string& target, report::Operation operation,
                          const plan::PlannedCopy& copy) {
     if (!result.handed) return;
+    if (mender_ && d == 0 && result.error == platform::Errc::kCopyDiffers && !result.written &&
+        !mender_->Mend(path, planned, target, operation == report::Operation::kCopyToInt, result)) {
+      failed = true;  // the mender said why
+      return;
+    }
     if (result.error == platform::Errc::kCancelled) {
       stopped = true;  // not a failure: the person stopped the pass before its proof
     } else if (result.error == platform::Errc::kCopyDiffers && !result.written && copy.overRecorded) {
@@ -57,7 +62,10 @@ bool Conclusion::CheckCopies(CommittedClip& clip) {
       failed = true;
     } else {
       const bool backup = d > 0;
-      if (result.written) {
+      if (result.replaced) {
+        ++report_.copiesReplaced;
+        report_.bytesWritten += planned.size;
+      } else if (result.written) {
         ++(backup ? report_.backup.copiesWritten : report_.copiesWritten);
         (backup ? report_.backup.bytesWritten : report_.bytesWritten) += planned.size;
       } else {

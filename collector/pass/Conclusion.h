@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "collector/pass/BatchCommit.h"
+#include "collector/pass/CopyMend.h"
 #include "collector/plan/Plan.h"
 #include "collector/report/ProblemList.h"
 #include "collector/report/Report.h"
@@ -34,6 +35,9 @@ class Conclusion {
   // The clips a commit handed back; `tag` is the clip's place in report.clips, or kNoRecord.
   void Conclude(std::vector<CommittedClip> clips);
 
+  // A copy found in place that differs from its clip is mended by `mender` (--reverify), not failed.
+  void MendWith(CopyMender* mender) { mender_ = mender; }
+
   // How many clips of each shot were collected.
   const std::vector<std::size_t>& CollectedInShot() const { return collectedInShot_; }
 
@@ -54,6 +58,7 @@ class Conclusion {
   plan::PerDestination<recorder::PassHistory*> histories_;
   bool keepHistory_;
   bool verify_;
+  CopyMender* mender_ = nullptr;
   std::vector<std::size_t> collectedInShot_;
 };
 

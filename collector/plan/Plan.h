@@ -131,6 +131,9 @@ struct PlanSettings {
   // A batch of copies is committed when it holds this many bytes or copies.
   std::uint64_t batchBytes = 1ull << 30;
   std::size_t batchCopies = 256;
+  // Every copy found in place is proven against its clip, also when the clip carries the mark
+  // (the mend of damaged copies: one that differs is replaced by the pass, not removed).
+  bool reverify = false;
 };
 
 // One file-system operation of the plan, as the dry run prints it and the pass performs it.

@@ -136,7 +136,8 @@ void Builder::Decide(GroupState& group, std::uint32_t shotIndex, std::uint32_t c
     // its own any more, and this one is never taken as in place.
     Lose(now.writerShot, now.writerClip, report::Operation::kCopyReplaced, target, plan_.ClipPath(shot, clip));
   } else if (now.exists && now.size == clip.size && platform::SameModificationTime(clip.modified, now.modified)) {
-    copy.action = clip.marked || !plan_.settings.verify ? CopyAction::kInPlace : CopyAction::kProve;
+    const bool proven = plan_.settings.verify && (!clip.marked || plan_.settings.reverify);
+    copy.action = proven ? CopyAction::kProve : CopyAction::kInPlace;
     foundOnDisk = now.writerShot == kNoIndex;
   }
   KeepToRecord(shot, clip, target, copy, foundOnDisk, problems);

@@ -33,10 +33,15 @@ std::u16string OutcomeLine(const PassReport& report) {
       // Clips are counted; a clip folder that cannot be read hides how many clips it holds.
       const std::u16string folders =
           CountedText(report.clipFoldersUnread, u"clip folder", u"clip folders") + u" could not be read";
-      if (report.clipsFailed == 0 && report.clipFoldersUnread > 0) return u"video copy incomplete: " + folders;
-      std::u16string line = u"video copy incomplete: " + DecimalText(report.clipsFailed) + u" of " +
-                            DecimalText(report.clipsSeen) + u" clips could not be copied";
-      if (report.clipFoldersUnread > 0) line += u", " + folders;
+      // A recorded copy whose clip is gone is no clip of this pass: counted on its own.
+      const std::u16string gone = CountedText(report.copiesWithoutClip, u"recorded copy has", u"recorded copies have") +
+                                  u" no clip in the starting folder";
+      std::u16string line = u"video copy incomplete: ";
+      if (report.clipsFailed > 0 || (report.clipFoldersUnread == 0 && report.copiesWithoutClip == 0)) {
+        line += DecimalText(report.clipsFailed) + u" of " + DecimalText(report.clipsSeen) + u" clips could not be copied";
+      }
+      if (report.clipFoldersUnread > 0) line += (line.ends_with(u": ") ? u"" : u", ") + folders;
+      if (report.copiesWithoutClip > 0) line += (line.ends_with(u": ") ? u"" : u", ") + gone;
       return line;
     }
     case Outcome::kCancelled:
@@ -88,7 +93,9 @@ std::u16string ClipsSentence(const PassReport& report) {
                                     {report.clipsAlready, u" already collected"},
                                     {all - std::min(all, report.clipsCollected), u" not collected"}},
                                    u"clip", u"clips");
-  if (report.copiesWritten + report.backup.copiesWritten == 0 && report.clipsCollected > 0) sentence = u"Nothing was written: " + sentence;
+  if (report.copiesWritten + report.backup.copiesWritten + report.copiesReplaced == 0 && report.clipsCollected > 0) {
+    sentence = u"Nothing was written: " + sentence;
+  }
   sentence += u", from ";
   if (report.shotFoldersCollected < report.shotFolders) sentence += DecimalText(report.shotFoldersCollected) + u" of ";
   sentence += CountedText(report.shotFolders, u"shot folder", u"shot folders") + u" to " + QuotedName(report.destinationFolder);
@@ -99,17 +106,18 @@ std::u16string ClipsSentence(const PassReport& report) {
 // "12 copies written and verified, 36 already in place and not read again.": what was proven;
 // with a backup folder, in each destination ("In D: ... In B: ...").
 std::u16string CopiesSentence(const PassReport& report) {
-  const auto copies = [&](std::size_t written, std::size_t proven, std::size_t inPlace) {
+  const auto copies = [&](std::size_t written, std::size_t proven, std::size_t replaced, std::size_t inPlace) {
     const std::u16string text = Listed({{written, report.verified ? u" written and verified" : u" written, not read back"},
                                         {proven, u" found in place and verified"},
+                                        {replaced, u" found differing from their clip and replaced by a verified copy"},
                                         {inPlace, u" already in place and not read again"}},
                                        u"copy", u"copies");
     return text.empty() ? text : text + u".";
   };
-  const std::u16string first = copies(report.copiesWritten, report.copiesProven, report.copiesInPlace);
+  const std::u16string first = copies(report.copiesWritten, report.copiesProven, report.copiesReplaced, report.copiesInPlace);
   if (report.backupFolder.empty()) return first;
   const BackupCopies& b = report.backup;
-  const std::u16string second = copies(b.copiesWritten, b.copiesProven, b.copiesInPlace);
+  const std::u16string second = copies(b.copiesWritten, b.copiesProven, 0, b.copiesInPlace);
   std::u16string text;
   if (!first.empty()) text += u"In " + QuotedName(report.destinationFolder) + u": " + first;
   if (!second.empty()) text += (text.empty() ? u"" : u" ") + (u"In " + QuotedName(report.backupFolder) + u": " + second);
@@ -190,6 +198,13 @@ std::u16string DescribeProblem(const Problem& p) {
       return path + u": not collected: " + Reason(p);
     case Operation::kNotRecorded:
       return path + u": copied, but not marked: its copies could not be recorded in the history: " + Reason(p);
+    case Operation::kNotMended:
+      return path + u": not used to mend " + target + u": the copy differs from this clip, and " + p.rule +
+             u": the copy is left as it is";
+    case Operation::kClipGone:
+      return path + u": not proven: its clip is no longer in " + other + u" (" + p.rule + u"): the copy is left as it is";
+    case Operation::kMended:
+      return path + u": differed from its clip " + other + u", and was replaced by a verified copy of it";
     case Operation::kHistoryUnread:
       return path + u": the history cannot be read, so it protects no copy and this pass is not added to it: " +
              p.rule;

@@ -57,6 +57,8 @@ enum class Operation {
   kDestinationLost,     // one destination is gone: its copies stopped, the other's went on
   kNotReached,          // a clip the pass did not reach because a folder went (`reason`)
   kNotRecorded,         // its copies are proven, but could not be recorded in the history: not marked
+  kNotMended,           // (reverify) its copy differs from it, and the history records other bytes there (`rule`)
+  kClipGone,            // (reverify) a recorded copy (`path`) whose clip is no longer in the clip folder (`other`)
   // warnings
   kNotAClip,            // a file of a clip folder that is no clip
   kNoClipFolder,        // a handled shot folder without its clip folder
@@ -76,6 +78,7 @@ enum class Operation {
   kOpenBackup,          // the backup folder is not a usable folder
   kBackupPlace,         // the backup folder lies inside, contains or is one of the other folders (`other`)
   kSameDisk,            // the copy to folder and the backup folder are on one disk
+  kMended,              // (reverify) a copy (`path`) that differed from its clip (`other`), replaced by a proven copy
 };
 
 struct Problem {
@@ -131,6 +134,8 @@ struct PassReport {
   std::size_t copiesWritten = 0;  // copies written (not found in place already)
   std::size_t copiesProven = 0;   // copies found in place and proven against their clip
   std::size_t copiesInPlace = 0;  // copies found in place and not read
+  std::size_t copiesReplaced = 0;     // (reverify) found in place, differing from their clip: replaced
+  std::size_t copiesWithoutClip = 0;  // (reverify) recorded, but their clip is no longer there: not read
   std::uint64_t bytesWritten = 0;
   std::uint64_t roomNeeded = 0;  // kNoRoom: the bytes the destination volume must take
   std::uint64_t roomFree = 0;    // and those it has free

@@ -82,7 +82,9 @@ TEST_F(CheckRun, MissingAndChangedFilesAreNamedBeforeAnUnrecordedOneAndExitWithO
   ASSERT_EQ(user.messages.size(), 1u);
   const std::u16string& text = user.messages[0].text;
   EXPECT_EQ(FirstLine(text), u"check failed: 2 of 4 recorded files not proven") << ToDisplay(text);
-  const std::u16string missing = tree.Path(u"collected/ab_cd_adl_ef/video/v01_hires.mp4") + u": missing (recorded by generation 1)";
+  const std::u16string missing = tree.Path(u"collected/ab_cd_adl_ef/video/v01_hires.mp4") +
+                                u": missing (recorded by generation 1); to mend it from its clip: marlowin-collect "
+                                u"--reverify STARTING_FOLDER " + tree.Path(u"collected");
   const std::u16string changed = tree.Path(u"collected/ab_cd_int_ef__m02/video/v02_hires.mp4") + u": changed: xxh128 ";
   const std::u16string unrecorded =
       u"warning: " + tree.Path(u"collected/ab_cd_adl_ef/video/aa_extra.mp4") + u": in no generation of the history";

@@ -44,7 +44,8 @@ TEST_F(CheckCommandTest, EachFailureAndWarningIsALineOnStderr) {
                    ". Not proven: 1 missing, 1 changed. 1 file of the adl and int folders is in no generation.\n");
   const std::string v03 = r.err.substr(r.err.find(Native(u"D/ab_cd_adl_ef/video/v03_hires.mp4")));
   EXPECT_EQ(r.err, "marlowin-collect: " + Native(u"D/ab_cd_adl_ef/video/v01_hires.mp4") +
-                       ": missing (recorded by generation 1)\n"
+                       ": missing (recorded by generation 1); to mend it from its clip: marlowin-collect --reverify "
+                       "STARTING_FOLDER " + Native(u"D") + "\n"
                        "marlowin-collect: " + v03.substr(0, v03.find('\n') + 1) +
                        "marlowin-collect: warning: " + Native(u"D/ab_cd_int_ef__m02/video/extra.mp4") +
                        ": in no generation of the history\n");

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "platform/FileSystem.h"
+#include "platform/Files.h"
 #include "platform/NativeName.h"
 #include "platform/UserRecords.h"
 #include "tests/cli/CommandFixture.h"
@@ -165,6 +167,33 @@ TEST_F(CollectCommandTest, NamesWithNewlinesAndTabsPrintOneProblemALine) {
 }
 #endif
 
+// A copy damaged after it was collected (one byte, its time kept): --reverify mends it, says so
+// in its counts, and the check passes again.
+TEST_F(CollectCommandTest, ReverifyMendsADamagedCopyAndCountsIt) {
+  ASSERT_EQ(Run({tree.Path(u"S"), tree.Path(u"D")}).status, 0);
+  const std::u16string copy = tree.Path(u"D/ab_cd_adl_ef/video/v01_hires.mp4");
+  platform::FileStatus status;
+  ASSERT_FALSE(platform::GetStatus(copy, status));
+  tree.WriteFile(u"D/ab_cd_adl_ef/video/v01_hires.mp4", "v01.mp5");
+  const auto fs = platform::MakeRealFileSystem();
+  std::unique_ptr<platform::OpenFile> file;
+  ASSERT_FALSE(fs->OpenForWriting(copy, file));
+  ASSERT_FALSE(file->TakeAttributes(status));
+  ASSERT_FALSE(file->Close());
+  EXPECT_EQ(Run({u"--check", tree.Path(u"D")}).status, 1);
+
+  const Result r = Run({u"--reverify", u"--json", tree.Path(u"S"), tree.Path(u"D")});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  const nlohmann::json report = nlohmann::json::parse(r.out);
+  EXPECT_EQ(report["counts"]["copiesReplaced"], 1);
+  EXPECT_EQ(report["counts"]["copiesProven"], 3);
+  EXPECT_EQ(report["counts"]["copiesWithoutClip"], 0);
+  EXPECT_EQ(report["problems"][0]["operation"], "mended");
+  EXPECT_EQ(tree.ReadFile(u"D/ab_cd_adl_ef/video/v01_hires.mp4"), "v01.mp4");
+  EXPECT_EQ(Run({u"--check", tree.Path(u"D")}).status, 0);
+  EXPECT_NE(Run({u"--help"}).out.find("--reverify"), std::string::npos);
+}
+
 TEST_F(CollectCommandTest, HelpVersionAndWrongArguments) {
   Result r = Run({u"--help"});
   EXPECT_EQ(r.status, 0);
@@ -179,6 +208,8 @@ TEST_F(CollectCommandTest, HelpVersionAndWrongArguments) {
       {{tree.Path(u"S"), tree.Path(u"D"), u"x"}, "extra argument 'x'"},
       {{u"a", u"b", u"x", u"it's\ny"}, "extra arguments 'x' 'it'\\''s'$'\\n''y'"},
       {{u"--fast", u"a", u"b"}, "unknown option '--fast'"},
+      {{u"--reverify", u"--no-verify", u"a", u"b"}, "--reverify reads every copy back: it takes no --no-verify"},
+      {{u"--check", u"--reverify", u"a"}, "--check takes only --json and --quiet"},
   };
   for (const auto& [arguments, what] : wrong) {
     r = Run(arguments);

@@ -53,7 +53,7 @@ TEST(Program, HelpAndVersionAreAnsweredBeforeADisplayIsAskedFor) {
   EXPECT_EQ(output.text.find('\n'), output.text.size() - 1) << output.text;
   output = RunWithoutDisplay("-platform xcb --help");
   EXPECT_EQ(output.status, 0);
-  EXPECT_EQ(output.text.rfind("usage: marlowin [--check | --help | --version]\n", 0), 0u) << output.text;
+  EXPECT_EQ(output.text.rfind("usage: marlowin [--also BACKUP_FOLDER | --backup | --check | --help | --version]\n", 0), 0u) << output.text;
   EXPECT_NE(output.text.find("marlowin-collect [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER"), std::string::npos);
   EXPECT_NE(output.text.find("/marlowin/reports."), std::string::npos) << output.text;
   EXPECT_EQ(output.text.find("no display"), std::string::npos) << output.text;

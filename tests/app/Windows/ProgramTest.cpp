@@ -115,7 +115,7 @@ TEST(Program, HelpAndVersionAreAnsweredOnStdoutWithoutAWindow) {
   EXPECT_EQ(result.out.find('\n'), result.out.size() - 1) << result.out;
   result = marlowin::testing::ChildProgram(program, {u"--help"}).Wait();
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out.rfind("usage: marlowin [--check | --help | --version]\n", 0), 0u) << result.out;
+  EXPECT_EQ(result.out.rfind("usage: marlowin [--also BACKUP_FOLDER | --backup | --check | --help | --version]\n", 0), 0u) << result.out;
   EXPECT_NE(result.out.find("marlowin-collect [OPTIONS] STARTING_FOLDER DESTINATION_FOLDER"), std::string::npos);
   EXPECT_NE(result.out.find("\\Marlowin\\reports."), std::string::npos) << result.out;
 }

@@ -102,12 +102,14 @@ TEST_F(CheckTreeTest, AFlippedByteAndADeletedCopyAreFailuresNamedWithTheirPaths)
   EXPECT_EQ(check::DescribeCheckedFile(check, *changed),
             tree.Path(u"D/ab_cd_adl_ef/video/v02_hires.mp4") + u": changed: xxh128 " +
                 platform::FromNativeName(changed->foundHash) + u", generation 1 records " +
-                platform::FromNativeName(changed->recordedHash));
+                platform::FromNativeName(changed->recordedHash) +
+                u"; to mend it from its clip: marlowin-collect --reverify STARTING_FOLDER " + tree.Path(u"D"));
   const check::CheckedFile* missing = Find(check, u"ab_cd_int_ef__m02/video/v02_hires.mp4");
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->verdict, check::FileVerdict::kMissing);
   EXPECT_EQ(check::DescribeCheckedFile(check, *missing),
-            tree.Path(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4") + u": missing (recorded by generation 1)");
+            tree.Path(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4") + u": missing (recorded by generation 1)" +
+                u"; to mend it from its clip: marlowin-collect --reverify STARTING_FOLDER " + tree.Path(u"D"));
   EXPECT_EQ(check::CheckOutcomeLine(check), u"check failed: 2 of 4 recorded files not proven");
 }
 
@@ -142,7 +144,8 @@ TEST_F(CheckTreeTest, AnotherSizeIsAChangeFoundWithoutReadingTheFile) {
   EXPECT_EQ(changed->verdict, check::FileVerdict::kChanged);
   EXPECT_EQ(changed->foundSize, 5u);
   EXPECT_EQ(check::DescribeCheckedFile(check, *changed),
-            tree.Path(u"D/ab_cd_adl_ef/video/v01_hires.mp4") + u": changed: 5 bytes, generation 1 records 5000");
+            tree.Path(u"D/ab_cd_adl_ef/video/v01_hires.mp4") + u": changed: 5 bytes, generation 1 records 5000" +
+                u"; to mend it from its clip: marlowin-collect --reverify STARTING_FOLDER " + tree.Path(u"D"));
   const std::vector<std::string> calls = fs.Calls();
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "open-from-disk <root>/D/ab_cd_adl_ef/video/v01_hires.mp4"), 0);
 }
