@@ -28,7 +28,7 @@ import tempfile
 import time
 from dataclasses import dataclass, field
 
-from figures import (CARD_FLOOR, CARD_PASS, CARD_PASS_BACKUP, CHECK, COLD, COLLECT, FLOOR, NO_HISTORY, NO_VERIFY, PLAIN_NO_HISTORY, PLAN, RERUN,
+from figures import (CARD_FLOOR, CARD_PASS, CARD_PASS_BACKUP, CARD_PASS_BACKUP_FREE, CARD_PASS_FREE, CHECK, COLD, COLLECT, FLOOR, NO_HISTORY, NO_VERIFY, PLAIN_NO_HISTORY, PLAN, RERUN,
                      SCALE, SHELL, VERIFY_FLOOR, WARM, XXHSUM, Figures, Run, Table, describe, failure,
                      format_bytes, plural)
 from card_reader import CardError, CardRig
@@ -369,15 +369,21 @@ def time_card(args, ws, rig, options, results):
     plan, expected, listing = plan_pass(start), expected_trees(start), list_tree(start)
     quiet = ["--quiet"] if options.quiet else []
     history = HISTORY_EXPECTED if options.history else HISTORY_EITHER
-    commands = {CARD_FLOOR: ([sys.executable, FLOORS, "read", start], None, False),
-                CARD_PASS: ([args.binary] + quiet + [start, ws.dest], expected, False),
-                CARD_PASS_BACKUP: ([args.binary] + quiet + ["--also", backup, start, ws.dest], expected, True)}
+    to_d = [args.binary] + quiet + [start, ws.dest]
+    to_both = [args.binary] + quiet + ["--also", backup, start, ws.dest]
+    # The last two read the card at the disk's speed: what the destinations' side of each pass
+    # takes when the card does not set the pace.
+    commands = {CARD_FLOOR: ([sys.executable, FLOORS, "read", start], None, False, True),
+                CARD_PASS: (to_d, expected, False, True),
+                CARD_PASS_BACKUP: (to_both, expected, True, True),
+                CARD_PASS_FREE: (to_d, expected, False, False),
+                CARD_PASS_BACKUP_FREE: (to_both, expected, True, False)}
     # The clips read, and the copies of both destinations written and read back.
     touch_bytes = memory_to_touch(args.size, expected) + 2 * expected.bytes_written
     for round_number in range(1, args.rounds + 1):
         progress = f"round {round_number}/{args.rounds} {COLD}"
         for label in round_order(list(commands), round_number, args.seed):
-            argv, wanted, with_backup = commands[label]
+            argv, wanted, with_backup, throttled = commands[label]
             listing = restore_shoot(start, plan, listing, args.size)
             empty_folder(ws.dest)
             empty_folder(backup)
@@ -386,7 +392,7 @@ def time_card(args, ws, rig, options, results):
             log_path = ws.next_log()
             read_before = rig.card.bytes_read()
             seconds, status, peak, written = time_command(argv, log_path, touch_bytes=touch_bytes,
-                                                          preexec=rig.join)
+                                                          preexec=rig.join if throttled else None)
             read = rig.card.bytes_read() - read_before
             problem = card_problem(status, log_path, start, listing, ws.dest, backup, wanted, history,
                                    with_backup)
