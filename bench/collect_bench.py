@@ -28,7 +28,8 @@ import tempfile
 import time
 from dataclasses import dataclass, field
 
-from figures import (CARD_FLOOR, CARD_PASS, CARD_PASS_BACKUP, CARD_PASS_BACKUP_FREE, CARD_PASS_FREE, CHECK, COLD, COLLECT, FLOOR, NO_HISTORY, NO_VERIFY, PLAIN_NO_HISTORY, PLAN, RERUN,
+from figures import (CARD_FLOOR, CARD_PASS, CARD_PASS_BACKUP, CARD_PASS_BACKUP_FREE, CARD_PASS_FREE,
+                     CHECK, COLD, COLLECT, FLOOR, NO_HISTORY, NO_VERIFY, PLAIN_NO_HISTORY, PLAN, RERUN,
                      SCALE, SHELL, VERIFY_FLOOR, WARM, XXHSUM, Figures, Run, Table, describe, failure,
                      format_bytes, plural)
 from card_reader import CardError, CardRig
@@ -362,7 +363,8 @@ def card_problem(status, log_path, start, listing, dest, backup, expected, histo
 
 def time_card(args, ws, rig, options, results):
     """Rounds of the card's floor, the pass to D and the pass to D and B, each cold, with the card
-    read through the throttled reader, into results[(COLD, label)]; returns the Expected trees."""
+    read through the throttled reader, and the two passes again with the card not throttled, into
+    results[(COLD, label)]; returns the Expected trees."""
     start = os.path.join(rig.card.mount_point, "start")
     backup = os.path.join(rig.backup.mount_point, "backup")
     make_shoot(start, args.size)
@@ -645,9 +647,6 @@ def run_benchmark(args):
         return refuse(f"{GNU_TIME} is missing (Debian package time; sh scripts/install-deps.sh)")
     if not os.access(args.binary, os.X_OK):
         return refuse(f"{args.binary} is not an executable (build it first)")
-    if args.card:
-        os.makedirs(args.work, exist_ok=True)
-        return run_card(args, detect_options(args.binary))
     if args.sshfs and missing_tools():
         return refuse(missing_tools())
     os.makedirs(args.work, exist_ok=True)
@@ -655,6 +654,8 @@ def run_benchmark(args):
     if fstype in ("tmpfs", "ramfs") and not args.allow_tmpfs:
         return refuse(f"{args.work} is on {fstype} (at {mount_point}), which is memory, not a disk: "
                       "choose --work on a real disk, or pass --allow-tmpfs")
+    if args.card:
+        return run_card(args, detect_options(args.binary))
 
     options = detect_options(args.binary)
     for option, known in (("--no-verify", options.no_verify), ("--no-history", options.no_history),
