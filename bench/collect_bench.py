@@ -649,6 +649,8 @@ def run_benchmark(args):
         return refuse(f"{args.binary} is not an executable (build it first)")
     if args.sshfs and missing_tools():
         return refuse(missing_tools())
+    if args.card and missing_card_tools():
+        return refuse(missing_card_tools())
     os.makedirs(args.work, exist_ok=True)
     _, mount_point, fstype = mount_of(os.path.realpath(args.work))
     if fstype in ("tmpfs", "ramfs") and not args.allow_tmpfs:
