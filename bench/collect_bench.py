@@ -28,12 +28,16 @@ import tempfile
 import time
 from dataclasses import dataclass, field
 
-from figures import (CHECK, COLD, COLLECT, FLOOR, NO_HISTORY, NO_VERIFY, PLAIN_NO_HISTORY, PLAN, RERUN,
+from figures import (CARD_FLOOR, CARD_PASS, CARD_PASS_BACKUP, CARD_PASS_BACKUP_FREE, CARD_PASS_FREE,
+                     CHECK, COLD, COLLECT, FLOOR, NO_HISTORY, NO_VERIFY, PLAIN_NO_HISTORY, PLAN, RERUN,
                      SCALE, SHELL, VERIFY_FLOOR, WARM, XXHSUM, Figures, Run, Table, describe, failure,
                      format_bytes, plural)
+from card_reader import CardError, CardRig
+from card_reader import missing_tools as missing_card_tools
 from network_drive import DriveError, NetworkDrive, missing_tools
-from shoot import (GIB, HISTORY_ABSENT, HISTORY_EITHER, HISTORY_EXPECTED, KIB, MIB, ShootSize,
-                   expected_trees, make_shoot, trees_problem, unchanged_trees)
+from shoot import (GIB, HISTORY, HISTORY_ABSENT, HISTORY_EITHER, HISTORY_EXPECTED, KIB, MIB, ShootSize,
+                   expected_trees, history_problem, list_tree, make_shoot, plan_pass, tree_difference,
+                   trees_problem, unchanged_trees)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
@@ -158,10 +162,11 @@ def touch_memory(size):
         pass
 
 
-def time_command(argv, log_path, quiet_stdout=False, touch_bytes=0):
+def time_command(argv, log_path, quiet_stdout=False, touch_bytes=0, preexec=None):
     """Runs argv under /usr/bin/time, then `sync`; returns (seconds, exit status, peak KiB,
     bytes written). Its output goes to the log (stdout to /dev/null when quiet_stdout). First
-    touches touch_bytes of memory (touch_memory)."""
+    touches touch_bytes of memory (touch_memory). preexec runs in the child before /usr/bin/time
+    starts (the card mode puts it into the throttled cgroup there)."""
     rss_path = log_path + ".rss"
     with open(log_path, "wb") as log:
         stdout, stderr = (subprocess.DEVNULL, log) if quiet_stdout else (log, subprocess.STDOUT)
@@ -169,7 +174,7 @@ def time_command(argv, log_path, quiet_stdout=False, touch_bytes=0):
         started = time.perf_counter()
         # %O: the blocks of 512 bytes the command wrote (the kernel's count, copy_file_range's included)
         status = subprocess.run([GNU_TIME, "-f", "%M %O", "-o", rss_path] + argv,
-                                stdout=stdout, stderr=stderr).returncode
+                                stdout=stdout, stderr=stderr, preexec_fn=preexec).returncode
         sync()
         seconds = time.perf_counter() - started
     return (seconds, status) + read_peak_and_written(rss_path)
@@ -311,6 +316,133 @@ def time_scale(args, ws, collect, plan, results):
     return sizes
 
 
+# The card mode.
+
+
+def restore_shoot(start, plan, listing, size):
+    """Gives the clips on the card their names from before the pass (their bytes are the
+    same), so each run reads the same shoot without writing it to the card anew. Makes the
+    shoot again when something else changed (a failed run). Returns the listing."""
+    for clip in plan:
+        renamed, source = os.path.join(start, clip.renamed), os.path.join(start, clip.source)
+        if os.path.exists(renamed) and not os.path.exists(source):
+            os.rename(renamed, source)
+    if list_tree(start) != listing:
+        remove(start)
+        make_shoot(start, size)
+        listing = list_tree(start)
+    return listing
+
+
+def empty_folder(path):
+    remove(path)
+    os.mkdir(path)
+
+
+def card_problem(status, log_path, start, listing, dest, backup, expected, history, with_backup):
+    """What was wrong with a run of the card mode, or an empty string. expected is None for the
+    floor, which must leave the card as it was and write nothing; the backup folder must hold
+    the destination's tree with_backup, else nothing."""
+    if status != 0:
+        lines = log_lines(log_path)
+        return f"exit status {status} ({lines[-1] if lines else 'no output'})"
+    if expected is None:
+        if list_tree(start) != listing:
+            return "the card was changed"
+        return "wrote to a destination" if os.listdir(dest) or os.listdir(backup) else ""
+    problem = trees_problem(start, dest, expected, history)
+    if problem:
+        return problem
+    if not with_backup:
+        return "wrote to the backup folder" if os.listdir(backup) else ""
+    problem = tree_difference(expected.dest, list_tree(backup, leave_out=(HISTORY,)))
+    if problem:
+        return "backup: " + problem
+    return history_problem(os.path.join(backup, HISTORY), history).replace("destination:", "backup:")
+
+
+def time_card(args, ws, rig, options, results):
+    """Rounds of the card's floor, the pass to D and the pass to D and B, each cold, with the card
+    read through the throttled reader, and the two passes again with the card not throttled, into
+    results[(COLD, label)]; returns the Expected trees."""
+    start = os.path.join(rig.card.mount_point, "start")
+    backup = os.path.join(rig.backup.mount_point, "backup")
+    make_shoot(start, args.size)
+    plan, expected, listing = plan_pass(start), expected_trees(start), list_tree(start)
+    quiet = ["--quiet"] if options.quiet else []
+    history = HISTORY_EXPECTED if options.history else HISTORY_EITHER
+    to_d = [args.binary] + quiet + [start, ws.dest]
+    to_both = [args.binary] + quiet + ["--also", backup, start, ws.dest]
+    # The last two read the card at the disk's speed: what the destinations' side of each pass
+    # takes when the card does not set the pace.
+    commands = {CARD_FLOOR: ([sys.executable, FLOORS, "read", start], None, False, True),
+                CARD_PASS: (to_d, expected, False, True),
+                CARD_PASS_BACKUP: (to_both, expected, True, True),
+                CARD_PASS_FREE: (to_d, expected, False, False),
+                CARD_PASS_BACKUP_FREE: (to_both, expected, True, False)}
+    # The clips read, and the copies of both destinations written and read back.
+    touch_bytes = memory_to_touch(args.size, expected) + 2 * expected.bytes_written
+    for round_number in range(1, args.rounds + 1):
+        progress = f"round {round_number}/{args.rounds} {COLD}"
+        for label in round_order(list(commands), round_number, args.seed):
+            argv, wanted, with_backup, throttled = commands[label]
+            listing = restore_shoot(start, plan, listing, args.size)
+            empty_folder(ws.dest)
+            empty_folder(backup)
+            drop_caches()
+            rig.flush()
+            log_path = ws.next_log()
+            read_before = rig.card.bytes_read()
+            seconds, status, peak, written = time_command(argv, log_path, touch_bytes=touch_bytes,
+                                                          preexec=rig.join if throttled else None)
+            read = rig.card.bytes_read() - read_before
+            problem = card_problem(status, log_path, start, listing, ws.dest, backup, wanted, history,
+                                   with_backup)
+            run = Run(seconds, peak, problem, written, read)
+            record(results, (COLD, label), run, progress, label)
+            print(f"  {'':{len(progress)}} {'read from the card':50} {format_bytes(read):>10}", flush=True)
+    return expected
+
+
+def run_card(args, options):
+    """The card mode: its own rig and rounds, and a table of its own."""
+    if missing_card_tools():
+        return refuse(missing_card_tools())
+    if cold_cache_unavailable():
+        return refuse(f"--card runs cold only, and cold cache is not to be had: {cold_cache_unavailable()}")
+    started = time.monotonic()
+    root = tempfile.mkdtemp(prefix="run-", dir=args.work)
+    shoot_bytes = args.size.clip_count() * args.size.clip_bytes
+    # Room for the shoot, and for the final tree (about 1.7 x the shoot) with its history, and
+    # ext4's own (journal, inode tables).
+    card_bytes = shoot_bytes + shoot_bytes // 10 + 256 * MIB
+    backup_bytes = 2 * shoot_bytes + shoot_bytes // 2 + 256 * MIB
+    rig = CardRig(os.path.join(root, "images"), card_bytes, backup_bytes, int(args.card_rate * MIB))
+    os.makedirs(os.path.join(root, "images"))
+    results, expected = {}, None
+    try:
+        with rig:
+            print(f"card: {rig.card.mount_point}: {rig.describe()}", flush=True)
+            print(f"backup: {rig.backup.mount_point}: {rig.describe_backup()}", flush=True)
+            print(f"shoot: {describe(args.size)} on the card, {plural(args.rounds, 'round')}, "
+                  f"destination in {root}", flush=True)
+            ws = Workspace(root)
+            os.mkdir(ws.dest)
+            expected = time_card(args, ws, rig, options, results)
+            card, backup = rig.describe(), rig.describe_backup()
+    finally:
+        if args.keep:
+            print(f"kept {root} (the images are no longer mounted)")
+        else:
+            remove(root)
+    table = Table(["figure", "cold cache"])
+    machine_rows(table, args, options, "", time.monotonic() - started)
+    Figures(table, results, {}).card(args.size, args.rounds, expected, args.card_rate, card, backup)
+    print()
+    print(table.markdown())
+    return 1 if any(failure(runs) for runs in results.values()) else 0
+
+
 # The machine.
 
 
@@ -384,7 +516,13 @@ def parse_arguments(argv):
     parser.add_argument("--sshfs", action="store_true",
                         help="put every destination on a network drive: an sshfs mount over 127.0.0.1 of a "
                              "folder in --work, with an sshd of its own (needs root, sshfs, openssh-server)")
-    parser.add_argument("--shots", type=int, default=8, help="shot folders (default 8)")
+    parser.add_argument("--card", action="store_true",
+                        help="card mode: the shoot on a loop-mounted image read through a throttled reader "
+                             "(blkio cgroup), the destination on the work folder's disk, a backup on a second "
+                             "image; times reading the card, the pass, and the pass with --also (needs root)")
+    parser.add_argument("--card-rate", type=float, default=90,
+                        help="the card reader's rate in MiB/s with --card (default 90, a UHS-I reader)")
+    parser.add_argument("--shots", type=int, default=None, help="shot folders (default 8; 4 with --card)")
     parser.add_argument("--clips", type=int, default=6, help="clips per shot, at most 99 (default 6)")
     parser.add_argument("--clip-size", type=parse_size, default=40 * MIB, help="bytes per clip (default 40M)")
     parser.add_argument("--rounds", type=int, default=5,
@@ -408,6 +546,12 @@ def parse_arguments(argv):
                              "scale 5,50 shots (overrides the size options)")
     parser.add_argument("--keep", action="store_true", help="keep this run's work folder")
     args = parser.parse_args(argv)
+    if args.shots is None:  # 4 shots x 6 clips x 40 MiB: about 11 s a run at 90 MiB/s
+        args.shots = 4 if args.card else 8
+    if args.card and args.card_rate <= 0:
+        parser.error("--card-rate must be above 0")
+    if args.card and args.sshfs:
+        parser.error("--card and --sshfs do not go together")
     if args.smoke:
         args.shots, args.clips, args.clip_size, args.rounds = 2, 4, 256 * KIB, 1
         args.scale, args.scale_clips, args.scale_clip_size, args.scale_rounds = [5, 50], 6, 4 * KIB, 1
@@ -505,11 +649,15 @@ def run_benchmark(args):
         return refuse(f"{args.binary} is not an executable (build it first)")
     if args.sshfs and missing_tools():
         return refuse(missing_tools())
+    if args.card and missing_card_tools():
+        return refuse(missing_card_tools())
     os.makedirs(args.work, exist_ok=True)
     _, mount_point, fstype = mount_of(os.path.realpath(args.work))
     if fstype in ("tmpfs", "ramfs") and not args.allow_tmpfs:
         return refuse(f"{args.work} is on {fstype} (at {mount_point}), which is memory, not a disk: "
                       "choose --work on a real disk, or pass --allow-tmpfs")
+    if args.card:
+        return run_card(args, detect_options(args.binary))
 
     options = detect_options(args.binary)
     for option, known in (("--no-verify", options.no_verify), ("--no-history", options.no_history),
@@ -575,6 +723,8 @@ def main(argv):
         return 130
     except DriveError as error:
         return refuse(f"the network drive could not be set up: {error}")
+    except CardError as error:
+        return refuse(f"the card could not be set up: {error}")
 
 
 if __name__ == "__main__":

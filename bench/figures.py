@@ -20,6 +20,11 @@ CHECK = "marlowin-collect --check"
 XXHSUM = "xxhsum -H2"
 PLAN = "marlowin-collect -n"
 SCALE = "scale"
+CARD_FLOOR = "card floor: read every clip once"
+CARD_PASS = "marlowin-collect to D (verified)"
+CARD_PASS_BACKUP = "marlowin-collect to D --also B (verified)"
+CARD_PASS_FREE = "marlowin-collect to D, card not throttled"
+CARD_PASS_BACKUP_FREE = "marlowin-collect to D --also B, card not throttled"
 
 
 @dataclass
@@ -28,6 +33,7 @@ class Run:
     peak_kib: int = 0
     problem: str = ""  # empty when the run exited 0 and left the expected trees
     written: int = 0   # bytes the command wrote, as the kernel counts them
+    read: int = 0      # bytes read from the card's device (card mode)
 
 
 def format_bytes(count):
@@ -222,3 +228,44 @@ class Figures:
             self.row(f"plan: {PLAN} over {describe(plan_size)} ({plan_size.clip_count():,} clips), "
                      "stdout to /dev/null", lambda mode, label: failure(self.runs(mode, label))
                      or seconds_cell(self.runs(mode, label)), PLAN, modes=(WARM,))
+
+    def card(self, size, rounds, expected, rate, card, backup):
+        """The card mode's rows: the floor, the pass to D and to D and B against it, what each read
+        from the card, and the peak memory."""
+        clip_bytes = size.clip_count() * size.clip_bytes
+        copies = sum(1 for size_ in expected.dest.values() if size_ != FOLDER)
+        self.table.add("card", f"{card}; the shoot {describe(size)} = {format_bytes(clip_bytes)}")
+        self.table.add("D and B", f"D: a folder on the work folder's disk; B: {backup}; "
+                       f"final tree {copies} copies = {format_bytes(expected.bytes_written)} in each")
+        self.table.add("runs", f"median (min-max) of {plural(rounds, 'round')}, the commands in an "
+                       "order drawn anew each round, caches dropped before each, each followed by sync")
+
+        def read_text(runs):
+            reads = [run.read for run in runs]
+            spread = (f" ({min(reads) / clip_bytes:.3f}-{max(reads) / clip_bytes:.3f})"
+                      if len(reads) > 1 else "")
+            return (f"read from the card {format_bytes(statistics.median(reads))}, "
+                    f"{statistics.median(reads) / clip_bytes:.3f} x the clips{spread}")
+
+        def floor_cell(mode, label):
+            runs = self.runs(mode, label)
+            if failure(runs):
+                return failure(runs)
+            achieved = clip_bytes / median_seconds(runs) / MIB
+            return f"{seconds_cell(runs)}, {achieved:.1f} MiB/s (throttle {rate:g} MiB/s); {read_text(runs)}"
+
+        def pass_cell(mode, label):
+            runs = self.runs(mode, label)
+            cell = ratio_cell(runs, self.runs(mode, CARD_FLOOR), "floor")
+            return cell if failure(runs) else f"{cell}; {read_text(runs)}"
+
+        # Cold only: a card in the page cache would not be read through its reader.
+        self.table.add(CARD_FLOOR, floor_cell(COLD, CARD_FLOOR))
+        self.table.add(CARD_PASS, pass_cell(COLD, CARD_PASS))
+        self.table.add(CARD_PASS_BACKUP, pass_cell(COLD, CARD_PASS_BACKUP))
+        for label in (CARD_PASS_FREE, CARD_PASS_BACKUP_FREE):
+            runs = self.runs(COLD, label)
+            self.table.add(label, failure(runs) or f"{seconds_cell(runs)}, "
+                           f"card read at {clip_bytes / median_seconds(runs) / MIB:.0f} MiB/s on average")
+        self.table.add("peak RSS of marlowin-collect", f"to D {peak_cell(self.runs(COLD, CARD_PASS))}, "
+                       f"to D and B {peak_cell(self.runs(COLD, CARD_PASS_BACKUP))}")

@@ -3,6 +3,7 @@
 
 usage: python3 bench/floors.py plain START DEST
        python3 bench/floors.py verify START DEST [ALSO_SYNC]
+       python3 bench/floors.py read START
 
 plain:  writes every copy of the final tree from its clip with os.copy_file_range (the kernel's
         own copy; reads and writes of 4 MiB where the two file systems have none) and gives the
@@ -12,6 +13,8 @@ verify: writes the same copies, makes them durable with one syncfs of DEST's fil
         the cache (POSIX_FADV_DONTNEED on each file, then reads of 4 MiB) and then renames the
         source clips. Nothing a pass that reads its copies back from the disk can do in less
         time. Exits 1 when it read back another count of bytes than it wrote.
+read:   reads every clip of the shoot once, in reads of 4 MiB, and writes nothing: the floor of
+        the card mode, where reading the card is what a pass cannot do in less time.
 
 collect_bench.py runs each as a process of its own, like marlowin-collect, and times it with the
 `sync` after it. Python 3 standard library only.
@@ -108,11 +111,27 @@ def verify_floor(start, dest, also_sync=None):
     return 0
 
 
+def read_clips(start):
+    """Reads every clip once, as a pass does (sequential advice, which widens the read-ahead)."""
+    buffer = bytearray(BUFFER_SIZE)
+    for clip in plan_pass(start):
+        fd = os.open(os.path.join(start, clip.source), os.O_RDONLY)
+        try:
+            os.posix_fadvise(fd, 0, 0, os.POSIX_FADV_SEQUENTIAL)
+            while os.readv(fd, [buffer]) > 0:
+                pass
+        finally:
+            os.close(fd)
+    return 0
+
+
 def main(argv):
     if len(argv) == 3 and argv[0] == "plain":
         return plain_floor(argv[1], argv[2])
     if len(argv) in (3, 4) and argv[0] == "verify":
         return verify_floor(*argv[1:])
+    if len(argv) == 2 and argv[0] == "read":
+        return read_clips(argv[1])
     print(__doc__.split("\n\n")[1], file=sys.stderr)
     return 2
 

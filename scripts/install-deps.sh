@@ -8,7 +8,8 @@ run="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev fon
   nlohmann-json3-dev libxxhash-dev libssl-dev libxml2-dev librsvg2-bin libxcb1-dev"
 test="libgtest-dev libgmock-dev googletest g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
   imagemagick desktop-file-utils xxhash time python3 dosfstools fusefat exfatprogs exfat-fuse
-  sshfs openssh-server libxml2-utils clang icoutils dpkg-dev file lintian nsis dbus-daemon"
+  sshfs openssh-server mount e2fsprogs libxml2-utils clang icoutils dpkg-dev file lintian nsis
+  dbus-daemon"
 case "${1:-test}" in
   run) packages="$run" ;;
   test) packages="$run $test" ;;
