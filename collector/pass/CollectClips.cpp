@@ -62,7 +62,7 @@ class Pass final : public plan::PlanSink {
     plan_ = plan::BuildPlan(fs_, report_.startingFolder, report_.destinationFolder, entries, settings,
                             [this](const plan::Plan& plan) {
                               meter_.Progress().clipsTotal = plan.clips;
-                              meter_.Progress().bytesTotal = plan.clipBytes;
+                              meter_.Progress().bytesToCopy = plan.clipBytes;
                               meter_.Tell();
                               return !meter_.Stopped();
                             });
@@ -78,8 +78,7 @@ class Pass final : public plan::PlanSink {
       return Finish();
     }
 
-    meter_.Start(plan_.work, plan_.clips, plan_.clipBytes);
-    meter_.Progress().stage = report::PassProgress::Stage::kCopying;
+    meter_.Start(plan_);
     meter_.Tell();
     plan::Walk(plan_, *this, next_);
     return Finish();
@@ -99,7 +98,10 @@ class Pass final : public plan::PlanSink {
   CopyVerdict Copy(const plan::PlanOperation& op, std::uint32_t shot, std::uint32_t clip) override;
   void EndClip(std::uint32_t shot, std::uint32_t clip, bool adlMade, bool dropped) override;
   void Commit(bool staged, bool settle) override {
-    conclusion_->Conclude(settle ? commit_.Settle(staged) : commit_.Commit(staged));
+    std::vector<CommittedClip> done = settle ? commit_.Settle(staged) : commit_.Commit(staged);
+    const std::size_t clips = done.size();
+    conclusion_->Conclude(std::move(done));
+    meter_.ClipsDone(clips);
   }
   bool StagedIn(const std::u16string& folder) override { return commit_.HasCopiesIn(folder); }
   bool CleanUp(const plan::PlanOperation& op, std::uint32_t shot, const naming::CleanUp& cleanUp, bool moved) override;
@@ -174,8 +176,7 @@ void Pass::BeginClip(std::uint32_t shotIndex, std::uint32_t index) {
     record_ = report_.clips.size();
     report_.clips.emplace_back().source = clipPath;
   }
-  meter_.Progress().currentClip = clipPath;
-  meter_.Tell();
+  meter_.BeginClip(clip, clipPath);
   commit_.BeginClip(shotIndex, index, record_);
 }
 
@@ -206,12 +207,10 @@ std::error_code Pass::CopyOne(const plan::PlanOperation& op, const plan::Planned
   const std::uint64_t proof = options_.verify ? clip.size : 0;
   if (planned.action == plan::CopyAction::kInPlace) {
     ++report_.copiesInPlace;
-    work.Done(clip.size + proof);
     return {};
   }
   if (planned.action == plan::CopyAction::kProve) {
     commit_.Prove(op.intCopy, op.from, op.path, planned.overRecorded, proof);
-    work.Done(clip.size);
     return {};
   }
   // The clip's bytes are hashed as they are read: for the proof, the record, and a copy that
@@ -230,17 +229,16 @@ std::error_code Pass::CopyOne(const plan::PlanOperation& op, const plan::Planned
     if (!recorded || commit_.ClipHash(op.intCopy) != recorded->xxh128) {
       // Another clip's copy is recorded there: it stays, and this clip keeps its name.
       commit_.Drop(op.intCopy);
-      work.Done(clip.size + proof);
       return platform::Errc::kRecordedCopyDiffers;
     }
   }
-  work.Done(clip.size);
   return {};
 }
 
 void Pass::EndClip(std::uint32_t shot, std::uint32_t clip, bool adlMade, bool dropped) {
   if (plan_.shots[shot].clips[clip].blocked) adlFailed_[clip] = true;
-  if (!dropped) ++meter_.Progress().clipsDone;
+  // A clip that waits for its commit is done when its copies are proven.
+  meter_.EndClip(!dropped && (plan_.shots[shot].clips[clip].blocked || !adlMade));
   if (!plan_.shots[shot].clips[clip].blocked) commit_.EndClip(adlMade && !dropped);
 }
 
