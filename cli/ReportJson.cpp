@@ -104,7 +104,7 @@ std::string ToJson(const report::PassReport& report, const report::SavedReport* 
       {"startingFolder", Text(report.startingFolder)},
       {"destinationFolder", Text(report.destinationFolder)},
       {"verified", report.verified},
-      {"shotFolders", report.shotFolders},
+      {"shotFolders", report.ShotFolders()},
       {"shotFoldersCollected", report.shotFoldersCollected},
       {"counts",
        {{"clipsPlanned", report.clipsPlanned},

@@ -70,6 +70,7 @@ class Pass final : public plan::PlanSink {
     if (options_.onPlan) options_.onPlan(plan_);
     conclusion_.emplace(fs_, plan_, report_, problems_, history_ ? &*history_ : nullptr, historyKept_, options_.verify);
     report_.clipsPlanned = plan_.clips;
+    report_.shotFoldersPlanned = plan_.shots.size();
     if (plan_.stopped) return Finish();
     if (!HasRoom(fs_, plan_, report_)) return std::move(report_);
     if (options_.dryRun) {

@@ -85,9 +85,11 @@ std::u16string ClipsSentence(const PassReport& report) {
                                     {all - std::min(all, report.clipsCollected), u" not collected"}},
                                    u"clip", u"clips");
   if (report.copiesWritten == 0 && report.clipsCollected > 0) sentence = u"Nothing was written: " + sentence;
+  // Out of every shot folder found, also those a stop or a folder gone kept the pass from.
+  const std::size_t shotFolders = report.ShotFolders();
   sentence += u", from ";
-  if (report.shotFoldersCollected < report.shotFolders) sentence += DecimalText(report.shotFoldersCollected) + u" of ";
-  return sentence + CountedText(report.shotFolders, u"shot folder", u"shot folders") + u" to " +
+  if (report.shotFoldersCollected < shotFolders) sentence += DecimalText(report.shotFoldersCollected) + u" of ";
+  return sentence + CountedText(shotFolders, u"shot folder", u"shot folders") + u" to " +
          QuotedName(report.destinationFolder) + u".";
 }
 

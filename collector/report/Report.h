@@ -100,7 +100,8 @@ struct PassReport {
   // When the pass began; its report file is named by it (ReportFile.h). The epoch when unknown.
   std::chrono::system_clock::time_point started{};
 
-  std::size_t shotFolders = 0;           // handled shot folders
+  std::size_t shotFolders = 0;           // handled shot folders reached
+  std::size_t shotFoldersPlanned = 0;    // handled shot folders found before the first copy
   std::size_t shotFoldersCollected = 0;  // with clips, every one of them collected
   std::size_t clipFoldersUnread = 0;     // clip folders there that could not be listed
   std::size_t clipsPlanned = 0;   // clips found before the first copy
@@ -122,6 +123,8 @@ struct PassReport {
   std::vector<ClipRecord> clips;  // when asked for
 
   std::size_t Failures() const;
+  // The shoot's handled shot folders, reached or not.
+  std::size_t ShotFolders() const { return shotFolders > shotFoldersPlanned ? shotFolders : shotFoldersPlanned; }
   std::size_t Warnings() const { return problems.size() - Failures(); }
 };
 

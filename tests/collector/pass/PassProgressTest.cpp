@@ -1,9 +1,12 @@
-// What a real pass tells about itself as it goes: figures that add up.
+// What a real pass tells about itself as it goes: figures that add up, and counts that are true
+// after a cancel.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "collector/pass/CollectClips.h"
+#include "platform/NativeName.h"
 #include "tests/support/PassFixture.h"
 
 namespace marlowin {
@@ -72,6 +75,19 @@ TEST_F(PassProgressTest, TheFiguresAddUpAndTheClipsAreDoneWhenTheirCopiesAreProv
   EXPECT_EQ(clipsDone, 12u);
   EXPECT_EQ(copied, 12000u);
   EXPECT_EQ(readBack, 18000u);
+}
+
+TEST_F(PassProgressTest, AfterACancelTheShotFoldersAreCountedFromTheShoot) {
+  MakeShoot(8);
+  Watcher watcher(2);
+  pass::PassOptions options;
+  options.observer = &watcher;
+  options.batchCopies = 2;
+  const report::PassReport report = PassPlainly(options);
+  ASSERT_EQ(report.outcome, report::Outcome::kCancelled);
+  EXPECT_LT(report.shotFolders, 8u) << "the pass stopped in the first shot folders";
+  const std::string summary = platform::ToDisplay(report::SummaryLine(report));
+  EXPECT_NE(summary.find(" of 8 shot folders to "), std::string::npos) << summary;
 }
 
 }  // namespace
