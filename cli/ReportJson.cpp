@@ -2,6 +2,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/ReportJson.h"
+#include "collector/report/ReportFigures.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
 
@@ -82,6 +83,11 @@ json ProblemJson(const report::Problem& p) {
   return item;
 }
 
+json IsoOrNull(std::chrono::system_clock::time_point moment) {
+  const std::string text = report::IsoTimeText(moment);
+  return text.empty() ? json() : json(text);
+}
+
 json ClipJson(const report::ClipRecord& clip) {
   json item = {{"source", Text(clip.source)}, {"adlCopy", Text(clip.adlCopy)}, {"collected", clip.collected}};
   item["intCopy"] = clip.intCopy.empty() ? json() : json(Text(clip.intCopy));
@@ -97,6 +103,7 @@ std::string ToJson(const report::PassReport& report, const report::SavedReport* 
   for (const report::Problem* p : report::ProblemsInOrder(report)) problems.push_back(ProblemJson(*p));
   json clips = json::array();
   for (const report::ClipRecord& clip : report.clips) clips.push_back(ClipJson(clip));
+  const bool roomKnown = report.roomChecked || report.outcome == report::Outcome::kNoRoom;
   json object = {
       {"outcome", OutcomeName(report.outcome)},
       {"message", Text(report::OutcomeLine(report))},
@@ -104,6 +111,9 @@ std::string ToJson(const report::PassReport& report, const report::SavedReport* 
       {"startingFolder", Text(report.startingFolder)},
       {"destinationFolder", Text(report.destinationFolder)},
       {"verified", report.verified},
+      {"started", IsoOrNull(report.started)},
+      {"finished", IsoOrNull(report.finished)},
+      {"durationSeconds", std::chrono::duration<double>(report::PassDuration(report)).count()},
       {"shotFolders", report.ShotFolders()},
       {"shotFoldersCollected", report.shotFoldersCollected},
       {"counts",
@@ -120,8 +130,10 @@ std::string ToJson(const report::PassReport& report, const report::SavedReport* 
         {"copiesInPlace", report.copiesInPlace},
         {"clipFoldersUnread", report.clipFoldersUnread},
         {"bytesWritten", report.bytesWritten},
-        {"roomNeeded", report.roomNeeded},
-        {"roomFree", report.roomFree},
+        {"bytesReadBack", report.bytesReadBack},
+        // null when the room was not asked (nothing to write, or a volume that does not tell)
+        {"roomNeeded", roomKnown ? json(report.roomNeeded) : json()},
+        {"roomFree", roomKnown ? json(report.roomFree) : json()},
         {"failures", report.Failures()},
         {"warnings", report.Warnings()}}},
       {"problems", problems},

@@ -315,6 +315,7 @@ report::PassReport Pass::Finish() {
     }
   }
   report_.clipsPlanned = std::max(report_.clipsPlanned, report_.clipsSeen);
+  report_.bytesReadBack = meter_.BytesReadBack();
   if (history_ && historyKept_) {
     // The copies are what the outcome is about: a history not kept is a warning.
     if (const history::Failure failure = history_->Finish()) {
@@ -334,7 +335,9 @@ report::PassReport Pass::Finish() {
 
 report::PassReport CollectClips(platform::FileSystem& fs, std::u16string startingFolder,
                                 std::u16string destinationFolder, const PassOptions& options) {
-  return Pass(fs, options).Run(std::move(startingFolder), std::move(destinationFolder));
+  report::PassReport report = Pass(fs, options).Run(std::move(startingFolder), std::move(destinationFolder));
+  report.finished = std::chrono::system_clock::now();
+  return report;
 }
 
 }  // namespace marlowin::pass

@@ -97,8 +97,10 @@ struct PassReport {
   std::u16string startingFolder;
   std::u16string destinationFolder;
   bool verified = true;          // copies were proven by reading them back
-  // When the pass began; its report file is named by it (ReportFile.h). The epoch when unknown.
+  // When the pass began (its report file is named by it, ReportFile.h) and when it ended. The
+  // epoch when unknown.
   std::chrono::system_clock::time_point started{};
+  std::chrono::system_clock::time_point finished{};
 
   std::size_t shotFolders = 0;           // handled shot folders reached
   std::size_t shotFoldersPlanned = 0;    // handled shot folders found before the first copy
@@ -115,9 +117,14 @@ struct PassReport {
   std::size_t copiesWritten = 0;  // copies written (not found in place already)
   std::size_t copiesProven = 0;   // copies found in place and proven against their clip
   std::size_t copiesInPlace = 0;  // copies found in place and not read
-  std::uint64_t bytesWritten = 0;
-  std::uint64_t roomNeeded = 0;  // kNoRoom: the bytes the destination volume must take
-  std::uint64_t roomFree = 0;    // and those it has free
+  std::uint64_t bytesWritten = 0;   // of the copies written (and proven, with verification)
+  std::uint64_t bytesReadBack = 0;  // read back from the disk to prove copies
+  // The room asked of the destination before the first copy: the bytes its volume must take (the
+  // copies and a margin) and those it had free; of the tightest volume when the copies go to
+  // several. Not asked when nothing is to be written.
+  bool roomChecked = false;
+  std::uint64_t roomNeeded = 0;
+  std::uint64_t roomFree = 0;
 
   std::vector<Problem> problems;  // in the order they happened
   std::vector<ClipRecord> clips;  // when asked for

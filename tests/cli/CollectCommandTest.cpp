@@ -67,6 +67,21 @@ TEST_F(CollectCommandTest, JsonIsTheWholeReportWithEachClipsHash) {
     EXPECT_EQ(clip["xxh128"].get<std::string>().size(), 32u);
     EXPECT_TRUE(clip["collected"].get<bool>());
   }
+  // What a person hands on: when, how long, how much, and the room found.
+  const std::string started = report["started"].get<std::string>(), finished = report["finished"].get<std::string>();
+  EXPECT_EQ(started.size(), 20u) << started;  // 2024-05-03T19:14:07Z
+  EXPECT_TRUE(started.ends_with("Z")) << started;
+  EXPECT_LE(started, finished);
+  EXPECT_GE(report["durationSeconds"].get<double>(), 0.0);
+  EXPECT_EQ(report["counts"]["bytesWritten"], 4 * 7) << "three adl copies and an int copy of 7 bytes";
+  EXPECT_EQ(report["counts"]["bytesReadBack"], 4 * 7);
+  EXPECT_GT(report["counts"]["roomNeeded"].get<std::uint64_t>(), 4u * 7u);
+  EXPECT_GT(report["counts"]["roomFree"].get<std::uint64_t>(), 0u);
+
+  // A rerun writes nothing and asks for no room.
+  const nlohmann::json again = nlohmann::json::parse(Run({u"--json", tree.Path(u"S"), tree.Path(u"D")}).out);
+  EXPECT_TRUE(again["counts"]["roomNeeded"].is_null());
+  EXPECT_EQ(again["counts"]["bytesWritten"], 0);
 }
 
 TEST_F(CollectCommandTest, DryRunPrintsWhatThePassDoesAndChangesNothing) {
