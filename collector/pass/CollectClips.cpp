@@ -74,7 +74,7 @@ class Pass final : public plan::PlanSink {
     if (plan_.stopped) return Finish();
     if (!HasRoom(fs_, plan_, report_)) return std::move(report_);
     if (options_.dryRun) {
-      DryRun dryRun(plan_, report_, problems_, options_.printLine);
+      DryRun dryRun(plan_, report_, problems_, options_.printLine, &fs_);
       plan::Walk(plan_, dryRun, next_);
       return Finish();
     }
