@@ -96,9 +96,7 @@ json ClipJson(const report::ClipRecord& clip) {
   return item;
 }
 
-}  // namespace
-
-std::string ToJson(const report::PassReport& report, const report::SavedReport* saved) {
+json ReportObject(const report::PassReport& report) {
   json problems = json::array();
   for (const report::Problem* p : report::ProblemsInOrder(report)) problems.push_back(ProblemJson(*p));
   json clips = json::array();
@@ -140,12 +138,34 @@ std::string ToJson(const report::PassReport& report, const report::SavedReport* 
       {"clips", clips},
       {"exitStatus", report::ExitStatus(report)},
   };
+  return object;
+}
+
+std::string Dump(const json& object) {
+  // Names that are not UTF-8 (bytes an old camera wrote) are shown with U+FFFD in their place.
+  return object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace
+
+std::string ToJson(const report::PassReport& report, const report::SavedReport* saved) {
+  json object = ReportObject(report);
   if (saved) {
     object["reportFile"] = saved->path.empty() ? json() : json(Text(saved->path));
     if (saved->error) object["reportError"] = platform::Describe(saved->error);
   }
-  // Names that are not UTF-8 (bytes an old camera wrote) are shown with U+FFFD in their place.
-  return object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  return Dump(object);
+}
+
+std::string PlanJson(const report::PassReport& report, const std::vector<std::string>& lines,
+                     const std::u16string& summary) {
+  json object = ReportObject(report);
+  object["dryRun"] = true;
+  object["summary"] = Text(summary);
+  object["plan"] = lines;
+  // A plan has not run: it has no end, and what it would copy is in the plan and the summary.
+  for (const char* unknown : {"finished", "durationSeconds", "clips"}) object.erase(unknown);
+  return Dump(object);
 }
 
 }  // namespace marlowin
