@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "collector/report/FolderProblem.h"
 #include "collector/report/QuotedName.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
@@ -133,9 +134,8 @@ std::u16string DescribeProblem(const Problem& p) {
   const std::u16string path = QuotedName(p.path), target = QuotedName(p.target), other = QuotedName(p.other);
   switch (p.operation) {
     case Operation::kListStartingFolder:
-      return path + u": cannot be listed: " + Reason(p);
     case Operation::kOpenDestination:
-      return path + u": " + Reason(p);
+      return FolderProblemText(p.path, p.reason);
     case Operation::kLockFolder:
       return path + u": " + Reason(p);
     case Operation::kListClipFolder:
@@ -191,7 +191,7 @@ std::u16string DescribeProblem(const Problem& p) {
     case Operation::kNoClipFolder:
       return path + u": has no folder \"MP4 HIGH RES\", nothing collected";
     case Operation::kPassedOver:
-      return path + u": passed over: " + p.rule;
+      return path + u": not a shot folder: " + p.rule;
     case Operation::kEndedPass:
       return path + u": a name of underscores only ends the pass here";
     case Operation::kNotVisited:

@@ -78,7 +78,7 @@ struct Problem {
   std::u16string target;  // the copy or new name concerned, where there is one
   std::u16string other;   // the clip whose copy was replaced
   std::error_code reason; // the system's reason, or one of ours; empty when `rule` says it
-  std::u16string rule;    // the naming rule behind a warning ("fewer than three words"), or what
+  std::u16string rule;    // the naming rule behind a warning ("its name has two _ in a row"), or what
                           // else the description needs (a history's words, a file system's name)
 };
 

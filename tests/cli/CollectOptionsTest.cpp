@@ -88,5 +88,20 @@ TEST_F(CollectOptionsTest, ADryRunOverACollectedShootSaysOnlyWhatWouldHappen) {
       << r.out;
 }
 
+TEST_F(CollectOptionsTest, AFolderNotFoundIsWordedOnceByThePassAndByTheCheck) {
+  const std::string nosuch = Native(u"nosuch");
+  const Result start = Run({tree.Path(u"nosuch"), tree.Path(u"D")});
+  const Result destination = Run({tree.Path(u"S"), tree.Path(u"nosuch")});
+  const Result check = Run({u"--check", tree.Path(u"nosuch")});
+  EXPECT_EQ(start.err, "marlowin-collect: " + nosuch + ": not found\n");
+  EXPECT_EQ(destination.err, start.err);
+  EXPECT_EQ(Lines(check.out).front(), "check not made: " + nosuch + ": not found");
+  EXPECT_EQ(check.status, 2);
+  tree.WriteFile(u"afile", "not a folder");
+  EXPECT_EQ(Run({tree.Path(u"S"), tree.Path(u"afile")}).err, "marlowin-collect: " + Native(u"afile") + ": not a folder\n");
+  EXPECT_EQ(Lines(Run({u"--check", tree.Path(u"afile")}).out).front(),
+            "check not made: " + Native(u"afile") + ": not a folder");
+}
+
 }  // namespace
 }  // namespace marlowin

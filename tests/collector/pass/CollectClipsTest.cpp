@@ -190,9 +190,9 @@ TEST_F(CollectClipsTest, UnderscoreFolderEndsThePassWhereWindowsListsItAndOddNam
   EXPECT_TRUE(tree.Exists(testing::ClipIn(u"AA_cd", u"v02.mp4")));
   EXPECT_TRUE(tree.Exists(testing::ClipIn(u"AA_bb_adl_cc", u"v02.mp4")));
   EXPECT_EQ(Problems(report), (std::vector<std::string>{
-      "warning: <root>/S/AA_bb_adl_cc: passed over: named as an adl folder",
-      "warning: <root>/S/AA_cd: passed over: fewer than three words",
-      "warning: <root>/S/AA__bb_cc: passed over: two underscores in a row",
+      "warning: <root>/S/AA_bb_adl_cc: not a shot folder: its name is that of an adl folder, which the pass makes",
+      "warning: <root>/S/AA_cd: not a shot folder: its name has fewer than three parts separated by _",
+      "warning: <root>/S/AA__bb_cc: not a shot folder: its name has two _ in a row",
       "warning: <root>/S/_: a name of underscores only ends the pass here",
       "warning: <root>/S/_ab_cd_ef: not visited, the pass ended before it",
   }));
