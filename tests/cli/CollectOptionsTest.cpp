@@ -72,15 +72,15 @@ TEST_F(CollectOptionsTest, ADryRunOverACollectedShootSaysOnlyWhatWouldHappen) {
   EXPECT_EQ(r.status, 0);
   // The folders are there and the clean-up's copy is gone: only the clean-up's int folders are made
   // and removed again, as the pass does.
-  const std::string m03 = Native(u"D/ab_cd_int_ef__m03");
+  const std::string m03 = Native(u"D/ab_cd_int_ef__m03"), m03Video = Native(u"D/ab_cd_int_ef__m03/video");
   EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
                               "keep " + Native(u"D/ab_cd_adl_ef/video/v01_hires.mp4"),
                               "keep " + Native(u"D/ab_cd_adl_ef/video/v02_hires.mp4"),
                               "keep " + Native(u"D/ab_cd_int_ef__m02/video/v02_hires.mp4"),
                               "keep " + Native(u"D/ab_cd_adl_ef/video/v03_hires.mp4"),
                               "mkdir " + m03,
-                              "mkdir " + m03 + "/video",
-                              "rmdir " + m03 + "/video",
+                              "mkdir " + m03Video,
+                              "rmdir " + m03Video,
                               "rmdir " + m03,
                               "Nothing was changed: 3 clips already collected, from 1 shot folder to " + Native(u"D") +
                                   ". 4 copies already in place and not read again.",
