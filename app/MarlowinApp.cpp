@@ -7,6 +7,7 @@
 #include "app/CheckMessage.h"
 #include "collector/check/CheckTree.h"
 #include "collector/pass/CollectClips.h"
+#include "collector/report/FolderProblem.h"
 #include "collector/report/QuotedName.h"
 #include "collector/report/ReportFile.h"
 #include "platform/Errors.h"
@@ -73,10 +74,10 @@ void Tell(std::u16string_view text, std::u16string_view details = {}, const marl
   marlowin::framework::ShowMessage(kMessageCaption, text, details, attention);
 }
 
-// A chosen folder that cannot be found: the message, then the folder and the reason.
+// A chosen folder that cannot be found: the message, then the folder and the reason, worded as
+// the pass and the check word it.
 void TellNotFound(std::u16string_view message, const std::u16string& path, std::error_code reason) {
-  Tell(std::u16string(message) + u"\n\n" + marlowin::report::QuotedName(path) + u": " +
-       marlowin::platform::FromNativeName(marlowin::platform::Describe(reason)));
+  Tell(std::u16string(message) + u"\n\n" + marlowin::report::FolderProblemText(path, reason));
 }
 
 }  // namespace

@@ -5,10 +5,12 @@
 
 #include "Version.h"
 #include "cli/CheckCommand.h"
+#include "cli/CollectOptions.h"
 #include "cli/ReportJson.h"
 #include "cli/StopFlag.h"
 #include "cli/TerminalProgress.h"
 #include "collector/pass/CollectClips.h"
+#include "collector/pass/DryRunSummary.h"
 #include "collector/report/QuotedName.h"
 #include "collector/report/ReportFile.h"
 #include "platform/Console.h"
@@ -50,11 +52,13 @@ constexpr const char* kUsage =
     "                  A recorded copy of a shot folder in STARTING_FOLDER whose clip is no\n"
     "                  longer there is a failure, and left as it is\n"
     "  -n, --dry-run   print the plan: every file-system operation the pass would perform,\n"
-    "                  one a line, in order, and change nothing (\"prove\" reads a copy in\n"
+    "                  one a line, in order (none that would change nothing), then what\n"
+    "                  it comes to in one line; change nothing (\"prove\" reads a copy in\n"
     "                  place back against its clip, \"keep\" leaves one as it is, \"commit\"\n"
     "                  puts the copies made so far in place once they are on the disk and\n"
     "                  proven)\n"
-    "      --json      print the whole report as one JSON object on stdout instead\n"
+    "      --json      print the whole report (with -n, the plan) as one JSON object on\n"
+    "                  stdout instead\n"
     "      --no-verify do not read the copies back to prove them (for hardware you trust)\n"
     "      --no-history\n"
     "                  do not add the pass to the destination's ASC MHL history (every\n"
@@ -63,41 +67,17 @@ constexpr const char* kUsage =
     "      --version   print the version\n"
     "  -h, --help      print this text\n"
     "\n"
+    "Short options go together: -nq is -n -q. After --, every argument is a folder.\n"
+    "\n"
     "Exit status: 0 complete; 1 incomplete (some clips were not collected: they keep their\n"
     "names, and running the same command again picks them up); 2 not started (a folder not\n"
     "accessible or in use by another pass, the folders inside each other, no room on the\n"
     "destination) or wrong arguments; 130 stopped with Ctrl+C.\n";
 
-struct Options {
-  bool check = false;
-  bool dryRun = false;
-  bool json = false;
-  bool verify = true;
-  bool quiet = false;
-  bool history = true;
-  std::u16string backup;
-  bool reverify = false;
-  std::vector<std::u16string> folders;
-};
-
-// An argument as the person typed it, in single quotes ('--fast'), escaped when it needs it.
-std::string Argument(std::u16string_view argument) {
-  const std::u16string quoted = report::QuotedName(argument, u"'");
-  return platform::ToDisplay(quoted.starts_with(u'\'') ? quoted : u"'" + quoted + u"'");
-}
-
 // What is wrong with the arguments, in one line, and where to read more.
 int WrongArguments(std::ostream& err, const std::string& what) {
   err << "marlowin-collect: " << what << "\nTry 'marlowin-collect --help'\n";
   return 2;
-}
-
-std::string WhatIsWrongWithTheFolders(const std::vector<std::u16string>& folders) {
-  if (folders.empty()) return "missing STARTING_FOLDER and DESTINATION_FOLDER";
-  if (folders.size() == 1) return "missing DESTINATION_FOLDER";
-  std::string extra = folders.size() == 3 ? "extra argument" : "extra arguments";
-  for (std::size_t i = 2; i < folders.size(); ++i) extra += " " + Argument(folders[i]);
-  return extra;
 }
 
 void PrintProblems(const report::PassReport& report, std::ostream& err) {
@@ -123,56 +103,17 @@ void PrintReport(const report::PassReport& report, const report::SavedReport& sa
 
 int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::FileSystem& fs,
                       std::ostream& out, std::ostream& err, const CommandConsole& console) {
-  Options options;
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::u16string& argument = arguments[i];
-    if (!optionsEnded && (argument == u"--also" || argument.starts_with(u"--also="))) {
-      if (argument == u"--also" && i + 1 == arguments.size()) return WrongArguments(err, "--also needs a BACKUP_FOLDER");
-      options.backup = argument == u"--also" ? arguments[++i] : argument.substr(7);
-      if (options.backup.empty()) return WrongArguments(err, "--also needs a BACKUP_FOLDER");
-      continue;
-    }
-    if (optionsEnded || argument.size() < 2 || argument[0] != u'-') {
-      options.folders.push_back(argument);
-    } else if (argument == u"--") {
-      optionsEnded = true;
-    } else if (argument == u"--help" || argument == u"-h") {
-      out << kUsage;
-      return 0;
-    } else if (argument == u"--version") {
-      out << "marlowin-collect " << MARLOWIN_VERSION << "\n";
-      return 0;
-    } else if (argument == u"--check") {
-      options.check = true;
-    } else if (argument == u"--reverify") {
-      options.reverify = true;
-    } else if (argument == u"--dry-run" || argument == u"-n") {
-      options.dryRun = true;
-    } else if (argument == u"--json") {
-      options.json = true;
-    } else if (argument == u"--no-verify") {
-      options.verify = false;
-    } else if (argument == u"--no-history") {
-      options.history = false;
-    } else if (argument == u"--quiet" || argument == u"-q") {
-      options.quiet = true;
-    } else {
-      return WrongArguments(err, "unknown option " + Argument(argument));
-    }
+  CollectOptions options;
+  if (std::string wrong; !ReadCollectOptions(arguments, options, wrong)) return WrongArguments(err, wrong);
+  if (options.help) {
+    out << kUsage;
+    return 0;
   }
-  if (options.check) {
-    if (options.dryRun || !options.verify || !options.history || !options.backup.empty() || options.reverify) {
-      return WrongArguments(err, "--check takes only --json and --quiet");
-    }
-    if (options.folders.empty()) return WrongArguments(err, "missing DESTINATION_FOLDER to check");
-    return RunCheckCommands(options.folders, options.json, options.quiet, fs, out, err, console);
+  if (options.version) {
+    out << "marlowin-collect " << MARLOWIN_VERSION << "\n";
+    return 0;
   }
-  if (options.folders.size() != 2) return WrongArguments(err, WhatIsWrongWithTheFolders(options.folders));
-  if (options.reverify && !options.verify) return WrongArguments(err, "--reverify reads every copy back: it takes no --no-verify");
-  if (options.reverify && !options.backup.empty()) {
-    return WrongArguments(err, "--reverify mends one folder at a time: run it for the backup folder as DESTINATION_FOLDER");
-  }
+  if (options.check) return RunCheckCommands(options.folders, options.json, options.quiet, fs, out, err, console);
 
   // Ctrl+C stops the pass as Cancel does; on a terminal one line shows how far it is.
   std::atomic<bool> noStop{false};
@@ -189,13 +130,26 @@ int RunCollectCommand(const std::vector<std::u16string>& arguments, platform::Fi
   passOptions.observer = progressLine ? static_cast<report::PassObserver*>(&*progressLine) : &stop;
   const platform::KeepAwake awake;  // a long copy must not be cut by sleep
   if (options.dryRun) {
-    // The plan, one operation a line, and what the plan knows on stderr; nothing is changed.
+    // The plan, one operation a line, and what the plan knows on stderr, then what it comes to;
+    // nothing is changed. With --json all of it in one object.
     passOptions.dryRun = true;
-    passOptions.printLine = [&out](const std::string& line) { out << line << "\n"; };
+    std::vector<std::string> lines;
+    passOptions.printLine = [&](const std::string& line) {
+      if (options.json) {
+        lines.push_back(line);
+      } else {
+        out << line << "\n";
+      }
+    };
+    std::u16string summary;
+    passOptions.onPlan = [&summary](const plan::Plan& plan) { summary = pass::DryRunSummary(plan); };
     const report::PassReport report = pass::CollectClips(fs, options.folders[0], options.folders[1], passOptions);
-    if (report.outcome != report::Outcome::kComplete && report.outcome != report::Outcome::kIncomplete) {
-      out << platform::ToDisplay(report::OutcomeLine(report)) << "\n";
+    const bool planned = report.outcome == report::Outcome::kComplete || report.outcome == report::Outcome::kIncomplete;
+    if (options.json) {
+      out << PlanJson(report, lines, planned ? summary : report::OutcomeLine(report)) << "\n";
+      return report::ExitStatus(report);
     }
+    out << platform::ToDisplay(planned ? summary : report::OutcomeLine(report)) << "\n";
     PrintProblems(report, err);
     return report::ExitStatus(report);
   }

@@ -2,6 +2,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/ReportJson.h"
+#include "collector/report/ReportFigures.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
 
@@ -91,6 +92,11 @@ json ProblemJson(const report::Problem& p) {
   return item;
 }
 
+json IsoOrNull(std::chrono::system_clock::time_point moment) {
+  const std::string text = report::IsoTimeText(moment);
+  return text.empty() ? json() : json(text);
+}
+
 json ClipJson(const report::ClipRecord& clip) {
   json item = {{"source", Text(clip.source)}, {"adlCopy", Text(clip.adlCopy)}, {"collected", clip.collected}};
   item["intCopy"] = clip.intCopy.empty() ? json() : json(Text(clip.intCopy));
@@ -119,13 +125,13 @@ json Destinations(const report::PassReport& report) {
   return list;
 }
 
-}  // namespace
 
-std::string ToJson(const report::PassReport& report, const report::SavedReport* saved) {
+json ReportObject(const report::PassReport& report) {
   json problems = json::array();
   for (const report::Problem* p : report::ProblemsInOrder(report)) problems.push_back(ProblemJson(*p));
   json clips = json::array();
   for (const report::ClipRecord& clip : report.clips) clips.push_back(ClipJson(clip));
+  const bool roomKnown = report.roomChecked || report.outcome == report::Outcome::kNoRoom;
   json object = {
       {"outcome", OutcomeName(report.outcome)},
       {"message", Text(report::OutcomeLine(report))},
@@ -133,7 +139,10 @@ std::string ToJson(const report::PassReport& report, const report::SavedReport* 
       {"startingFolder", Text(report.startingFolder)},
       {"destinationFolder", Text(report.destinationFolder)},
       {"verified", report.verified},
-      {"shotFolders", report.shotFolders},
+      {"started", IsoOrNull(report.started)},
+      {"finished", IsoOrNull(report.finished)},
+      {"durationSeconds", std::chrono::duration<double>(report::PassDuration(report)).count()},
+      {"shotFolders", report.ShotFolders()},
       {"shotFoldersCollected", report.shotFoldersCollected},
       {"counts",
        {{"clipsPlanned", report.clipsPlanned},
@@ -151,8 +160,10 @@ std::string ToJson(const report::PassReport& report, const report::SavedReport* 
         {"copiesWithoutClip", report.copiesWithoutClip},
         {"clipFoldersUnread", report.clipFoldersUnread},
         {"bytesWritten", report.bytesWritten},
-        {"roomNeeded", report.roomNeeded},
-        {"roomFree", report.roomFree},
+        {"bytesReadBack", report.bytesReadBack},
+        // null when the room was not asked (nothing to write, or a volume that does not tell)
+        {"roomNeeded", roomKnown ? json(report.roomNeeded) : json()},
+        {"roomFree", roomKnown ? json(report.roomFree) : json()},
         {"failures", report.Failures()},
         {"warnings", report.Warnings()}}},
       {"destinations", Destinations(report)},
@@ -160,12 +171,34 @@ std::string ToJson(const report::PassReport& report, const report::SavedReport* 
       {"clips", clips},
       {"exitStatus", report::ExitStatus(report)},
   };
+  return object;
+}
+
+std::string Dump(const json& object) {
+  // Names that are not UTF-8 (bytes an old camera wrote) are shown with U+FFFD in their place.
+  return object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace
+
+std::string ToJson(const report::PassReport& report, const report::SavedReport* saved) {
+  json object = ReportObject(report);
   if (saved) {
     object["reportFile"] = saved->path.empty() ? json() : json(Text(saved->path));
     if (saved->error) object["reportError"] = platform::Describe(saved->error);
   }
-  // Names that are not UTF-8 (bytes an old camera wrote) are shown with U+FFFD in their place.
-  return object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  return Dump(object);
+}
+
+std::string PlanJson(const report::PassReport& report, const std::vector<std::string>& lines,
+                     const std::u16string& summary) {
+  json object = ReportObject(report);
+  object["dryRun"] = true;
+  object["summary"] = Text(summary);
+  object["plan"] = lines;
+  // A plan has not run: it has no end, and what it would copy is in the plan and the summary.
+  for (const char* unknown : {"finished", "durationSeconds", "clips"}) object.erase(unknown);
+  return Dump(object);
 }
 
 }  // namespace marlowin

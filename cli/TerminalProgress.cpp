@@ -2,6 +2,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/NativeName.h"
 
@@ -9,7 +10,7 @@ namespace marlowin {
 namespace {
 
 constexpr std::chrono::milliseconds kRedrawInterval{100};
-constexpr std::size_t kShortestName = 8;  // of a cut clip name, before the stats give way
+constexpr std::size_t kShortestName = 16;  // of a cut name, before the stats give way
 
 bool IsTrail(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 bool IsLead(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
@@ -47,40 +48,53 @@ std::u16string_view Tail(std::u16string_view text, std::size_t columns) {
   return text.substr(head);
 }
 
-// Cut in the middle, so that both the shot folder and the clip's own name stay in sight.
-std::u16string CutMiddle(std::u16string_view text, std::size_t columns) {
+// The end of a name, which tells shots apart (day00_cam01_take002) and holds the clip's own name.
+std::u16string CutStart(std::u16string_view text, std::size_t columns) {
   if (Columns(text) <= columns) return std::u16string(text);
-  if (columns <= 3) return std::u16string(Head(text, columns));
-  const std::size_t head = (columns - 3) / 2;
-  return std::u16string(Head(text, head)) + u"..." + std::u16string(Tail(text, columns - 3 - head));
+  if (columns <= 3) return std::u16string(Tail(text, columns));
+  return u"..." + std::u16string(Tail(text, columns - 3));
+}
+
+std::u16string Joined(const std::vector<std::u16string>& parts) {
+  std::u16string text;
+  for (const std::u16string& part : parts) {
+    if (part.empty()) continue;
+    if (!text.empty()) text += u"  ";
+    text += part;
+  }
+  return text;
 }
 
 }  // namespace
 
 std::u16string ProgressLine(const report::ProgressMeter& meter, std::size_t width) {
-  std::u16string name, stats;
-  const auto add = [&stats](const std::u16string& part) {
-    if (part.empty()) return;
-    if (!stats.empty()) stats += u"  ";
-    stats += part;
-  };
-  if (meter.Progress().stage == report::PassProgress::Stage::kPlanning) {
-    name = meter.StageText() + u":";
-    add(meter.ClipsText());
-    add(meter.BytesText());
-  } else {
-    name = meter.LineText();  // the shot and the clip, or that the copies are read back
-    add(meter.PercentText());
-    add(meter.BytesText());
-    add(meter.SpeedText());
-    add(meter.TimeLeftText());
+  using Stage = report::PassProgress::Stage;
+  const Stage stage = meter.Progress().stage;
+  if (stage == Stage::kPlanning) {
+    return Cut(meter.StageText() + u":  " + Joined({meter.ClipsText(), meter.BytesText()}), width);
   }
-  if (name.empty()) return Cut(stats, width);
-  const std::size_t statsWidth = Columns(stats);
-  if (statsWidth + 2 + kShortestName <= width || statsWidth + 2 + Columns(name) <= width) {
-    return CutMiddle(name, width - statsWidth - 2) + u"  " + stats;
+  // The stage's word always; then the clip, cut at its start, or what the stage does, cut at its end.
+  const std::u16string word = meter.StageWord();
+  const bool clip = !meter.Progress().currentClip.empty() && stage != Stage::kDone;
+  const std::u16string line = meter.LineText();
+  const std::u16string rest = clip ? meter.ClipText() : line.substr(std::min(line.size(), word.size() + 1));
+  // What gives way when the line is narrow: the speed, then the bytes; the share and the time left stay.
+  const std::u16string percent = meter.PercentText(), bytes = meter.BytesText(), speed = meter.SpeedText(),
+                       left = meter.TimeLeftText();
+  const std::vector<std::u16string> choices[] = {{percent, bytes, speed, left}, {percent, bytes, left}, {percent, left}};
+  std::u16string stats;
+  std::size_t room = 0;
+  for (const std::vector<std::u16string>& parts : choices) {
+    stats = Joined(parts);
+    const std::size_t used = Columns(word) + 1 + 2 + Columns(stats);
+    room = width > used ? width - used : 0;
+    if (room >= kShortestName || room >= Columns(rest)) break;
   }
-  return Cut(name + u"  " + stats, width);
+  if (rest.empty()) return Cut(word + u"  " + stats, width);
+  const std::u16string shown = room >= kShortestName || room >= Columns(rest)
+                                   ? (clip ? CutStart(rest, room) : Cut(rest, room))
+                                   : (clip ? CutStart(rest, kShortestName) : Cut(rest, kShortestName));
+  return Cut(word + u" " + shown + u"  " + stats, width);
 }
 
 TerminalProgress::TerminalProgress(std::ostream& out, int columns, std::atomic<bool>& stop,

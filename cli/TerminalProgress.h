@@ -23,8 +23,8 @@ class TerminalProgress final : public report::PassObserver {
   TerminalProgress& operator=(const TerminalProgress&) = delete;
   ~TerminalProgress() override;  // Finish()
 
-  // Redraws the line, at most ten times a second: the shot and clip (or "Verifying ..."), percent,
-  // bytes, speed, time left.
+  // Redraws the line, at most ten times a second: the stage and the shot and clip ("Copying
+  // a_b_c/v02.mp4", "Verifying a_b_c/v02.mp4"), percent, the stage's bytes, speed, time left.
   void OnProgress(const report::PassProgress& progress) override;
   bool StopRequested() override;
 
@@ -45,7 +45,9 @@ class TerminalProgress final : public report::PassObserver {
   std::size_t shownWidth_ = 0;  // columns the line on screen takes
 };
 
-// The line itself, `width` columns at most (the clip's name is cut first, in its middle). For tests.
+// The line itself, `width` columns at most. The stage's word stays; when the line is narrow the
+// speed gives way first, then the bytes, and the clip's name is cut at its start, so that the end
+// that tells shots and clips apart stays in sight. For tests.
 std::u16string ProgressLine(const report::ProgressMeter& meter, std::size_t width);
 
 }  // namespace marlowin

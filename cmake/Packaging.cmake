@@ -7,9 +7,17 @@
 set(MARLOWIN_PACKAGE_MAINTAINER "The Marlowin developers <marlowin@example.org>"
     CACHE STRING "Maintainer of the Debian package: name <address>")
 
+# The README of the Windows folder: plain text for the person who unpacks it, with CRLF line ends
+# for every editor there. Made on every build, so that its test runs everywhere.
+configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt.in ${PROJECT_BINARY_DIR}/packaging/README.lf.txt @ONLY)
+file(READ ${PROJECT_BINARY_DIR}/packaging/README.lf.txt marlowin_readme)
+string(REPLACE "\n" "\r\n" marlowin_readme "${marlowin_readme}")
+file(WRITE ${PROJECT_BINARY_DIR}/packaging/README.txt "${marlowin_readme}")
+set(MARLOWIN_WINDOWS_README ${PROJECT_BINARY_DIR}/packaging/README.txt)
+
 if(WIN32)
   # Plain text files that Notepad opens from Explorer.
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt)
+  install(FILES ${MARLOWIN_WINDOWS_README} DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 else()
   set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/marlowin)

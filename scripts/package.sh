@@ -66,6 +66,8 @@ ls "$folder"
 for file in marlowin.exe marlowin-collect.exe README.txt LICENSE.txt; do
   [ -f "$folder/$file" ] || { echo "$zip has no $file" >&2; exit 1; }
 done
+# The README for the person who unpacks it: plain text with CRLF line ends, not the Markdown one.
+cmake -DREADME="$folder/README.txt" -P tests/WindowsReadme.cmake
 prefix="$work/wineprefix"
 tells_version "$(sh cmake/wine-run.sh "$prefix" "$folder/marlowin-collect.exe" --version)"
 sample_pass "$root/cmake/wine-run.sh;$prefix" "$folder/marlowin-collect.exe" ON

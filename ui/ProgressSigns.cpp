@@ -11,6 +11,7 @@ framework::TaskbarProgress TaskbarProgressOf(const report::ProgressMeter& meter,
     case Stage::kDone:
       return {};
     case Stage::kCopying:
+    case Stage::kVerifying:
       break;
   }
   const report::ProgressMeter::BarValues bar = meter.Bar();

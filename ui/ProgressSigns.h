@@ -9,7 +9,7 @@
 
 namespace marlowin::ui {
 
-// Busy while the pass looks for clips, the share of the bytes while it copies and proves them
+// Busy while the pass looks for clips, the share done while it copies and proves the copies
 // (paused once the person has asked it to stop), nothing when it is done.
 framework::TaskbarProgress TaskbarProgressOf(const report::ProgressMeter& meter, bool stopping);
 

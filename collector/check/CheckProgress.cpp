@@ -11,12 +11,12 @@ class PassDisplay final : public CheckObserver {
     report::PassProgress shown;
     shown.stage = check.stage == CheckProgress::Stage::kReadingHistory ? report::PassProgress::Stage::kPlanning
                   : check.stage == CheckProgress::Stage::kDone       ? report::PassProgress::Stage::kDone
-                                                                     : report::PassProgress::Stage::kCopying;
-    shown.verifying = check.stage == CheckProgress::Stage::kReadingFiles;
+                                                                     : report::PassProgress::Stage::kVerifying;
+    shown.readingBack = check.stage == CheckProgress::Stage::kReadingFiles;
     shown.clipsDone = check.filesDone;
     shown.clipsTotal = check.filesTotal;
-    shown.bytesDone = check.bytesDone;
-    shown.bytesTotal = check.bytesTotal;
+    shown.bytesReadBack = check.bytesDone;
+    shown.bytesToReadBack = check.bytesTotal;
     shown.currentClip = check.currentFile;
     display_.OnProgress(shown);
   }

@@ -2,6 +2,7 @@
 // that is not proven.
 #include "collector/check/CheckTree.h"
 
+#include "collector/report/FolderProblem.h"
 #include "collector/report/QuotedName.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
@@ -71,7 +72,7 @@ std::u16string CheckOutcomeLine(const TreeCheck& check) {
       return u"check not made: " + std::u16string(check.outcome == CheckOutcome::kNoHistory ? u"" : u"history not readable: ") +
              Text(history::Describe(check.historyFailure));
     case CheckOutcome::kFolderMissing:
-      return u"check not made: folder not accessible: " + Text(history::Describe(check.historyFailure));
+      return u"check not made: " + report::FolderProblemText(check.folder, check.historyFailure.code);
   }
   return {};
 }

@@ -1,7 +1,6 @@
 #include "collector/pass/BatchCommit.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -9,7 +8,9 @@
 namespace marlowin::pass {
 
 BatchCommit::BatchCommit(platform::FileSystem* fs, WorkMeter* meter, bool verify)
-    : queue_(fs ? std::make_unique<CopyQueue>(*fs) : nullptr), meter_(meter), verify_(verify) {}
+    : queue_(fs ? std::make_unique<CopyQueue>(*fs) : nullptr), meter_(meter), verify_(verify) {
+  if (meter_ && queue_) meter_->WatchReadBack([this](bool& underWay) { return queue_->ReadBack(underWay); });
+}
 
 void BatchCommit::BeginClip(std::uint32_t shot, std::uint32_t clip, std::size_t tag) {
   open_ = Waiting{};
@@ -74,21 +75,9 @@ void BatchCommit::Finish(std::vector<CommittedClip>& done) {
     committing_ = false;
     std::vector<CopyOutcome> outcomes;
     if (queue_) {
-      report::PassProgress* progress = meter_ ? &meter_->Progress() : nullptr;
-      if (progress) {
-        progress->currentClip.clear();
-        progress->verifying = verify_;  // the window says it reads copies back
-        meter_->Tell();
-      }
       // Copies written are proven and put in place even after a stop: their clips are marked.
-      std::optional<WorkMeter::Step> work;
-      if (meter_) work.emplace(*meter_, false);
-      queue_->FinishCommit(outcomes, work ? &*work : nullptr);
-      if (work) work->Done(inFlightProofBytes_);
-      if (progress) {
-        progress->verifying = false;
-        meter_->Tell();
-      }
+      queue_->FinishCommit(outcomes, meter_ ? meter_->AwaitReadBack() : nullptr);
+      if (meter_) meter_->EndReadBack();
     }
     for (CopyOutcome& outcome : outcomes) outcomes_[outcome.ticket] = std::move(outcome);
     dryInFlight_.clear();
@@ -122,8 +111,8 @@ std::vector<CommittedClip> BatchCommit::Commit(bool staged) {
   std::vector<CommittedClip> done;
   Finish(done);
   if (staged) {
+    if (queue_ && meter_) meter_->BeginReadBack(batchProofBytes_);
     if (queue_) queue_->BeginCommit();
-    inFlightProofBytes_ = batchProofBytes_;
     committing_ = true;
     inFlight_ = std::move(current_);
     dryInFlight_ = std::move(dryTargets_);

@@ -42,7 +42,7 @@ struct CommittedClip {
 class BatchCommit {
  public:
   // Copies through `fs`, or nothing at all (a dry run) without it; `meter`, when given, is told
-  // of the proofs as a stage of their own.
+  // of the read-back of each batch, as it runs and when it is waited for.
   BatchCommit(platform::FileSystem* fs, WorkMeter* meter, bool verify);
   BatchCommit(const BatchCommit&) = delete;
   BatchCommit& operator=(const BatchCommit&) = delete;
@@ -107,7 +107,6 @@ class BatchCommit {
   bool committing_ = false;
   bool staged_ = false;
   std::uint64_t batchProofBytes_ = 0;
-  std::uint64_t inFlightProofBytes_ = 0;
   std::unordered_map<std::uint64_t, CopyOutcome> outcomes_;  // of the commit just finished, by ticket
   std::vector<std::u16string> dryTargets_;  // a dry run's copies not yet in place
   std::vector<std::u16string> dryInFlight_;

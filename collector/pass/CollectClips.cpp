@@ -78,7 +78,7 @@ class Pass final : public plan::PlanSink {
     plan_ = plan::BuildPlan(fs_, report_.startingFolder, destinations, entries, settings,
                             [this](const plan::Plan& plan) {
                               meter_.Progress().clipsTotal = plan.clips;
-                              meter_.Progress().bytesTotal = plan.clipBytes;
+                              meter_.Progress().bytesToCopy = plan.clipBytes;
                               meter_.Tell();
                               return !meter_.Stopped();
                             });
@@ -91,17 +91,17 @@ class Pass final : public plan::PlanSink {
     // A mend needs the history: without it, other footage could take a recorded copy's place.
     if (options_.reverify && historyRead_) conclusion_->MendWith(&mender_.emplace(fs_, plan_, problems_));
     report_.clipsPlanned = plan_.clips;
+    report_.shotFoldersPlanned = plan_.shots.size();
     if (plan_.stopped) return Finish();
     if (!HasRoom(fs_, plan_, report_)) return std::move(report_);
     if (options_.dryRun) {
-      DryRun dryRun(plan_, report_, problems_, options_.printLine);
+      DryRun dryRun(plan_, report_, problems_, options_.printLine, &fs_);
       plan::Walk(plan_, dryRun, next_);
       NameCopiesWithoutClip();
       return Finish();
     }
 
-    meter_.Start(plan_.work, plan_.clips, plan_.clipBytes);
-    meter_.Progress().stage = report::PassProgress::Stage::kCopying;
+    meter_.Start(plan_);
     meter_.Tell();
     plan::Walk(plan_, *this, next_);
     NameCopiesWithoutClip();
@@ -124,7 +124,10 @@ class Pass final : public plan::PlanSink {
   CopyVerdict Copy(const plan::PlanOperation& op, std::uint32_t shot, std::uint32_t clip) override;
   void EndClip(std::uint32_t shot, std::uint32_t clip, bool adlMade, bool dropped) override;
   void Commit(bool staged, bool settle) override {
-    conclusion_->Conclude(settle ? commit_.Settle(staged) : commit_.Commit(staged));
+    std::vector<CommittedClip> done = settle ? commit_.Settle(staged) : commit_.Commit(staged);
+    const std::size_t clips = done.size();
+    conclusion_->Conclude(std::move(done));
+    meter_.ClipsDone(clips);
   }
   bool StagedIn(const std::u16string& folder) override { return commit_.HasCopiesIn(folder); }
   bool CleanUp(const plan::PlanOperation& op, std::uint32_t shot, const naming::CleanUp& cleanUp, bool moved) override;
@@ -230,8 +233,7 @@ void Pass::BeginClip(std::uint32_t shotIndex, std::uint32_t index) {
     record_ = report_.clips.size();
     report_.clips.emplace_back().source = clipPath;
   }
-  meter_.Progress().currentClip = clipPath;
-  meter_.Tell();
+  meter_.BeginClip(clip, clipPath);
   commit_.BeginClip(shotIndex, index, record_);
 }
 
@@ -267,13 +269,11 @@ std::error_code Pass::CopyOne(const plan::PlanOperation& op, const plan::Planned
   const std::uint64_t proof = options_.verify ? clip.size : 0;
   if (planned.action == plan::CopyAction::kInPlace) {
     ++(d == 0 ? report_.copiesInPlace : report_.backup.copiesInPlace);
-    work.Done(clip.size + proof);
     return {};
   }
   if (planned.action == plan::CopyAction::kProve) {
     // Reverified, a copy that differs stays until a proven one replaces it.
     commit_.Prove(d, op.intCopy, op.from, op.path, planned.overRecorded || options_.reverify, proof);
-    work.Done(clip.size);
     return {};
   }
   if (const std::error_code error = WriteCopy(op, shot, clip, proof, work)) return error;
@@ -282,11 +282,9 @@ std::error_code Pass::CopyOne(const plan::PlanOperation& op, const plan::Planned
     if (!recorded || commit_.ClipHash(d, op.intCopy) != recorded->xxh128) {
       // Another clip's copy is recorded there: it stays, and this clip keeps its name.
       commit_.Drop(d, op.intCopy);
-      work.Done(clip.size + proof);
       return platform::Errc::kRecordedCopyDiffers;
     }
   }
-  work.Done(clip.size);
   return {};
 }
 
@@ -322,7 +320,8 @@ void Pass::EndClip(std::uint32_t shot, std::uint32_t clip, bool adlMade, bool dr
   if (plan_.shots[shot].clips[clip].blocked) {
     for (std::vector<bool>& failed : adlFailed_) failed[clip] = true;
   }
-  if (!dropped) ++meter_.Progress().clipsDone;
+  // A clip that waits for its commit is done when its copies are proven.
+  meter_.EndClip(!dropped && (plan_.shots[shot].clips[clip].blocked || !adlMade));
   if (!plan_.shots[shot].clips[clip].blocked) commit_.EndClip(adlMade && !dropped);
 }
 
@@ -414,6 +413,7 @@ report::PassReport Pass::Finish() {
     }
   }
   report_.clipsPlanned = std::max(report_.clipsPlanned, report_.clipsSeen);
+  report_.bytesReadBack = meter_.BytesReadBack();
   for (std::size_t d = 0; d < plan::kMaxDestinations; ++d) {
     if (!history_[d] || !historyKept_[d]) continue;
     // The copies are what the outcome is about: a history not kept is a warning.
@@ -434,7 +434,9 @@ report::PassReport Pass::Finish() {
 
 report::PassReport CollectClips(platform::FileSystem& fs, std::u16string startingFolder,
                                 std::u16string destinationFolder, const PassOptions& options) {
-  return Pass(fs, options).Run(std::move(startingFolder), std::move(destinationFolder));
+  report::PassReport report = Pass(fs, options).Run(std::move(startingFolder), std::move(destinationFolder));
+  report.finished = std::chrono::system_clock::now();
+  return report;
 }
 
 }  // namespace marlowin::pass

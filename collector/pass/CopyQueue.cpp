@@ -213,7 +213,18 @@ void CopyQueue::Wait(std::vector<CopyOutcome>* outcomes) {
     }
   }
   inFlight_->DiscardAll();  // only those that failed have a temporary left
+  readBackBefore_ += inFlight_->proven.load();
   inFlight_.reset();
+}
+
+std::uint64_t CopyQueue::ReadBack(bool& underWay) {
+  underWay = false;
+  if (!inFlight_) return readBackBefore_;
+  {
+    std::lock_guard lock(doneMutex_);
+    underWay = !done_;
+  }
+  return readBackBefore_ + inFlight_->proven.load();
 }
 
 void CopyQueue::Abandon() {

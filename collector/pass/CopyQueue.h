@@ -77,6 +77,10 @@ class CopyQueue {
   void BeginCommit();
   void FinishCommit(std::vector<CopyOutcome>& outcomes, platform::ByteObserver* progress);
 
+  // The bytes read back from the disk so far, by every commit, and whether a commit is under way;
+  // for the progress, on the thread that begins the commits.
+  std::uint64_t ReadBack(bool& underWay);
+
   // Drops the copies not yet committed (their temporaries go), and stops a commit under way
   // where its copies are not yet proven.
   void Abandon();
@@ -96,6 +100,7 @@ class CopyQueue {
   std::mutex doneMutex_;
   std::condition_variable doneChanged_;
   bool done_ = false;  // under doneMutex_: the commit in flight has finished
+  std::uint64_t readBackBefore_ = 0;  // by the commits finished
   std::uint64_t nextTicket_ = 1;
   platform::CopyBuffer buffer_;
 };

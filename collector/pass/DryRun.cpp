@@ -5,14 +5,17 @@
 
 namespace marlowin::pass {
 
-DryRun::DryRun(const plan::Plan& plan, report::PassReport& report, report::ProblemList& problems, Print print)
-    : PlanProblems(plan, report, problems), print_(std::move(print)), commit_(nullptr, nullptr, plan.settings.verify) {}
+DryRun::DryRun(const plan::Plan& plan, report::PassReport& report, report::ProblemList& problems, Print print,
+               platform::FileSystem* fs)
+    : PlanProblems(plan, report, problems), print_(std::move(print)), commit_(nullptr, nullptr, plan.settings.verify), tree_(fs) {}
 
 void DryRun::Show(const plan::PlanOperation& op) const {
   if (print_) print_(plan::OperationLine(op));
 }
 
-void DryRun::Folder(const plan::PlanOperation& op, std::uint32_t, std::uint32_t, bool) { Show(op); }
+void DryRun::Folder(const plan::PlanOperation& op, std::uint32_t, std::uint32_t, bool) {
+  if (op.kind != plan::PlanOperation::Kind::kMakeFolder || tree_.Makes(op.path)) Show(op);
+}
 
 void DryRun::BeginClip(std::uint32_t shot, std::uint32_t clip) {
   PlanProblems::BeginClip(shot, clip);
@@ -28,6 +31,7 @@ plan::PlanSink::CopyVerdict DryRun::Copy(const plan::PlanOperation& op, std::uin
     commit_.Prove(op.destination, op.intCopy, op.from, op.path, copy.overRecorded, 0);
   } else if (copy.action == plan::CopyAction::kWrite) {
     (void)commit_.Copy(op.destination, op.intCopy, op.from, op.path, {}, 0, nullptr);
+    tree_.Wrote(op.path);
   }
   return verdict;
 }
@@ -54,7 +58,10 @@ void DryRun::Commit(bool staged, bool settle) {
 }
 
 bool DryRun::CleanUp(const plan::PlanOperation& op, std::uint32_t, const naming::CleanUp&, bool) {
-  Show(op);
+  const bool changes = op.kind == plan::PlanOperation::Kind::kDelete ? tree_.Deletes(op.path)
+                       : op.kind == plan::PlanOperation::Kind::kRemoveFolder ? tree_.Removes(op.path)
+                                                                              : true;
+  if (changes) Show(op);
   return true;
 }
 

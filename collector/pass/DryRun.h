@@ -7,6 +7,7 @@
 #include <string>
 
 #include "collector/pass/BatchCommit.h"
+#include "collector/pass/DryTree.h"
 #include "collector/plan/Plan.h"
 #include "collector/plan/PlanProblems.h"
 #include "collector/report/ProblemList.h"
@@ -17,7 +18,9 @@ namespace marlowin::pass {
 class DryRun final : public plan::PlanProblems {
  public:
   using Print = std::function<void(const std::string& line)>;
-  DryRun(const plan::Plan& plan, report::PassReport& report, report::ProblemList& problems, Print print);
+  // `fs`, when given, tells what is there already: what would change nothing is not printed.
+  DryRun(const plan::Plan& plan, report::PassReport& report, report::ProblemList& problems, Print print,
+         platform::FileSystem* fs = nullptr);
 
   void Folder(const plan::PlanOperation& op, std::uint32_t shot, std::uint32_t clip, bool needed) override;
   void BeginClip(std::uint32_t shot, std::uint32_t clip) override;
@@ -32,6 +35,7 @@ class DryRun final : public plan::PlanProblems {
 
   Print print_;
   BatchCommit commit_;
+  DryTree tree_;
 };
 
 // The plan's operations, one a line, in the order a pass performs them.

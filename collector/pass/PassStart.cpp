@@ -149,13 +149,20 @@ class PassStart {
     return false;
   }
 
-  // Every volume must take its copies before the first byte is written.
+  // Every volume must take its copies before the first byte is written. The report keeps the
+  // tightest volume's figures, or the one that has no room.
   bool HasRoom(const plan::Plan& plan_) {
     for (const plan::PlannedVolume& volume : plan_.volumes) {
       if (volume.bytesToWrite == 0) continue;
       std::uint64_t free = 0;
       if (fs_.FreeSpace(volume.folder, free)) continue;  // not told: the copies will say
       const std::uint64_t needed = volume.bytesToWrite + Margin(volume);
+      const auto spare = [](std::uint64_t n, std::uint64_t f) { return static_cast<long double>(f) - static_cast<long double>(n); };
+      if (!report_.roomChecked || spare(needed, free) < spare(report_.roomNeeded, report_.roomFree)) {
+        report_.roomChecked = true;
+        report_.roomNeeded = needed;
+        report_.roomFree = free;
+      }
       if (needed <= free) continue;
       report_.outcome = report::Outcome::kNoRoom;
       report_.roomNeeded = needed;

@@ -15,9 +15,9 @@ namespace {
 
 // Why a folder of the starting folder is not a shot folder.
 std::u16string SkipRule(std::u16string_view name, const naming::FolderVerdict& verdict) {
-  if (verdict.tokens.last.empty()) return u"fewer than three words";
-  if (name == naming::MakeAdlFolderName(verdict.tokens)) return u"named as an adl folder";
-  return u"two underscores in a row";
+  if (verdict.tokens.last.empty()) return u"its name has fewer than three parts separated by _";
+  if (name == naming::MakeAdlFolderName(verdict.tokens)) return u"its name is that of an adl folder, which the pass makes";
+  return u"its name has two _ in a row";
 }
 
 }  // namespace

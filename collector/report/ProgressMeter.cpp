@@ -3,184 +3,128 @@
 #include <algorithm>
 #include <cmath>
 
-#include "collector/report/QuotedName.h"
-#include "platform/Text.h"
+#include "collector/report/TimeLeft.h"
 
 namespace marlowin::report {
 namespace {
 
-using std::chrono::duration;
-using std::chrono::milliseconds;
-using std::chrono::seconds;
+using Stage = PassProgress::Stage;
 
-// Samples closer together than this are merged, so that a pass reporting thousands of small
-// clips a second keeps the window to a few dozen samples.
-constexpr milliseconds kSampleSpacing{250};
-constexpr seconds kShortestMeasure{1};
+// A figure's rate is known once its work has been under way this long.
+constexpr std::chrono::milliseconds kShortestMeasure{1000};
+// The rates alone and beside the other figure are measured when that other starts or stops, and
+// the time left must follow the change soon.
+constexpr std::chrono::milliseconds kShortestSplitMeasure{300};
+// Until the first copies are read back, reading back is taken to go at twice the pace the
+// copies were written (in the copies' own bytes): reading a disk is faster than a copy that
+// reads a card and writes the disk. The measure replaces it as soon as there is one.
+constexpr double kReadBackGuess = 2.0;
+constexpr double kLongestLeft = 1e7;  // seconds: months are as good as unknown
 
-using platform::CountedText;
-using platform::DecimalText;
-using platform::FormatBytes;
+bool Working(Stage stage) { return stage == Stage::kCopying || stage == Stage::kVerifying; }
+
+std::uint64_t Gain(std::uint64_t before, std::uint64_t after) { return after > before ? after - before : 0; }
 
 }  // namespace
 
-std::u16string FormatSpeed(double bytesPerSecond) {
-  const double rounded = std::max(0.0, std::round(bytesPerSecond));
-  return FormatBytes(static_cast<std::uint64_t>(rounded)) + u"/s";
-}
-
-std::u16string FormatTimeLeft(seconds left) {
-  const long long s = std::max<long long>(left.count(), 0);
-  if (s <= 55) {  // in steps of 5 seconds, rounded up
-    const long long fives = std::max<long long>((s + 4) / 5, 1) * 5;
-    return u"about " + DecimalText(static_cast<std::uint64_t>(fives)) + u" seconds left";
-  }
-  const long long minutes = (s + 30) / 60;
-  if (minutes < 60) {
-    return u"about " + CountedText(static_cast<std::uint64_t>(minutes), u"minute", u"minutes") + u" left";
-  }
-  if (minutes >= 600) {  // from ten hours on, whole hours
-    return u"about " + CountedText(static_cast<std::uint64_t>((minutes + 30) / 60), u"hour", u"hours") + u" left";
-  }
-  // Between one and ten hours: the minutes to the nearest 5.
-  const long long rounded = (minutes + 2) / 5 * 5;
-  std::u16string text = u"about " + CountedText(static_cast<std::uint64_t>(rounded / 60), u"hour", u"hours");
-  if (rounded % 60 > 0) text += u' ' + CountedText(static_cast<std::uint64_t>(rounded % 60), u"minute", u"minutes");
-  return text + u" left";
-}
-
-std::u16string ShotAndClipOf(std::u16string_view path) {
-  // The clip lies in <shot>/MP4 HIGH RES/: its name and its shot's say which it is.
-  const std::size_t nameStart = path.find_last_of(u"/\\") + 1;  // 0 when there is no separator
-  const std::u16string_view name = path.substr(nameStart);
-  if (nameStart < 2) return std::u16string(name);
-  const std::size_t clipFolderStart = path.find_last_of(u"/\\", nameStart - 2) + 1;
-  if (clipFolderStart < 2) return std::u16string(name);
-  const std::size_t shotStart = path.find_last_of(u"/\\", clipFolderStart - 2) + 1;
-  const std::u16string_view shot = path.substr(shotStart, clipFolderStart - 1 - shotStart);
-  if (shot.empty()) return std::u16string(name);
-  return std::u16string(shot) + u'/' + std::u16string(name);
-}
-
-ProgressMeter::BarValues ScaledForBar(std::uint64_t done, std::uint64_t total, std::uint32_t range) {
-  done = std::min(done, total);
-  if (total <= range) return {static_cast<std::uint32_t>(done), static_cast<std::uint32_t>(total)};
-  if (done == total) return {range, range};
-  // Below the whole until it is whole, so that a bar is not full before the end.
-  const double share = static_cast<double>(done) / static_cast<double>(total);
-  const auto scaled = static_cast<std::uint32_t>(share * range);
-  return {std::min(scaled, range - 1), range};
-}
-
-ProgressMeter::ProgressMeter(Clock::duration window) : window_(window) {}
+ProgressMeter::ProgressMeter(Clock::duration window)
+    : copyRate_(window, kShortestMeasure),
+      readRate_(window, kShortestMeasure),
+      copyAlone_(window, kShortestSplitMeasure),
+      copyBeside_(window, kShortestSplitMeasure),
+      readAlone_(window, kShortestSplitMeasure),
+      readBeside_(window, kShortestSplitMeasure) {}
 
 void ProgressMeter::Update(const PassProgress& progress, Clock::time_point now) {
+  if (!Working(progress.stage) && progress.stage != Stage::kDone) {  // planning: nothing is measured yet
+    for (RateWindow* rate : {&copyRate_, &readRate_, &copyAlone_, &copyBeside_, &readAlone_, &readBeside_}) rate->Clear();
+    last_.reset();
+    began_.reset();
+    share_ = 0;
+    progress_ = progress;
+    return;
+  }
+  if (last_ && now >= *last_) {
+    // The time since the snapshot before counts for the work that was under way in it.
+    const Clock::duration busy = now - *last_;
+    // Each also by whether the other ran beside it: they share the disk.
+    const bool copying = progress_.stage == Stage::kCopying && progress_.bytesCopied < progress_.bytesToCopy;
+    if (copying) {
+      const std::uint64_t gain = Gain(progress_.bytesCopied, progress.bytesCopied);
+      copyRate_.Add(busy, gain);
+      (progress_.readingBack ? copyBeside_ : copyAlone_).Add(busy, gain);
+    }
+    if (progress_.readingBack) {
+      const std::uint64_t gain = Gain(progress_.bytesReadBack, progress.bytesReadBack);
+      readRate_.Add(busy, gain);
+      (copying ? readBeside_ : readAlone_).Add(busy, gain);
+    }
+  }
+  if (!last_ || now >= *last_) last_ = now;
+  if (!began_) began_ = now;
+  now_ = std::max(now_, now);
   progress_ = progress;
-  if (progress.stage != PassProgress::Stage::kCopying ||
-      (!samples_.empty() && (progress.bytesDone < samples_.back().bytes || now < samples_.back().when))) {
-    samples_.clear();
-    if (progress.stage != PassProgress::Stage::kCopying) return;
+
+  double share = 1.0;
+  if (progress_.stage != Stage::kDone) {
+    share = ShareOfBytes();
+    if (const std::optional<std::chrono::milliseconds> left = TimeLeft()) {
+      const double elapsed = std::chrono::duration<double>(now_ - *began_).count();
+      const double whole = elapsed + std::chrono::duration<double>(*left).count();
+      if (whole > 0) share = elapsed / whole;
+    }
+    share = std::min(share, 0.999999);  // whole only when done
   }
-  const Sample sample{now, progress.bytesDone};
-  if (samples_.size() >= 2 && now - samples_[samples_.size() - 2].when < kSampleSpacing) {
-    samples_.back() = sample;
-  } else {
-    samples_.push_back(sample);
-  }
-  // Keep one sample at or before the window's start, so that the measure spans the window.
-  while (samples_.size() > 2 && samples_[1].when <= now - window_) samples_.pop_front();
+  share_ = std::max(share_, share);
 }
 
 std::optional<double> ProgressMeter::BytesPerSecond() const {
-  if (samples_.size() < 2) return std::nullopt;
-  const auto span = samples_.back().when - samples_.front().when;
-  if (span < kShortestMeasure) return std::nullopt;
-  const double bytes = static_cast<double>(samples_.back().bytes - samples_.front().bytes);
-  return bytes / duration<double>(span).count();
+  if (progress_.stage == Stage::kCopying) return CopyRate();
+  if (progress_.stage == Stage::kVerifying) return ReadBackRate();
+  return std::nullopt;
 }
 
-std::optional<seconds> ProgressMeter::TimeLeft() const {
-  if (progress_.stage != PassProgress::Stage::kCopying || progress_.bytesDone >= progress_.bytesTotal)
-    return std::nullopt;
-  const std::optional<double> speed = BytesPerSecond();
-  if (!speed || *speed <= 0) return std::nullopt;
-  const double left = static_cast<double>(progress_.bytesTotal - progress_.bytesDone) / *speed;
-  if (left > 1e7) return std::nullopt;  // months: as good as unknown
-  return seconds(static_cast<long long>(std::ceil(left)));
+std::optional<double> ProgressMeter::ReadBackRateOrGuess() const {
+  if (const std::optional<double> measured = ReadBackRate()) return measured;
+  const std::optional<double> copying = CopyRate();
+  if (!copying || progress_.bytesToCopy == 0) return std::nullopt;
+  // The copy's rate is in the clips' bytes; a clip with two copies has twice its bytes to read back.
+  return kReadBackGuess * *copying * static_cast<double>(progress_.bytesToReadBack) /
+         static_cast<double>(progress_.bytesToCopy);
+}
+
+std::optional<std::chrono::milliseconds> ProgressMeter::TimeLeft() const {
+  if (!Working(progress_.stage)) return std::nullopt;
+  if (!CopyRate() && !ReadBackRate()) return std::nullopt;  // told with the speed, not before
+  WorkRates rates{copyAlone_.BytesPerSecond(), copyBeside_.BytesPerSecond(), readAlone_.BytesPerSecond(),
+                  readBeside_.BytesPerSecond()};
+  if (!rates.readAlone && !rates.readBeside) rates.readAlone = ReadBackRateOrGuess();
+  const std::optional<double> seconds = SecondsLeft(progress_, rates);
+  if (!seconds || *seconds > kLongestLeft) return std::nullopt;
+  return std::chrono::milliseconds(std::llround(*seconds * 1000));
+}
+
+double ProgressMeter::ShareOfBytes() const {
+  double part = static_cast<double>(std::min(progress_.bytesCopied, progress_.bytesToCopy)) +
+                static_cast<double>(std::min(progress_.bytesReadBack, progress_.bytesToReadBack));
+  double whole = static_cast<double>(progress_.bytesToCopy) + static_cast<double>(progress_.bytesToReadBack);
+  if (whole == 0) {  // clips without bytes: counted by clips
+    part = static_cast<double>(std::min(progress_.clipsDone, progress_.clipsTotal));
+    whole = static_cast<double>(progress_.clipsTotal);
+  }
+  return whole > 0 ? part / whole : 0.0;
 }
 
 int ProgressMeter::Percent() const {
-  const bool done = progress_.stage == PassProgress::Stage::kDone;
-  std::uint64_t part = progress_.bytesDone, whole = progress_.bytesTotal;
-  if (whole == 0) {
-    part = progress_.clipsDone;
-    whole = progress_.clipsTotal;
-  }
-  if (whole == 0 || part >= whole) return done || whole > 0 ? 100 : 0;
-  const int percent = static_cast<int>(static_cast<double>(part) / static_cast<double>(whole) * 100);
-  return std::min(percent, 99);
+  if (progress_.stage == Stage::kDone) return 100;
+  return std::min(static_cast<int>(share_ * 100), 99);
 }
 
 ProgressMeter::BarValues ProgressMeter::Bar() const {
-  if (progress_.stage == PassProgress::Stage::kPlanning) return {};
-  if (progress_.bytesTotal > 0) return ScaledForBar(progress_.bytesDone, progress_.bytesTotal);
-  return ScaledForBar(progress_.clipsDone, progress_.clipsTotal);
-}
-
-std::u16string ProgressMeter::ClipText() const {
-  if (!progress_.currentClip.empty()) return QuotedName(ShotAndClipOf(progress_.currentClip));
-  switch (progress_.stage) {
-    case PassProgress::Stage::kPlanning:
-      return u"Listing the shot folders";
-    case PassProgress::Stage::kCopying:
-      return progress_.verifying ? u"Reading the copies back from the disk" : u"Putting the copies in place";
-    case PassProgress::Stage::kDone:
-      break;
-  }
-  return u"Finished";
-}
-
-std::u16string ProgressMeter::LineText() const {
-  if (progress_.stage != PassProgress::Stage::kCopying) return StageText();
-  if (!progress_.verifying) return ClipText();
-  if (progress_.currentClip.empty()) return u"Verifying copies: reading them back from the disk";
-  return u"Verifying " + ClipText();
-}
-
-std::u16string ProgressMeter::ClipsText() const {
-  if (progress_.stage == PassProgress::Stage::kPlanning)
-    return CountedText(progress_.clipsTotal, u"clip", u"clips") + u" found";
-  return DecimalText(progress_.clipsDone) + u" of " + CountedText(progress_.clipsTotal, u"clip", u"clips");
-}
-
-std::u16string ProgressMeter::BytesText() const {
-  if (progress_.stage == PassProgress::Stage::kPlanning) return FormatBytes(progress_.bytesTotal) + u" in all";
-  return FormatBytes(progress_.bytesDone) + u" of " + FormatBytes(progress_.bytesTotal);
-}
-
-std::u16string ProgressMeter::SpeedText() const {
-  if (progress_.stage != PassProgress::Stage::kCopying) return {};
-  const std::optional<double> speed = BytesPerSecond();
-  return speed ? FormatSpeed(*speed) : std::u16string();
-}
-
-std::u16string ProgressMeter::TimeLeftText() const {
-  const std::optional<seconds> left = TimeLeft();
-  return left ? FormatTimeLeft(*left) : std::u16string();
-}
-
-std::u16string ProgressMeter::PercentText() const { return DecimalText(static_cast<std::uint64_t>(Percent())) + u'%'; }
-
-std::u16string ProgressMeter::StageText() const {
-  switch (progress_.stage) {
-    case PassProgress::Stage::kPlanning:
-      return u"Looking for clips";
-    case PassProgress::Stage::kCopying:
-      return progress_.verifying ? u"Verifying copies" : u"Copying clips";
-    case PassProgress::Stage::kDone:
-      break;
-  }
-  return u"Done";
+  constexpr std::uint32_t kRange = 1000000;
+  if (progress_.stage == Stage::kPlanning) return {};
+  if (progress_.stage == Stage::kDone) return {kRange, kRange};
+  return {std::min(static_cast<std::uint32_t>(share_ * kRange), kRange - 1), kRange};
 }
 
 }  // namespace marlowin::report

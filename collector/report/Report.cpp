@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "collector/report/FolderProblem.h"
 #include "collector/report/QuotedName.h"
 #include "platform/Errors.h"
 #include "platform/NativeName.h"
@@ -96,9 +97,11 @@ std::u16string ClipsSentence(const PassReport& report) {
   if (report.copiesWritten + report.backup.copiesWritten + report.copiesReplaced == 0 && report.clipsCollected > 0) {
     sentence = u"Nothing was written: " + sentence;
   }
+  // Out of every shot folder found, also those a stop or a folder gone kept the pass from.
+  const std::size_t shotFolders = report.ShotFolders();
   sentence += u", from ";
-  if (report.shotFoldersCollected < report.shotFolders) sentence += DecimalText(report.shotFoldersCollected) + u" of ";
-  sentence += CountedText(report.shotFolders, u"shot folder", u"shot folders") + u" to " + QuotedName(report.destinationFolder);
+  if (report.shotFoldersCollected < shotFolders) sentence += DecimalText(report.shotFoldersCollected) + u" of ";
+  sentence += CountedText(shotFolders, u"shot folder", u"shot folders") + u" to " + QuotedName(report.destinationFolder);
   if (!report.backupFolder.empty()) sentence += u" and " + QuotedName(report.backupFolder);
   return sentence + u".";
 }
@@ -156,9 +159,8 @@ std::u16string DescribeProblem(const Problem& p) {
   const std::u16string path = QuotedName(p.path), target = QuotedName(p.target), other = QuotedName(p.other);
   switch (p.operation) {
     case Operation::kListStartingFolder:
-      return path + u": cannot be listed: " + Reason(p);
     case Operation::kOpenDestination:
-      return path + u": " + Reason(p);
+      return FolderProblemText(p.path, p.reason);
     case Operation::kLockFolder:
       return path + u": " + Reason(p);
     case Operation::kListClipFolder:
@@ -230,7 +232,7 @@ std::u16string DescribeProblem(const Problem& p) {
     case Operation::kNoClipFolder:
       return path + u": has no folder \"MP4 HIGH RES\", nothing collected";
     case Operation::kPassedOver:
-      return path + u": passed over: " + p.rule;
+      return path + u": not a shot folder: " + p.rule;
     case Operation::kEndedPass:
       return path + u": a name of underscores only ends the pass here";
     case Operation::kNotVisited:

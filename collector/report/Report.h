@@ -88,7 +88,7 @@ struct Problem {
   std::u16string target;  // the copy or new name concerned, where there is one
   std::u16string other;   // the clip whose copy was replaced
   std::error_code reason; // the system's reason, or one of ours; empty when `rule` says it
-  std::u16string rule;    // the naming rule behind a warning ("fewer than three words"), or what
+  std::u16string rule;    // the naming rule behind a warning ("its name has two _ in a row"), or what
                           // else the description needs (a history's words, a file system's name)
 };
 
@@ -117,10 +117,13 @@ struct PassReport {
   std::u16string backupFolder;   // the second destination; empty when there is none
   BackupCopies backup;           // its copies; the counts below are the copy to folder's
   bool verified = true;          // copies were proven by reading them back
-  // When the pass began; its report file is named by it (ReportFile.h). The epoch when unknown.
+  // When the pass began (its report file is named by it, ReportFile.h) and when it ended. The
+  // epoch when unknown.
   std::chrono::system_clock::time_point started{};
+  std::chrono::system_clock::time_point finished{};
 
-  std::size_t shotFolders = 0;           // handled shot folders
+  std::size_t shotFolders = 0;           // handled shot folders reached
+  std::size_t shotFoldersPlanned = 0;    // handled shot folders found before the first copy
   std::size_t shotFoldersCollected = 0;  // with clips, every one of them collected
   std::size_t clipFoldersUnread = 0;     // clip folders there that could not be listed
   std::size_t clipsPlanned = 0;   // clips found before the first copy
@@ -136,14 +139,21 @@ struct PassReport {
   std::size_t copiesInPlace = 0;  // copies found in place and not read
   std::size_t copiesReplaced = 0;     // (reverify) found in place, differing from their clip: replaced
   std::size_t copiesWithoutClip = 0;  // (reverify) recorded, but their clip is no longer there: not read
-  std::uint64_t bytesWritten = 0;
-  std::uint64_t roomNeeded = 0;  // kNoRoom: the bytes the destination volume must take
-  std::uint64_t roomFree = 0;    // and those it has free
+  std::uint64_t bytesWritten = 0;   // of the copies written (and proven, with verification)
+  std::uint64_t bytesReadBack = 0;  // read back from the disk to prove copies
+  // The room asked of the destination before the first copy: the bytes its volume must take (the
+  // copies and a margin) and those it had free; of the tightest volume when the copies go to
+  // several. Not asked when nothing is to be written.
+  bool roomChecked = false;
+  std::uint64_t roomNeeded = 0;
+  std::uint64_t roomFree = 0;
 
   std::vector<Problem> problems;  // in the order they happened
   std::vector<ClipRecord> clips;  // when asked for
 
   std::size_t Failures() const;
+  // The shoot's handled shot folders, reached or not.
+  std::size_t ShotFolders() const { return shotFolders > shotFoldersPlanned ? shotFolders : shotFoldersPlanned; }
   std::size_t Warnings() const { return problems.size() - Failures(); }
 };
 

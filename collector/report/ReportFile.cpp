@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "collector/report/QuotedName.h"
+#include "collector/report/ReportFigures.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/StagedFile.h"
@@ -108,12 +109,7 @@ std::u16string ReportTimeText(std::chrono::system_clock::time_point moment) {
 }
 
 std::string ReportFileText(const PassReport& report) {
-  std::u16string text = MessageText(report, report.problems.size()) + u"\n\nPass started ";
-  text += ReportTimeText(StartOf(report));
-  text += u", from " + QuotedName(report.startingFolder) + u" to " + QuotedName(report.destinationFolder);
-  if (!report.backupFolder.empty()) text += u" and the backup folder " + QuotedName(report.backupFolder);
-  text += u".\n";
-  return platform::ToDisplay(text);
+  return platform::ToDisplay(MessageText(report, report.problems.size()) + u"\n\n" + FiguresText(report, StartOf(report)));
 }
 
 SavedReport SaveReport(platform::FileSystem& fs, const PassReport& report, const std::u16string& folder,

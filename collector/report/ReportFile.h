@@ -21,7 +21,8 @@ struct SavedReport {
 };
 
 // What the file holds, in UTF-8: the outcome line, the summary and every problem (the message
-// and its details, whole), and the line "Pass started YYYY-MM-DD HH:MM:SS, from S to D.".
+// and its details, whole), and the pass's figures (ReportFigures.h): its start and end, the bytes
+// copied and read back, the room on the destination.
 std::string ReportFileText(const PassReport& report);
 
 // Writes the report into `folder`, made with its parents when missing, as

@@ -198,8 +198,10 @@ std::u16string RecordingFileSystem::NewTemporaryPath(const std::u16string& folde
 
 std::error_code RecordingFileSystem::MakeFolder(const std::u16string& path) {
   const std::string line = Line("mkdir", path);
-  NoteChange(line);
-  return Run(line, [&] { return real_->MakeFolder(path); });
+  const std::error_code error = Run(line, [&] { return real_->MakeFolder(path); });
+  // A folder there already is no change, nor a file deleted that is not there.
+  if (error != std::errc::file_exists) NoteChange(line);
+  return error;
 }
 std::error_code RecordingFileSystem::RenameNoReplace(const std::u16string& from, const std::u16string& to) {
   const std::string line = Line("move", from, to);
@@ -216,13 +218,17 @@ std::error_code RecordingFileSystem::MoveReplacing(const std::u16string& from, c
 }
 std::error_code RecordingFileSystem::RemoveFile(const std::u16string& path) {
   const std::string line = Line("delete", path);
-  if (!platform::IsTemporaryName(platform::FileNameOf(path))) NoteChange(line);
-  return Run(line, [&] { return real_->RemoveFile(path); });
+  const std::error_code error = Run(line, [&] { return real_->RemoveFile(path); });
+  if (!platform::IsTemporaryName(platform::FileNameOf(path)) && error != std::errc::no_such_file_or_directory) {
+    NoteChange(line);
+  }
+  return error;
 }
 std::error_code RecordingFileSystem::RemoveEmptyFolder(const std::u16string& path) {
   const std::string line = Line("rmdir", path);
-  NoteChange(line);
-  return Run(line, [&] { return real_->RemoveEmptyFolder(path); });
+  const std::error_code error = Run(line, [&] { return real_->RemoveEmptyFolder(path); });
+  if (error != std::errc::no_such_file_or_directory) NoteChange(line);
+  return error;
 }
 std::error_code RecordingFileSystem::RemoveLeftover(const std::u16string& path) {
   // Leftovers are shown by their own names: the test put them there.

@@ -29,10 +29,10 @@ struct FakePass {
     progress.stage = report::PassProgress::Stage::kCopying;
     progress.clipsDone = 12;
     progress.clipsTotal = 60;
-    progress.bytesTotal = 3400ull * 1000 * 1000;
+    progress.bytesToCopy = 3400ull * 1000 * 1000;
     progress.currentClip = clip;
     while (Clock::now() - start < length) {
-      progress.bytesDone = 1200ull * 1000 * 1000 + 2ull * 1000 * 1000 * ((Clock::now() - start) / 20ms);
+      progress.bytesCopied = 1200ull * 1000 * 1000 + 2ull * 1000 * 1000 * ((Clock::now() - start) / 20ms);
       observer.OnProgress(progress);
       if (observer.StopRequested()) {
         stopSeen = Clock::now().time_since_epoch().count();

@@ -13,8 +13,8 @@ using State = marlowin::framework::TaskbarProgress::State;
 ProgressMeter MeterAt(PassProgress::Stage stage, std::uint64_t done, std::uint64_t total) {
   PassProgress progress;
   progress.stage = stage;
-  progress.bytesDone = done;
-  progress.bytesTotal = total;
+  progress.bytesCopied = done;
+  progress.bytesToCopy = total;
   progress.clipsTotal = 60;
   ProgressMeter meter;
   meter.Update(progress, ProgressMeter::Clock::now());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Text.h"
+
 namespace marlowin {
 namespace {
 
@@ -16,8 +18,8 @@ report::PassProgress Copying(std::uint64_t done, std::uint64_t total) {
   p.stage = Stage::kCopying;
   p.clipsDone = 12;
   p.clipsTotal = 60;
-  p.bytesDone = done;
-  p.bytesTotal = total;
+  p.bytesCopied = done;
+  p.bytesToCopy = total;
   p.currentClip = u"/shoot/ab_cd_ef/MP4 HIGH RES/v02.mp4";
   return p;
 }
@@ -56,7 +58,7 @@ TEST(ProgressMeter, AStalledCopyHasNoTimeLeftAndPlanningNoSpeed) {
 
   report::PassProgress planning;
   planning.clipsTotal = 12;
-  planning.bytesTotal = 3400 * kMB;
+  planning.bytesToCopy = 3400 * kMB;
   meter.Update(planning, t0 + 11s);
   meter.Update(planning, t0 + 13s);
   EXPECT_EQ(meter.BytesPerSecond(), std::nullopt);
@@ -79,8 +81,8 @@ TEST(ProgressMeter, Texts) {
   meter.Update(Copying(1234 * kMB, 3400 * kMB), t0);
   EXPECT_EQ(meter.StageText(), u"Copying clips");
   EXPECT_EQ(meter.ClipText(), u"ab_cd_ef/v02.mp4");
-  EXPECT_EQ(meter.ClipsText(), u"12 of 60 clips");
-  EXPECT_EQ(meter.BytesText(), u"1.2 GB of 3.4 GB");
+  EXPECT_EQ(meter.ClipsText(), u"12 of 60 clips done");
+  EXPECT_EQ(meter.BytesText(), u"1.2 GB of 3.4 GB copied");
   EXPECT_EQ(meter.Percent(), 36);
   EXPECT_EQ(meter.PercentText(), u"36%");
 
@@ -90,10 +92,10 @@ TEST(ProgressMeter, Texts) {
   one.currentClip = u"C:\\shoot\\ab_cd_ef\\MP4 HIGH RES\\v01.mp4";
   meter.Update(one, t0 + 1s);
   EXPECT_EQ(meter.ClipText(), u"ab_cd_ef/v01.mp4");
-  EXPECT_EQ(meter.ClipsText(), u"0 of 1 clip");
+  EXPECT_EQ(meter.ClipsText(), u"0 of 1 clip done");
   EXPECT_EQ(meter.Percent(), 99);  // 100 only when done
   one.currentClip.clear();
-  one.bytesDone = 1000;
+  one.bytesCopied = 1000;
   one.clipsDone = 1;
   one.stage = Stage::kDone;
   meter.Update(one, t0 + 2s);
@@ -104,31 +106,39 @@ TEST(ProgressMeter, Texts) {
   report::PassProgress noBytes = Copying(0, 0);  // clips without bytes: counted by clips
   noBytes.clipsDone = 3;
   noBytes.clipsTotal = 4;
-  meter.Update(noBytes, t0 + 3s);
-  EXPECT_EQ(meter.Percent(), 75);
+  report::ProgressMeter byClips;
+  byClips.Update(noBytes, t0 + 3s);
+  EXPECT_EQ(byClips.Percent(), 75);
 }
 
-TEST(ProgressMeter, TheClipLineNamesTheShotAndSaysWhatThePassDoesBetweenClips) {
+TEST(ProgressMeter, TheClipLineNamesTheStageAndTheShotAndSaysWhatThePassDoesBetweenClips) {
   report::ProgressMeter meter;
   report::PassProgress p = Copying(1234 * kMB, 3400 * kMB);
   p.currentClip = u"/shoot/harbour_dawn_wide/MP4 HIGH RES/v03.mp4";
   meter.Update(p, t0);
   EXPECT_EQ(meter.ClipText(), u"harbour_dawn_wide/v03.mp4");
-  EXPECT_EQ(meter.LineText(), u"harbour_dawn_wide/v03.mp4");
+  EXPECT_EQ(meter.LineText(), u"Copying harbour_dawn_wide/v03.mp4");
+  EXPECT_EQ(meter.StageWord(), u"Copying");
 
-  // Reading the copies back: the window says so, with or without the clip whose copy it reads.
-  p.verifying = true;
+  // Waiting for the copies to be read back: a stage of its own, with its own figure.
+  p.stage = Stage::kVerifying;
+  p.readingBack = true;
+  p.currentClip.clear();
+  p.bytesToReadBack = 6800 * kMB;
+  p.bytesReadBack = 2100 * kMB;
   meter.Update(p, t0 + 1s);
   EXPECT_EQ(meter.StageText(), u"Verifying copies");
-  EXPECT_EQ(meter.LineText(), u"Verifying harbour_dawn_wide/v03.mp4");
-  p.currentClip.clear();
-  meter.Update(p, t0 + 2s);
+  EXPECT_EQ(meter.StageWord(), u"Verifying");
   EXPECT_EQ(meter.ClipText(), u"Reading the copies back from the disk");
   EXPECT_EQ(meter.LineText(), u"Verifying copies: reading them back from the disk");
-  EXPECT_EQ(meter.BytesPerSecond(), 0.0) << "the speed goes on being measured while verifying";
+  EXPECT_EQ(meter.BytesText(), u"2.1 GB of 6.8 GB read back");
+  p.bytesReadBack = 2200 * kMB;
+  meter.Update(p, t0 + 2s);
+  EXPECT_DOUBLE_EQ(*meter.BytesPerSecond(), 100.0 * kMB) << "the speed is the read-back's while verifying";
 
   // Never an empty line.
-  p.verifying = false;
+  p.stage = Stage::kCopying;
+  p.readingBack = false;
   meter.Update(p, t0 + 3s);
   EXPECT_EQ(meter.ClipText(), u"Putting the copies in place");
   EXPECT_EQ(meter.StageText(), u"Copying clips");
@@ -147,29 +157,30 @@ TEST(ProgressMeter, TheClipLineNamesTheShotAndSaysWhatThePassDoesBetweenClips) {
   EXPECT_EQ(report::ShotAndClipOf(u"shot/clips/v01.mp4"), u"shot/v01.mp4");
 }
 
-TEST(ProgressMeter, BarValuesFitAThirtyTwoBitControlPastFourGiB) {
+TEST(ProgressMeter, TheBarIsTheShareDoneInMillionthsAndFullOnlyAtTheEnd) {
   constexpr std::uint64_t kGiB = 1024ull * 1024 * 1024;
   report::ProgressMeter meter;
   meter.Update(Copying(1 * kGiB, 5 * kGiB), t0);
   EXPECT_EQ(meter.Bar().done, 200000u);
   EXPECT_EQ(meter.Bar().total, 1000000u);
-  meter.Update(Copying(5 * kGiB - 1, 5 * kGiB), t0 + 1s);
+  meter.Update(Copying(5 * kGiB, 5 * kGiB), t0 + 1s);
   EXPECT_EQ(meter.Bar().done, 999999u) << "not full before the end";
-  meter.Update(Copying(5 * kGiB, 5 * kGiB), t0 + 2s);
+  report::PassProgress done = Copying(5 * kGiB, 5 * kGiB);
+  done.stage = Stage::kDone;
+  meter.Update(done, t0 + 2s);
   EXPECT_EQ(meter.Bar().done, 1000000u);
-  meter.Update(Copying(3, 4), t0 + 3s);  // small totals as they are
-  EXPECT_EQ(meter.Bar().done, 3u);
-  EXPECT_EQ(meter.Bar().total, 4u);
-  report::PassProgress noBytes = Copying(0, 0);  // clips without bytes: counted by clips
-  meter.Update(noBytes, t0 + 4s);
-  EXPECT_EQ(meter.Bar().done, 12u);
-  EXPECT_EQ(meter.Bar().total, 60u);
   meter.Update(report::PassProgress{}, t0 + 5s);
   EXPECT_EQ(meter.Bar().total, 0u) << "planning: no bar yet";
-  const report::ProgressMeter::BarValues huge = report::ScaledForBar(~0ull / 3, ~0ull);
-  EXPECT_EQ(huge.total, 1000000u);
-  EXPECT_EQ(huge.done, 333333u);
-  EXPECT_EQ(report::ScaledForBar(7, 5).done, 5u) << "never past the total";
+
+  // The share counts both figures: half copied and none read back of as much again is a quarter.
+  report::ProgressMeter fresh;
+  report::PassProgress both = Copying(1 * kGiB, 2 * kGiB);
+  both.bytesToReadBack = 2 * kGiB;
+  fresh.Update(both, t0);
+  EXPECT_EQ(fresh.Percent(), 25);
+  both.bytesCopied = 0;  // never less than shown before
+  fresh.Update(both, t0 + 100ms);
+  EXPECT_EQ(fresh.Percent(), 25);
 }
 
 TEST(ProgressMeter, FormatsBytesInDecimalUnits) {

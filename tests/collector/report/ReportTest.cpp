@@ -107,8 +107,9 @@ TEST(ReportTexts, TheReportFileIsNamedByTheStartAndTheNewest200AreKept) {
   EXPECT_EQ(text, report::ReportFileText(report));
   const std::vector<std::u16string> lines = Lines(platform::FromNativeName(text));
   EXPECT_EQ(lines[0], u"video copy complete");
-  EXPECT_EQ(lines.size(), 3u + 1 + 12 + 2 + 1) << text;  // every problem: no "and N more"
-  EXPECT_EQ(lines[lines.size() - 2].rfind(u"Pass started " + U16(stamp.substr(0, 10)) + u" ", 0), 0u) << text;
+  EXPECT_EQ(lines.size(), 3u + 1 + 12 + 2 + 1 + 1) << text;  // every problem: no "and N more"
+  EXPECT_EQ(lines[lines.size() - 3].rfind(u"Pass started " + U16(stamp.substr(0, 10)) + u" ", 0), 0u) << text;
+  EXPECT_EQ(lines[lines.size() - 2], u"0 B copied, 0 B read back to prove the copies.") << text;
   const report::SavedReport second = report::SaveReport(RealFileSystem(), report, tree.Path(u"records/marlowin/reports"));
   EXPECT_EQ(second.path, tree.Path(u"records/marlowin/reports/" + U16(stamp) + u"_2.txt"));
   // More than nine in one second (passes started together by a script).

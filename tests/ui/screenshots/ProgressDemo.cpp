@@ -43,11 +43,11 @@ int main(int argc, char** argv) {
     marlowin::report::PassProgress progress;
     progress.stage = marlowin::report::PassProgress::Stage::kCopying;
     progress.clipsTotal = kClips;
-    progress.bytesTotal = kClips * kClipBytes;
+    progress.bytesToCopy = kClips * kClipBytes;
     while (Clock::now() - start < std::chrono::seconds(seconds > 0 ? seconds : 10)) {
       const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-      progress.bytesDone = static_cast<std::uint64_t>(elapsed * kSpeed);
-      progress.clipsDone = progress.bytesDone / kClipBytes;
+      progress.bytesCopied = static_cast<std::uint64_t>(elapsed * kSpeed);
+      progress.clipsDone = progress.bytesCopied / kClipBytes;
       const std::string number = std::to_string(progress.clipsDone + 1);
       progress.currentClip = std::u16string(kFolder) + u'v' + (number.size() < 2 ? u"0" : u"") +
                              std::u16string(number.begin(), number.end()) + u".mp4";

@@ -1,0 +1,28 @@
+# The README.txt of the Windows folder reads in Notepad: CRLF line ends, no Markdown, and it tells
+# what the two programs do, how to start them and where the reports go. Run as a test:
+#   cmake -DREADME=<build>/packaging/README.txt -P tests/WindowsReadme.cmake
+file(READ "${README}" text)
+set(wrong "")
+# file(READ) drops carriage returns: the line ends are looked at byte by byte.
+file(READ "${README}" hex HEX)
+string(REGEX REPLACE "(..)" "\\1 " bytes "${hex}")
+string(REPLACE "0d 0a " "" bare "${bytes}")
+string(FIND "${bare}" "0a " at)
+if(NOT at EQUAL -1 OR NOT hex MATCHES "0d0a$")
+  string(APPEND wrong "  a line that does not end in CRLF\n")
+endif()
+foreach(markdown "](" "```" "|---" "**" "# ")
+  string(FIND "${text}" "${markdown}" at)
+  if(NOT at EQUAL -1)
+    string(APPEND wrong "  Markdown: ${markdown}\n")
+  endif()
+endforeach()
+foreach(needed "marlowin.exe" "marlowin-collect.exe" "--check" "%LOCALAPPDATA%\\Marlowin\\reports")
+  string(FIND "${text}" "${needed}" at)
+  if(at EQUAL -1)
+    string(APPEND wrong "  it does not say ${needed}\n")
+  endif()
+endforeach()
+if(wrong)
+  message(FATAL_ERROR "${README}:\n${wrong}")
+endif()
