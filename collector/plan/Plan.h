@@ -165,7 +165,6 @@ class Plan {
 
   std::size_t clips = 0;
   std::uint64_t clipBytes = 0;  // the clips' own bytes
-  std::uint64_t work = 0;       // bytes copied and proven, for the progress
 
   // Paths, as the naming rules form them.
   std::u16string ShotFolder(const PlannedShot& shot) const;

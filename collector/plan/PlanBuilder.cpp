@@ -158,7 +158,6 @@ void Builder::AddClipSteps(std::uint32_t shotIndex, std::uint32_t clipIndex) {
   for (d_ = 0; d_ < plan_.destinations.size(); ++d_) {
     for (const PlannedCopy* copy : {&clip.adl[d_], clip.hasIntCopy ? &clip.intCopy[d_] : nullptr}) {
       if (!copy) continue;
-      plan_.work += clip.size * (plan_.settings.verify ? 2 : 1);
       if (copy->action == CopyAction::kWrite) {
         plan_.volumes[copy->volume].bytesToWrite += clip.size;
         ++plan_.volumes[copy->volume].copiesToWrite;

@@ -224,7 +224,6 @@ TEST_F(CollectCommandTest, HelpVersionAndWrongArguments) {
       {{u"a", u"b", u"x", u"it's\ny"}, "extra arguments 'x' 'it'\\''s'$'\\n''y'"},
       {{u"--fast", u"a", u"b"}, "unknown option '--fast'"},
       {{u"--reverify", u"--no-verify", u"a", u"b"}, "--reverify reads every copy back: it takes no --no-verify"},
-      {{u"--check", u"--reverify", u"a"}, "--check takes only --json and --quiet"},
       {{u"--reverify", u"--also", u"c", u"a", u"b"},
        "--reverify mends one folder at a time: run it for the backup folder as DESTINATION_FOLDER"},
       {{u"a", u"b", u"--also"}, "--also needs a BACKUP_FOLDER"},

@@ -54,7 +54,10 @@ TEST_F(CollectOptionsTest, EveryRefusedCombinationSaysWhyInOneLine) {
        "--check and --no-verify do not go together: --check is the reading back of every copy"},
       {{u"--check", u"--no-history", u"d"},
        "--check and --no-history do not go together: --check checks against the history"},
-      {{u"--check", u"s", u"d"}, "--check takes one folder, the destination to check: it reads no starting folder"},
+      {{u"--check", u"--reverify", u"d"},
+       "--check and --reverify do not go together: --check changes nothing, --reverify mends"},
+      {{u"--check", u"--also", u"b", u"d"},
+       "--check and --also do not go together: give --check every folder to check"},
       {{u"--check"}, "missing DESTINATION_FOLDER to check"},
   };
   for (const auto& [arguments, why] : refused) {
