@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/MarlowinApp.h"
+#include "framework/ApplicationStart.h"
 #include "tests/app/ScriptedUser.h"
 #include "platform/NativeName.h"
 #include "tests/support/TempTree.h"
@@ -84,15 +85,17 @@ TEST(RunWithRealWindows, ABackupFolderAskedForGetsTheSameTreeAndItsCancelChanges
   tree.WriteFile(u"shoot/ab_cd_ef/MP4 HIGH RES/v02.mp4", "two");
   tree.MakeFolder(u"collected");
   tree.MakeFolder(u"backup");
-  char program[] = "marlowin";
-  char backup[] = "--backup";
-  char* argv[] = {program, backup, nullptr};
+  // As "marlowin --backup" starts it (the arguments as the framework hands them over on each system).
+  const auto run = [] {
+    CMarlowinApp app;
+    EXPECT_EQ(app.AnswerCommandLine({u"--backup"}), std::nullopt);
+    return marlowin::framework::StartApplication(u"marlowin");
+  };
   {
     const std::string before = tree.Dump();
     marlowin::testing::ScriptedUser user;
     user.choices = {tree.Path(u"shoot"), tree.Path(u"collected")};  // the third is cancelled
-    CMarlowinApp app;
-    EXPECT_EQ(AfxWinMain(2, argv), 0);
+    EXPECT_EQ(run(), 0);
     EXPECT_EQ(user.captions, (std::vector<std::u16string>{u"Browse to the starting folder:", u"Select copy to folder:",
                                                           u"Select backup folder:"}));
     ASSERT_EQ(user.messages.size(), 1u);
@@ -101,8 +104,7 @@ TEST(RunWithRealWindows, ABackupFolderAskedForGetsTheSameTreeAndItsCancelChanges
   }
   marlowin::testing::ScriptedUser user;
   user.choices = {tree.Path(u"shoot"), tree.Path(u"collected"), tree.Path(u"backup")};
-  CMarlowinApp app;
-  EXPECT_EQ(AfxWinMain(2, argv), 0);
+  EXPECT_EQ(run(), 0);
   ASSERT_EQ(user.messages.size(), 1u);
   EXPECT_TRUE(user.messages[0].text.starts_with(u"video copy complete\n\n2 clips copied, from 1 shot folder to " +
                                                 tree.Path(u"collected") + u" and " + tree.Path(u"backup") + u"."))
