@@ -95,7 +95,8 @@ done
 # A shortcut keeps its arguments in UTF-16.
 strings -el "$start_menu/Check a collected folder.lnk" | grep -qx -- "--check" \
   || fail "the entry 'Check a collected folder' does not start marlowin.exe --check"
-strings -el "$start_menu/Marlowin with a backup copy.lnk" | grep -qx -- "--backup" \
+# The count stored before "--backup" reads as a tab, which strings keeps.
+strings -el "$start_menu/Marlowin with a backup copy.lnk" | tr -d '\t' | grep -qx -- "--backup" \
   || fail "the entry 'Marlowin with a backup copy' does not start marlowin.exe --backup"
 echo "installed: $(cd "$installed" && echo *); Start menu: $(cd "$start_menu" && echo *)"
 wine_run reg query "$uninstall_key" >"$work/uninstall-entry" 2>/dev/null || fail "no uninstall entry"
