@@ -4,26 +4,14 @@
 #include <vector>
 
 #include "collector/report/QuotedName.h"
+#include "collector/report/Report.h"
 #include "platform/Text.h"
 
 namespace marlowin::pass {
 namespace {
 
 using platform::CountedText;
-using platform::DecimalText;
-
-// "6 clips would be copied, 12 already collected": the parts that are not zero, the first counted
-// with its noun.
-std::u16string Parts(const std::vector<std::pair<std::size_t, std::u16string>>& parts, std::u16string_view one,
-                     std::u16string_view many) {
-  std::u16string text;
-  for (const auto& [count, words] : parts) {
-    if (count == 0) continue;
-    if (!text.empty()) text += u", ";
-    text += (text.empty() ? CountedText(count, one, many) : DecimalText(count)) + words;
-  }
-  return text;
-}
+using report::CountedParts;
 
 }  // namespace
 
@@ -49,7 +37,7 @@ std::u16string DryRunSummary(const plan::Plan& plan) {
       (writes ? toCopy : !clip.marked ? toMark : collected) += 1;
     }
   }
-  std::u16string clips = Parts({{toCopy, u" would be copied"}, {toMark, u" would be marked, their copies in place"},
+  std::u16string clips = CountedParts({{toCopy, u" would be copied"}, {toMark, u" would be marked, their copies in place"},
                                 {collected, u" already collected"},
                                 {blocked, u" would not be collected"}},
                                u"clip", u"clips");
@@ -59,7 +47,7 @@ std::u16string DryRunSummary(const plan::Plan& plan) {
                         report::QuotedName(plan.destinations[0]) +
                         (plan.destinations.size() > 1 ? u" and " + report::QuotedName(plan.destinations[1]) : u"") + u".";
   const std::u16string copies =
-      Parts({{written, plan.settings.verify ? u" would be written and verified" : u" would be written, not read back"},
+      CountedParts({{written, plan.settings.verify ? u" would be written and verified" : u" would be written, not read back"},
              {proven, u" in place would be proven"},
              {inPlace, u" already in place and not read again"}},
             u"copy", u"copies");

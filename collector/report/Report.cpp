@@ -71,11 +71,8 @@ std::u16string OutcomeLine(const PassReport& report) {
   return {};
 }
 
-namespace {
-
-// "a, b, c": the first count with its noun ("6 clips copied, 12 already collected").
-std::u16string Listed(const std::vector<std::pair<std::size_t, std::u16string_view>>& parts, std::u16string_view one,
-                      std::u16string_view many) {
+std::u16string CountedParts(const std::vector<std::pair<std::size_t, std::u16string_view>>& parts,
+                            std::u16string_view one, std::u16string_view many) {
   std::u16string text;
   for (const auto& [count, what] : parts) {
     if (count == 0) continue;
@@ -85,11 +82,13 @@ std::u16string Listed(const std::vector<std::pair<std::size_t, std::u16string_vi
   return text;
 }
 
+namespace {
+
 // "6 clips copied, 12 already collected, from 6 shot folders to D.": each clip counted once.
 std::u16string ClipsSentence(const PassReport& report) {
   const std::size_t all = report.outcome == Outcome::kCancelled ? std::max(report.clipsPlanned, report.clipsSeen)
                                                                 : report.clipsSeen;
-  std::u16string sentence = Listed({{report.clipsCopied, u" copied"},
+  std::u16string sentence = CountedParts({{report.clipsCopied, u" copied"},
                                     {report.clipsProven, u" proven again"},
                                     {report.clipsAlready, u" already collected"},
                                     {all - std::min(all, report.clipsCollected), u" not collected"}},
@@ -110,7 +109,7 @@ std::u16string ClipsSentence(const PassReport& report) {
 // with a backup folder, in each destination ("In D: ... In B: ...").
 std::u16string CopiesSentence(const PassReport& report) {
   const auto copies = [&](std::size_t written, std::size_t proven, std::size_t replaced, std::size_t inPlace) {
-    const std::u16string text = Listed({{written, report.verified ? u" written and verified" : u" written, not read back"},
+    const std::u16string text = CountedParts({{written, report.verified ? u" written and verified" : u" written, not read back"},
                                         {proven, u" found in place and verified"},
                                         {replaced, u" found differing from their clip and replaced by a verified copy"},
                                         {inPlace, u" already in place and not read again"}},

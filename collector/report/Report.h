@@ -162,6 +162,11 @@ struct PassReport {
 // accessible", "copy to path not accessible", or the folder-in-use line.
 std::u16string OutcomeLine(const PassReport& report);
 
+// "6 clips copied, 12 already collected": the parts whose count is not zero, the first counted
+// with its noun (`one`, `many`).
+std::u16string CountedParts(const std::vector<std::pair<std::size_t, std::u16string_view>>& parts,
+                            std::u16string_view one, std::u16string_view many);
+
 // The lines after it: what became of the clips ("6 clips copied, 12 already collected, from
 // 6 shot folders to D.") and of their copies ("12 copies written and verified, 36 already in
 // place and not read again."), or, when no clip was found, what a shot folder must look like.
