@@ -186,6 +186,11 @@ class File {
   [[nodiscard]] std::error_code Read(void* buffer, std::size_t size, std::size_t& got);
   [[nodiscard]] std::error_code Write(const void* data, std::size_t size);
 
+  // Reads `length` bytes from `offset` into the system's cache and hands nothing over: a read to
+  // come finds them there. `got` is less at the file's end. Where the file's position is after
+  // it is the platform's.
+  [[nodiscard]] std::error_code ReadIntoCache(std::uint64_t offset, std::uint64_t length, std::uint64_t& got);
+
   // Asks for what was written so far to go to the disk now, without waiting for it.
   void StartWriteback();
 

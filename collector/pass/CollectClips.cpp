@@ -51,6 +51,7 @@ report::PassReport Pass::Run(std::u16string startingFolder, std::u16string desti
   settings.verify = options_.verify;
   settings.batchBytes = options_.batchBytes;
   settings.batchCopies = options_.batchCopies;
+  settings.leastLastBatch = options_.leastLastBatch;
   settings.reverify = options_.reverify;
   plan::PerDestination<recorder::PassHistory*> histories{};
   bool everyHistoryKept = true;
@@ -89,7 +90,9 @@ report::PassReport Pass::Run(std::u16string startingFolder, std::u16string desti
 
   meter_.Start(plan_);
   meter_.Tell();
+  readAhead_.emplace(plan_);
   plan::Walk(plan_, *this, next_);
+  readAhead_.reset();
   NameCopiesWithoutClip();
   return Finish();
 }

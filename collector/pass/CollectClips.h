@@ -30,6 +30,9 @@ struct PassOptions {
   // whichever comes first: one flush of the disk for many copies.
   std::uint64_t batchBytes = 1ull << 30;
   std::size_t batchCopies = 256;
+  // Towards the end the batches shrink, down to this many bytes, so that little is left to prove
+  // after the last clip is read.
+  std::uint64_t leastLastBatch = 64ull << 20;
   // Told the plan once it is built, before anything is done.
   std::function<void(const plan::Plan&)> onPlan;
   // Only the plan: nothing is done; each operation the pass would perform is told to

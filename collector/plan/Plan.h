@@ -131,6 +131,9 @@ struct PlanSettings {
   // A batch of copies is committed when it holds this many bytes or copies.
   std::uint64_t batchBytes = 1ull << 30;
   std::size_t batchCopies = 256;
+  // Towards the end of the plan each batch holds no more than what comes after it, down to this
+  // many bytes: what is proven after the last clip is read is a small batch, not a full one.
+  std::uint64_t leastLastBatch = 64ull << 20;
   // Every copy found in place is proven against its clip, also when the clip carries the mark
   // (the mend of damaged copies: one that differs is replaced by the pass, not removed).
   bool reverify = false;

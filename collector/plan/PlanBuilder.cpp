@@ -48,6 +48,7 @@ Plan Builder::Build(Plan plan, const std::vector<platform::FolderEntry>& entries
     }
   }
   Commit(true);
+  ShrinkLastBatches();
   return std::move(plan_);
 }
 
@@ -168,6 +169,8 @@ void Builder::AddClipSteps(std::uint32_t shotIndex, std::uint32_t clipIndex) {
       currentStaged_ = true;
       ++batchCopies_;
       batchBytes_ += clip.size;
+      staged_.back().any = true;
+      staged_.back().bytes += clip.size;
       if (copy == &clip.intCopy[d_]) currentIntFolders_.push_back(Key(plan_.IntFolder(shot, clip.Number(), d_)));
     }
   }
@@ -188,6 +191,43 @@ void Builder::Commit(bool settle) {
   batchCopies_ = 0;
   batchClips_ = 0;
   batchBytes_ = 0;
+}
+
+// A batch is proven while the next is copied; the last one after the last clip is read, and the
+// pass waits for it. So the batches shrink towards the end, each holding no more than what is
+// left after it: the last is small. A commit only comes earlier than it would, so every copy
+// that a clean-up must see settled is settled all the same.
+void Builder::ShrinkLastBatches() {
+  const std::uint64_t least = plan_.settings.leastLastBatch;
+  std::uint64_t left = 0;
+  for (const Staged& staged : staged_) left += staged.bytes;
+  if (least == 0 || left < 2 * least) return;
+  std::vector<Step> steps;
+  steps.reserve(plan_.steps.size() + 16);
+  std::uint64_t batch = 0;
+  bool any = false;
+  for (std::size_t i = 0; i < plan_.steps.size(); ++i) {
+    Step step = plan_.steps[i];
+    if (step.kind == StepKind::kCommit || step.kind == StepKind::kSettle) {
+      step.index = any ? 1 : 0;
+      batch = 0;
+      any = false;
+    }
+    steps.push_back(step);
+    if (step.kind != StepKind::kClip) continue;
+    left -= staged_[i].bytes;
+    batch += staged_[i].bytes;
+    any = any || staged_[i].any;
+    const bool committedNext = i + 1 < plan_.steps.size() && (plan_.steps[i + 1].kind == StepKind::kCommit ||
+                                                              plan_.steps[i + 1].kind == StepKind::kSettle);
+    if (!committedNext && left > 0 && batch >= least && batch >= left) {
+      steps.push_back({StepKind::kCommit, 0, 1});
+      batch = 0;
+      any = false;
+    }
+  }
+  plan_.steps = std::move(steps);
+  std::vector<Staged>().swap(staged_);
 }
 
 void Builder::PlanCleanUp(std::uint32_t groupIndex, std::uint32_t shotIndex, const naming::CleanUp& planned) {

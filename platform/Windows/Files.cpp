@@ -9,6 +9,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -667,6 +668,28 @@ std::error_code File::Read(void* buffer, std::size_t size, std::size_t& got) {
       return LastError();
     }
     if (done == 0) break;  // the end of the file
+    got += done;
+  }
+  return {};
+}
+
+std::error_code File::ReadIntoCache(std::uint64_t offset, std::uint64_t length, std::uint64_t& got) {
+  got = 0;
+  if (!IsOpen()) return SystemError(ERROR_INVALID_HANDLE);
+  // Read at the offset and let go: the cache manager keeps what a cached handle read.
+  std::vector<char> buffer(std::min<std::uint64_t>(length, 1u << 20));
+  while (got < length) {
+    OVERLAPPED at{};
+    const std::uint64_t from = offset + got;
+    at.Offset = static_cast<DWORD>(from & 0xffffffffu);
+    at.OffsetHigh = static_cast<DWORD>(from >> 32);
+    DWORD done = 0;
+    const auto step = static_cast<DWORD>(std::min<std::uint64_t>(length - got, buffer.size()));
+    if (!::ReadFile(AsHandle(handle_), buffer.data(), step, &done, &at)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) break;
+      return LastError();
+    }
+    if (done == 0) break;
     got += done;
   }
   return {};

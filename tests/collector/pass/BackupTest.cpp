@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "collector/check/CheckTree.h"
 #include "collector/pass/CollectClips.h"
+#include "collector/pass/ReadAhead.h"
 #include "history/HistoryFolder.h"
 #include "platform/NativeName.h"
 #include "tests/support/PassFixture.h"
@@ -30,6 +32,17 @@ std::string TreeWithoutHistory(const testing::TempTree& tree, std::string_view f
     if (keep) kept += path ? line.substr(prefix.size()) : line;
   }
   return kept;
+}
+
+// The clips a plan has the pass read from the starting folder, in order.
+std::vector<std::string> ClipsReadFromStart(const plan::Plan& plan) {
+  std::vector<std::string> read;
+  for (const plan::Step& step : plan.steps) {
+    if (step.kind != plan::StepKind::kClip) continue;
+    const plan::PlannedShot& shot = plan.shots[step.shot];
+    if (pass::ReadFromStart(plan, shot.clips[step.index])) read.push_back(platform::ToDisplay(plan.ClipPath(shot, shot.clips[step.index])));
+  }
+  return read;
 }
 
 class Backup : public testing::PassFixture {
@@ -105,12 +118,48 @@ TEST_F(Backup, BothDestinationsGetTheSameTreeAndHistoryWithTheCardReadOnce) {
   EXPECT_EQ(again.clipsAlready, 6u);
 }
 
+// The last batches shrink (here down to a byte: a commit after nearly every clip), each proven
+// while the next is copied; the clips are read ahead of the copies. Neither changes what is made.
+TEST_F(Backup, ShrinkingLastBatchesAndTheReadAheadMakeTheSameTreesWithTheCardReadOnce) {
+  Shoot();
+  pass::PassOptions options = WithBackup();
+  options.leastLastBatch = 1;
+  std::size_t commits = 0;
+  std::size_t readAhead = 0;
+  options.onPlan = [&](const plan::Plan& plan) {
+    commits = static_cast<std::size_t>(std::count_if(plan.steps.begin(), plan.steps.end(), [](const plan::Step& step) {
+      return step.kind == plan::StepKind::kCommit;
+    }));
+    readAhead = ClipsReadFromStart(plan).size();
+  };
+  const report::PassReport report = Collect(options);
+  ASSERT_EQ(report.outcome, report::Outcome::kComplete) << platform::ToDisplay(report::MessageText(report));
+  EXPECT_GE(commits, 2u);
+  EXPECT_EQ(readAhead, 6u);
+  EXPECT_EQ(report.clipsMarked, 6u);
+  EXPECT_EQ(ClipReads(), 6u);
+  EXPECT_EQ(TreeWithoutHistory(tree, "B"), TreeWithoutHistory(tree, "D"));
+  EXPECT_TRUE(tree.Exists(u"D/ab_cd_int_ef__m03/video/v03_hires.mp4"));
+  ExpectProven(u"D");
+  ExpectProven(u"B");
+}
+
 TEST_F(Backup, ABackupAddedLaterIsWrittenAloneAndTheCopiesInPlaceAreProvenForUnmarkedClips) {
   Shoot();
   ASSERT_EQ(Pass(pass::PassOptions{}).outcome, report::Outcome::kComplete);
   AddClips(u"gh_ij_kl", {u"v03.mp4"});
-  const report::PassReport report = Collect(WithBackup());
+  pass::PassOptions options = WithBackup();
+  std::vector<std::string> read;  // ahead of the copies, from the card
+  options.onPlan = [&](const plan::Plan& plan) {
+    read = ClipsReadFromStart(plan);
+  };
+  const report::PassReport report = Collect(options);
   ASSERT_EQ(report.outcome, report::Outcome::kComplete) << platform::ToDisplay(report::MessageText(report));
+  // D's adl copies are in place, not written now: B's are made from the clips, each clip read
+  // ahead once, in the order of the pass.
+  ASSERT_EQ(read.size(), 7u);
+  EXPECT_TRUE(read[0].find("ab_cd_ef") != std::string::npos && read[0].ends_with("v01_hires.mp4")) << read[0];
+  EXPECT_TRUE(read[6].find("gh_ij_kl") != std::string::npos && read[6].ends_with("v03.mp4")) << read[6];
   // Only the new clip is copied (its adl copy, and v02's int copy now that v03 is greatest) to D;
   // the marked clips of D are in place, and the backup holds what the new clip's pass made.
   EXPECT_EQ(report.copiesWritten, 2u);

@@ -116,6 +116,44 @@ TEST_F(PlanTest, DecidesEachCopyTheCleanUpAndTheCommitPoints) {
                                           StepKind::kClip, StepKind::kCleanUp, StepKind::kProblem, StepKind::kSettle}));
 }
 
+// Towards the end each batch holds no more than what comes after it, down to the least: with 12
+// clips of 1000 bytes (v02 to v11 with an int copy too) the batches hold 11000, 6000, 4000 and
+// 1000 bytes, where one batch would hold all 22000 and be proven after the last clip was read.
+TEST_F(PlanTest, TheLastBatchesShrinkSoThatLittleIsLeftToProveAtTheEnd) {
+  std::vector<std::u16string> names;
+  for (int i = 1; i <= 12; ++i) {
+    names.push_back(u"v" + platform::FromNativeName(std::string(i < 10 ? "0" : "") + std::to_string(i)) + u".mp4");
+    shoot.Clip(u"ab_cd_ef", names.back(), std::string(1000, 'x'));
+  }
+  std::vector<platform::FolderEntry> entries;
+  ASSERT_FALSE(fs->ListFolder(shoot.Start(), entries));
+  PlanSettings settings;
+  settings.leastLastBatch = 3000;
+  const Plan plan =
+      BuildPlan(*fs, shoot.Start(), {shoot.Destination()}, entries, settings, [](const Plan&) { return true; });
+  std::vector<std::uint64_t> batches{0};
+  std::vector<std::uint32_t> flags;
+  for (const Step& step : plan.steps) {
+    if (step.kind == StepKind::kClip) {
+      const PlannedClip& clip = plan.shots[step.shot].clips[step.index];
+      batches.back() += clip.size * (clip.hasIntCopy ? 2 : 1);
+    } else if (step.kind == StepKind::kCommit || step.kind == StepKind::kSettle) {
+      batches.push_back(0);
+      flags.push_back(step.index);
+    }
+  }
+  batches.pop_back();
+  EXPECT_EQ(batches, (std::vector<std::uint64_t>{11000, 6000, 4000, 1000}));
+  EXPECT_EQ(flags, (std::vector<std::uint32_t>{1, 1, 1, 1}));
+  EXPECT_EQ(plan.steps.back().kind, StepKind::kSettle);
+
+  // A plan smaller than twice the least is left as it is.
+  settings.leastLastBatch = 12000;
+  const Plan small =
+      BuildPlan(*fs, shoot.Start(), {shoot.Destination()}, entries, settings, [](const Plan&) { return true; });
+  EXPECT_EQ(std::count_if(small.steps.begin(), small.steps.end(), [](const Step& step) { return step.kind == StepKind::kCommit; }), 0);
+}
+
 TEST_F(PlanTest, TheWalkHandsOverEveryOperationInOrderAndAFailedAdlCopyMovesTheCleanUp) {
   shoot.Clips(u"ab_cd_ef", {u"v01.mp4", u"v02.mp4", u"v03.mp4"});
   const Plan plan = Build();
