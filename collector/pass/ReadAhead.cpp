@@ -70,6 +70,9 @@ const plan::PlannedClip& ReadAhead::ClipOf(const Cursor& cursor) const {
 }
 
 void ReadAhead::Reached(std::uint32_t shot, std::uint32_t clip, std::uint64_t offset) {
+  // A clip not read ahead moves nothing; one that is lies at or after the copy's cursor.
+  const plan::PlannedClip& reached = plan_.shots[shot].clips[clip];
+  if (reached.size < leastClip_ || !ReadFromStart(plan_, reached)) return;
   Cursor at = copy_;
   for (; Next(at); at.start += ClipOf(at).size, ++at.step) {
     const plan::Step& step = plan_.steps[at.step];

@@ -163,14 +163,10 @@ void Builder::AddClipSteps(std::uint32_t shotIndex, std::uint32_t clipIndex) {
         plan_.volumes[copy->volume].bytesToWrite += clip.size;
         ++plan_.volumes[copy->volume].copiesToWrite;
       }
-      if (copy->action == CopyAction::kInPlace || (!plan_.settings.verify && copy->action != CopyAction::kWrite)) {
-        continue;
-      }
+      if (!Stages(*copy)) continue;
       currentStaged_ = true;
       ++batchCopies_;
       batchBytes_ += clip.size;
-      staged_.back().any = true;
-      staged_.back().bytes += clip.size;
       if (copy == &clip.intCopy[d_]) currentIntFolders_.push_back(Key(plan_.IntFolder(shot, clip.Number(), d_)));
     }
   }
@@ -193,41 +189,61 @@ void Builder::Commit(bool settle) {
   batchBytes_ = 0;
 }
 
+bool Builder::Stages(const PlannedCopy& copy) const {
+  return copy.action != CopyAction::kInPlace && (plan_.settings.verify || copy.action == CopyAction::kWrite);
+}
+
+std::size_t Builder::StagedCopies(const Step& step) const {
+  if (step.kind != StepKind::kClip) return 0;
+  const PlannedClip& clip = plan_.shots[step.shot].clips[step.index];
+  if (clip.blocked) return 0;
+  std::size_t copies = 0;
+  for (std::size_t d = 0; d < plan_.destinations.size(); ++d) {
+    copies += (Stages(clip.adl[d]) ? 1 : 0) + (clip.hasIntCopy && Stages(clip.intCopy[d]) ? 1 : 0);
+  }
+  return copies;
+}
+
 // A batch is proven while the next is copied; the last one after the last clip is read, and the
 // pass waits for it. So the batches shrink towards the end, each holding no more than what is
 // left after it: the last is small. A commit only comes earlier than it would, so every copy
 // that a clean-up must see settled is settled all the same.
 void Builder::ShrinkLastBatches() {
   const std::uint64_t least = plan_.settings.leastLastBatch;
+  const auto bytes = [this](const Step& step) {
+    return step.kind == StepKind::kClip ? StagedCopies(step) * plan_.shots[step.shot].clips[step.index].size : 0;
+  };
   std::uint64_t left = 0;
-  for (const Staged& staged : staged_) left += staged.bytes;
+  for (const Step& step : plan_.steps) left += bytes(step);
   if (least == 0 || left < 2 * least) return;
-  std::vector<Step> steps;
-  steps.reserve(plan_.steps.size() + 16);
+  std::vector<std::size_t> added;  // each a commit before the step of this index
   std::uint64_t batch = 0;
-  bool any = false;
   for (std::size_t i = 0; i < plan_.steps.size(); ++i) {
-    Step step = plan_.steps[i];
-    if (step.kind == StepKind::kCommit || step.kind == StepKind::kSettle) {
-      step.index = any ? 1 : 0;
-      batch = 0;
-      any = false;
-    }
-    steps.push_back(step);
+    const Step& step = plan_.steps[i];
+    if (step.kind == StepKind::kCommit || step.kind == StepKind::kSettle) batch = 0;
     if (step.kind != StepKind::kClip) continue;
-    left -= staged_[i].bytes;
-    batch += staged_[i].bytes;
-    any = any || staged_[i].any;
+    left -= bytes(step);
+    batch += bytes(step);
     const bool committedNext = i + 1 < plan_.steps.size() && (plan_.steps[i + 1].kind == StepKind::kCommit ||
                                                               plan_.steps[i + 1].kind == StepKind::kSettle);
     if (!committedNext && left > 0 && batch >= least && batch >= left) {
-      steps.push_back({StepKind::kCommit, 0, 1});
+      added.push_back(i + 1);
       batch = 0;
-      any = false;
     }
   }
-  plan_.steps = std::move(steps);
-  std::vector<Staged>().swap(staged_);
+  // Near the end: each insertion moves only the steps after it.
+  for (auto at = added.rbegin(); at != added.rend(); ++at) {
+    plan_.steps.insert(plan_.steps.begin() + static_cast<std::ptrdiff_t>(*at), Step{StepKind::kCommit, 0, 1});
+  }
+  // A commit hands over copies when a clip since the one before staged any.
+  bool any = false;
+  for (Step& step : plan_.steps) {
+    if (step.kind == StepKind::kCommit || step.kind == StepKind::kSettle) {
+      step.index = any ? 1 : 0;
+      any = false;
+    }
+    any = any || StagedCopies(step) > 0;
+  }
 }
 
 void Builder::PlanCleanUp(std::uint32_t groupIndex, std::uint32_t shotIndex, const naming::CleanUp& planned) {

@@ -44,10 +44,7 @@ class Builder {
     return plan_.foldsCase[d_] ? platform::FoldAToZ(path) : std::u16string(path);
   }
 
-  void Add(StepKind kind, std::uint32_t shot, std::uint32_t index) {
-    plan_.steps.push_back({kind, shot, index});
-    staged_.push_back({});
-  }
+  void Add(StepKind kind, std::uint32_t shot, std::uint32_t index) { plan_.steps.push_back({kind, shot, index}); }
 
   std::uint32_t AddProblem(report::Problem problem) {
     plan_.problems.push_back(std::move(problem));
@@ -132,6 +129,10 @@ class Builder {
   void Commit(bool settle);
   // Splits the batches before the end of the plan (PlanSettings::leastLastBatch).
   void ShrinkLastBatches();
+  // Whether a copy goes to its batch's commit (to be flushed or proven), and how many of a
+  // clip's step do.
+  bool Stages(const PlannedCopy& copy) const;
+  std::size_t StagedCopies(const Step& step) const;
 
   // The clean-up of a shot: a copy still staged in its folders would keep them, so those are
   // settled first; the deleted name is empty for the shots after it.
@@ -152,11 +153,6 @@ class Builder {
   std::uint64_t batchBytes_ = 0;
   std::vector<std::u16string> currentIntFolders_;   // of the int copies staged in the batch
   std::vector<std::u16string> inFlightIntFolders_;  // and in the batch being committed
-  struct Staged {
-    bool any = false;
-    std::uint64_t bytes = 0;
-  };
-  std::vector<Staged> staged_;  // by step: what a clip's step stages for its batch
 };
 
 }  // namespace marlowin::plan::planning
