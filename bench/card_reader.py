@@ -110,9 +110,14 @@ class LoopImage:
 class CardRig:
     """The throttled card and the backup image, under root (a folder of this run)."""
 
-    def __init__(self, root, card_bytes, backup_bytes, read_bps):
+    def __init__(self, root, card_bytes, backup_bytes, read_bps, card_folder=None):
+        """card_folder: where the card's image file lies (root when None); in memory (a tmpfs),
+        the card's reads reach no disk but through its throttled loop device, as a reader's own
+        bus: on the destinations' disk they would wait behind D's and B's writes there."""
         self.read_bps = read_bps
-        self.card = LoopImage(os.path.join(root, "card.img"), os.path.join(root, "card"), card_bytes)
+        self.card_folder = card_folder
+        self.card = LoopImage(os.path.join(card_folder or root, f"marlowin-bench-card-{os.getpid()}.img"),
+                              os.path.join(root, "card"), card_bytes)
         self.backup = LoopImage(os.path.join(root, "backup.img"), os.path.join(root, "backup"), backup_bytes)
         self.cgroup = os.path.join(BLKIO, f"marlowin-bench-{os.getpid()}")
         self.made_cgroup = False
@@ -159,6 +164,8 @@ class CardRig:
         try:
             problems += self.card.stop()
             problems += self.backup.stop()
+            if self.card_folder and os.path.exists(self.card.image):
+                os.remove(self.card.image)  # outside the run's folder, which goes as a whole
             if self.made_cgroup:
                 for _ in range(20):  # a killed command may still be leaving the cgroup
                     try:
@@ -174,7 +181,8 @@ class CardRig:
         return problems
 
     def describe(self):
-        return (f"ext4 image on {self.card.device}{' (direct I/O)' if self.card.direct_io else ''}, "
+        where = "in memory (tmpfs)" if self.card_folder else "on the work folder's disk"
+        return (f"ext4 image {where} on {self.card.device}{' (direct I/O)' if self.card.direct_io else ''}, "
                 f"reads throttled to {self.read_bps / MIB:.0f} MiB/s (blkio cgroup, "
                 f"read_bps_device {self.card.major_minor()})")
 

@@ -404,6 +404,18 @@ def time_card(args, ws, rig, options, results):
     return expected
 
 
+def card_image_folder(args, card_bytes):
+    """Where the card's image goes: in memory when there is room for it and 2 GiB besides, as a
+    reader's own bus; None (the work folder's disk) with --card-on-disk or without the room."""
+    if args.card_on_disk or not os.path.isdir("/dev/shm"):
+        return None
+    room = os.statvfs("/dev/shm")
+    if room.f_bavail * room.f_frsize < card_bytes or meminfo("MemAvailable") < card_bytes + 2 * GIB:
+        print("card: not room enough in memory for the card's image: it goes on the work folder's disk", flush=True)
+        return None
+    return "/dev/shm"
+
+
 def run_card(args, options):
     """The card mode: its own rig and rounds, and a table of its own."""
     if missing_card_tools():
@@ -417,7 +429,8 @@ def run_card(args, options):
     # ext4's own (journal, inode tables).
     card_bytes = shoot_bytes + shoot_bytes // 10 + 256 * MIB
     backup_bytes = 2 * shoot_bytes + shoot_bytes // 2 + 256 * MIB
-    rig = CardRig(os.path.join(root, "images"), card_bytes, backup_bytes, int(args.card_rate * MIB))
+    card_folder = card_image_folder(args, card_bytes)
+    rig = CardRig(os.path.join(root, "images"), card_bytes, backup_bytes, int(args.card_rate * MIB), card_folder)
     os.makedirs(os.path.join(root, "images"))
     results, expected = {}, None
     try:
@@ -520,6 +533,9 @@ def parse_arguments(argv):
                         help="card mode: the shoot on a loop-mounted image read through a throttled reader "
                              "(blkio cgroup), the destination on the work folder's disk, a backup on a second "
                              "image; times reading the card, the pass, and the pass with --also (needs root)")
+    parser.add_argument("--card-on-disk", action="store_true",
+                        help="with --card, the card's image on the work folder's disk (where D and B's image are) "
+                             "instead of in memory: its reads then wait behind the destinations' writes")
     parser.add_argument("--card-rate", type=float, default=90,
                         help="the card reader's rate in MiB/s with --card (default 90, a UHS-I reader)")
     parser.add_argument("--shots", type=int, default=None, help="shot folders (default 8; 4 with --card)")
