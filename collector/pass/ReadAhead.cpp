@@ -17,6 +17,11 @@ ReadAhead::Reader PlatformReader() {
   };
   auto open = std::make_shared<Open>();
   return [open](const std::u16string& path, std::uint64_t offset, std::uint64_t length, std::uint64_t& got) {
+    if (path.empty()) {
+      open->file = platform::File();
+      open->path.clear();
+      return std::error_code();
+    }
     if (open->path != path || !open->file.IsOpen()) {
       open->file = platform::File();
       open->path = path;
@@ -107,6 +112,8 @@ void ReadAhead::Run() {
       if (error || got == 0) break;  // the copy meets the fault, or the clip's new size, itself
       offset += got;
     }
+    std::uint64_t none = 0;
+    (void)reader_({}, 0, 0, none);
   }
 }
 

@@ -24,7 +24,8 @@ namespace marlowin::pass {
 
 class ReadAhead {
  public:
-  // Reads `length` bytes of the file from `offset` into the cache; `got` is less at its end.
+  // Reads `length` bytes of the file from `offset` into the cache; `got` is less at its end. An
+  // empty path tells that the reads of a clip are over: nothing is held open on the card.
   using Reader = std::function<std::error_code(const std::u16string& path, std::uint64_t offset, std::uint64_t length,
                                                std::uint64_t& got)>;
   static constexpr std::uint64_t kWindow = 128ull << 20;  // 1.4 s of a UHS-I card, 0.4 s of a fast reader

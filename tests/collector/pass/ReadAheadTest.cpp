@@ -27,6 +27,7 @@ class Reads {
  public:
   ReadAhead::Reader Reader() {
     return [this](const std::u16string& path, std::uint64_t offset, std::uint64_t length, std::uint64_t& got) {
+      if (path.empty()) return std::error_code();  // a clip's reads are over
       std::lock_guard lock(mutex_);
       // The clip's name alone: "a 0+4".
       const std::string shown = platform::ToDisplay(path);
