@@ -150,6 +150,44 @@ TEST_F(BackupFaults, ABackupUnmountedMidPassStopsOnlyItsOwnCopies) {
   ExpectProven(tree, u"B");
 }
 
+// The card on a device of its own (an ext4 image through a loop device), cold: a pass to both
+// destinations, with the clips read ahead of the copies, reads each clip's bytes from the device
+// once, as the device itself counts them.
+TEST_F(BackupFaults, TheCardIsReadOnceFromItsDevice) {
+  if (!Have("mkfs.ext4") || !Have("losetup")) GTEST_SKIP() << "needs mkfs.ext4 (e2fsprogs) and losetup";
+  const std::string image = Quote(tree.Path(u"card.img"));
+  ASSERT_EQ(Shell("truncate -s 64M " + image + " && mkfs.ext4 -q -F " + image), 0);
+  tree.MakeFolder(u"S");
+  Mount card(tree.Path(u"S"));
+  FILE* loop = ::popen(("losetup -f --show " + image + " 2>/dev/null").c_str(), "r");
+  char device[64] = {};
+  if (loop && std::fgets(device, sizeof device, loop)) card.loop_ = std::string(device).substr(0, std::string(device).find('\n'));
+  if (loop) ::pclose(loop);
+  const std::string point = Quote(tree.Path(u"S"));
+  if (card.loop_.empty() || !card.Run("mount " + card.loop_ + " " + point)) GTEST_SKIP() << "cannot mount a loop device here";
+  constexpr std::size_t kClipBytes = 2 << 20;  // each read ahead
+  MakeShoot(tree, kClipBytes);
+  // Mounted again, with the device's buffers dropped: nothing of the card is in the cache.
+  ASSERT_EQ(Shell("umount " + point + " && blockdev --flushbufs " + card.loop_), 0);
+  ASSERT_TRUE(card.Run("mount " + card.loop_ + " " + point));
+  const auto sectorsRead = [&] {
+    std::FILE* stat = std::fopen(("/sys/block/" + card.loop_.substr(card.loop_.rfind('/') + 1) + "/stat").c_str(), "r");
+    unsigned long long reads = 0, merged = 0, sectors = 0;
+    if (stat && std::fscanf(stat, "%llu %llu %llu", &reads, &merged, &sectors) != 3) sectors = 0;
+    if (stat) std::fclose(stat);
+    return sectors;
+  };
+  const unsigned long long before = sectorsRead();
+  const auto fs = platform::MakeRealFileSystem();
+  const report::PassReport report = pass::CollectClips(*fs, tree.Path(u"S"), tree.Path(u"D"), ToBoth(tree));
+  ASSERT_EQ(report.outcome, report::Outcome::kComplete) << platform::ToDisplay(report::MessageText(report));
+  const unsigned long long read = (sectorsRead() - before) * 512;
+  const unsigned long long clips = 9ull * kClipBytes;
+  EXPECT_GE(read, clips);
+  EXPECT_LT(read, clips + clips / 4) << "the card's bytes were read more than once";  // and its folders, once
+  ExpectProven(tree, u"B");
+}
+
 // A backup folder nobody may write to (a read-only mount) from the start: the copy to folder is
 // complete, no clip is marked, and each clip says why.
 TEST_F(BackupFaults, AReadOnlyBackupMarksNoClip) {
