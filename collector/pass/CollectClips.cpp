@@ -90,9 +90,9 @@ report::PassReport Pass::Run(std::u16string startingFolder, std::u16string desti
 
   meter_.Start(plan_);
   meter_.Tell();
-  readAhead_.emplace(plan_);
+  cacheAhead_.emplace(plan_);
   plan::Walk(plan_, *this, next_);
-  readAhead_.reset();
+  cacheAhead_.reset();
   NameCopiesWithoutClip();
   return Finish();
 }

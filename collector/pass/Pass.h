@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <system_error>
-#include <utility>
 #include <vector>
 
 #include "collector/pass/BatchCommit.h"
@@ -18,7 +17,7 @@
 #include "collector/pass/CopyMend.h"
 #include "collector/pass/FoldersMade.h"
 #include "collector/pass/GuardedFileSystem.h"
-#include "collector/pass/ReadAhead.h"
+#include "collector/pass/CacheAhead.h"
 #include "collector/pass/WorkMeter.h"
 #include "collector/plan/PlanProblems.h"
 #include "collector/plan/PlanWalk.h"
@@ -99,8 +98,7 @@ class Pass final : public plan::PlanSink {
   std::optional<Conclusion> conclusion_;
   bool historyRead_ = false;  // the copies it records are known
   std::optional<CopyMender> mender_;
-  std::optional<ReadAhead> readAhead_;  // while the plan is carried out
-  std::pair<std::uint32_t, std::uint32_t> clipUnderWay_{};  // its shot and clip
+  std::optional<CacheAhead> cacheAhead_;  // while the plan is carried out
 };
 
 }  // namespace marlowin::pass

@@ -19,8 +19,7 @@ void Pass::BeginClip(std::uint32_t shotIndex, std::uint32_t index) {
   }
   meter_.BeginClip(clip, clipPath);
   commit_.BeginClip(shotIndex, index, record_);
-  clipUnderWay_ = {shotIndex, index};
-  if (readAhead_) readAhead_->Reached(shotIndex, index, 0);
+  if (cacheAhead_) cacheAhead_->BeginClip(shotIndex, index);
 }
 
 plan::PlanSink::CopyVerdict Pass::Copy(const plan::PlanOperation& op, std::uint32_t shotIndex, std::uint32_t index) {
@@ -99,23 +98,9 @@ std::error_code Pass::WriteCopy(const plan::PlanOperation& op, const plan::Plann
   mode.planned = true;
   mode.size = clip.size;
   mode.modified = clip.modified;
-  const std::u16string from = op.intCopy ? op.from : plan_.ClipPath(shot, clip);
   // The clip's reading ahead follows the copy's.
-  class Reading final : public platform::ByteObserver {
-   public:
-    Reading(ByteObserver& work, ReadAhead* ahead, std::uint32_t shot, std::uint32_t clip)
-        : work_(work), ahead_(ahead), shot_(shot), clip_(clip) {}
-    bool OnBytes(std::uint64_t done) override {
-      if (ahead_) ahead_->Reached(shot_, clip_, done);
-      return work_.OnBytes(done);
-    }
-
-   private:
-    ByteObserver& work_;
-    ReadAhead* ahead_;
-    std::uint32_t shot_, clip_;
-  } reading(work, readAhead_ ? &*readAhead_ : nullptr, clipUnderWay_.first, clipUnderWay_.second);
-  return commit_.Copy(d, op.intCopy, from, op.path, mode, proof, &reading);
+  CacheAhead::Follower reading(cacheAhead_ ? &*cacheAhead_ : nullptr, work);
+  return commit_.Copy(d, op.intCopy, op.intCopy ? op.from : plan_.ClipPath(shot, clip), op.path, mode, proof, &reading);
 }
 
 void Pass::EndClip(std::uint32_t shot, std::uint32_t clip, bool adlMade, bool dropped) {

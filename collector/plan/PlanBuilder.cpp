@@ -231,6 +231,7 @@ void Builder::ShrinkLastBatches() {
       batch = 0;
     }
   }
+  if (added.empty()) return;
   // Near the end: each insertion moves only the steps after it.
   for (auto at = added.rbegin(); at != added.rend(); ++at) {
     plan_.steps.insert(plan_.steps.begin() + static_cast<std::ptrdiff_t>(*at), Step{StepKind::kCommit, 0, 1});

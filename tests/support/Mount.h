@@ -2,6 +2,7 @@
 
 // For the tests that make faults for real on Linux (as root): a shell command, whether a tool is
 // there, a path quoted for the shell, and a mount undone however the test ends.
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -24,6 +25,15 @@ class Mount {
   ~Mount() {
     if (mounted_) Shell("fusermount -u " + Quote(point_) + " || umount -l " + Quote(point_));
     if (!loop_.empty()) Shell("losetup -d " + loop_);
+  }
+  // Sets up a loop device for the image (its path as the shell takes it), detached after the
+  // mount; false when none can be had here.
+  bool AttachLoop(const std::string& image) {
+    FILE* loop = ::popen(("losetup -f --show " + image + " 2>/dev/null").c_str(), "r");
+    char device[64] = {};
+    if (loop && std::fgets(device, sizeof device, loop)) loop_ = std::string(device).substr(0, std::string(device).find('\n'));
+    if (loop) ::pclose(loop);
+    return !loop_.empty();
   }
   bool Run(const std::string& command) {
     mounted_ = Shell(command) == 0;

@@ -159,12 +159,8 @@ TEST_F(BackupFaults, TheCardIsReadOnceFromItsDevice) {
   ASSERT_EQ(Shell("truncate -s 64M " + image + " && mkfs.ext4 -q -F " + image), 0);
   tree.MakeFolder(u"S");
   Mount card(tree.Path(u"S"));
-  FILE* loop = ::popen(("losetup -f --show " + image + " 2>/dev/null").c_str(), "r");
-  char device[64] = {};
-  if (loop && std::fgets(device, sizeof device, loop)) card.loop_ = std::string(device).substr(0, std::string(device).find('\n'));
-  if (loop) ::pclose(loop);
   const std::string point = Quote(tree.Path(u"S"));
-  if (card.loop_.empty() || !card.Run("mount " + card.loop_ + " " + point)) GTEST_SKIP() << "cannot mount a loop device here";
+  if (!card.AttachLoop(image) || !card.Run("mount " + card.loop_ + " " + point)) GTEST_SKIP() << "cannot mount a loop device here";
   constexpr std::size_t kClipBytes = 2 << 20;  // each read ahead
   MakeShoot(tree, kClipBytes);
   // Mounted again, with the device's buffers dropped: nothing of the card is in the cache.

@@ -9,7 +9,7 @@
 
 #include "collector/check/CheckTree.h"
 #include "collector/pass/CollectClips.h"
-#include "collector/pass/ReadAhead.h"
+#include "collector/pass/CacheAhead.h"
 #include "history/HistoryFolder.h"
 #include "platform/NativeName.h"
 #include "tests/support/PassFixture.h"
@@ -120,7 +120,7 @@ TEST_F(Backup, BothDestinationsGetTheSameTreeAndHistoryWithTheCardReadOnce) {
 
 // The last batches shrink (here down to a byte: a commit after nearly every clip), each proven
 // while the next is copied; the clips are read ahead of the copies. Neither changes what is made.
-TEST_F(Backup, ShrinkingLastBatchesAndTheReadAheadMakeTheSameTreesWithTheCardReadOnce) {
+TEST_F(Backup, ShrinkingLastBatchesAndTheCacheAheadMakeTheSameTreesWithTheCardReadOnce) {
   Shoot();
   pass::PassOptions options = WithBackup();
   options.leastLastBatch = 1;

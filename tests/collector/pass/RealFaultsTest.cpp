@@ -192,11 +192,7 @@ TEST_F(RealFaults, ExfatCardThroughFuse) {
   tree.MakeFolder(u"card");
   Mount card(tree.Path(u"card"));
   // The FUSE driver wants a block device: the image through a loop device.
-  FILE* loop = ::popen(("losetup -f --show " + image + " 2>/dev/null").c_str(), "r");
-  char device[64] = {};
-  if (loop && std::fgets(device, sizeof device, loop)) card.loop_ = std::string(device).substr(0, std::string(device).find('\n'));
-  if (loop) ::pclose(loop);
-  if (card.loop_.empty()) GTEST_SKIP() << "no loop device can be set up here";
+  if (!card.AttachLoop(image)) GTEST_SKIP() << "no loop device can be set up here";
   CardPassMarksEveryClipAndNeverReplaces(*this, tree, card, "mount.exfat-fuse " + card.loop_ + " " + Quote(tree.Path(u"card")));
 }
 

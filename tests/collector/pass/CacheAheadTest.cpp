@@ -1,7 +1,7 @@
 // The clips read into the cache ahead of the copy: never more than the window ahead of it, in
 // order, on from where the copy is when it jumps ahead, stopped when the pass no longer needs it;
 // and through the platform's files, real clips read and a missing one passed over.
-#include "collector/pass/ReadAhead.h"
+#include "collector/pass/CacheAhead.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,7 @@ using namespace std::chrono_literals;
 // Writes down each read ("a 0+4") and lets the test wait for a number of them.
 class Reads {
  public:
-  ReadAhead::Reader Reader() {
+  CacheAhead::Reader Reader() {
     return [this](const std::u16string& path, std::uint64_t offset, std::uint64_t length, std::uint64_t& got) {
       if (path.empty()) return std::error_code();  // a clip's reads are over
       std::lock_guard lock(mutex_);
@@ -74,48 +74,52 @@ plan::Plan ThreeClips() {
   return plan;
 }
 
-TEST(ReadAhead, StaysAWindowAheadOfTheCopyAndFollowsItAcrossClips) {
+TEST(CacheAhead, StaysAWindowAheadOfTheCopyAndFollowsItAcrossClips) {
   Reads reads;
   const plan::Plan plan = ThreeClips();
-  ReadAhead ahead(plan, reads.Reader(), 8, 4, 1);
+  CacheAhead ahead(plan, reads.Reader(), 8, 4, 1);
   // Before the copy starts: the window's first 8 bytes.
   EXPECT_EQ(reads.After(2), (std::vector<std::string>{"a 0+4", "a 4+4"}));
   // The copy is through a: what is left of it is not worth reading; b's first 8 bytes are.
-  ahead.Reached(0, 0, 10);
+  ahead.BeginClip(0, 0);
+  ahead.Copied(10);
   EXPECT_EQ(reads.After(4), (std::vector<std::string>{"a 0+4", "a 4+4", "b 0+4", "b 4+4"}));
   // A clip not read from the card (its copies in place) moves nothing, and is not read.
-  ahead.Reached(0, 1, 5);
+  ahead.BeginClip(0, 1);
+  ahead.Copied(5);
   EXPECT_EQ(reads.After(4).size(), 4u);
-  ahead.Reached(0, 2, 10);
+  ahead.BeginClip(0, 2);
+  ahead.Copied(10);
   EXPECT_EQ(reads.After(6), (std::vector<std::string>{"a 0+4", "a 4+4", "b 0+4", "b 4+4", "c 0+4", "c 4+4"}));
 }
 
-TEST(ReadAhead, GoesOnFromWhereTheCopyIsWhenItSkipsAClip) {
+TEST(CacheAhead, GoesOnFromWhereTheCopyIsWhenItSkipsAClip) {
   Reads reads;
   const plan::Plan plan = ThreeClips();
-  ReadAhead ahead(plan, reads.Reader(), 4, 4, 1);
+  CacheAhead ahead(plan, reads.Reader(), 4, 4, 1);
   ASSERT_EQ(reads.After(1), (std::vector<std::string>{"a 0+4"}));
   // a failed, b was skipped: the copy is 2 bytes into c, and nothing behind it is read.
-  ahead.Reached(1, 0, 2);
+  ahead.BeginClip(1, 0);
+  ahead.Copied(2);
   EXPECT_EQ(reads.After(2), (std::vector<std::string>{"a 0+4", "c 2+4"}));
-  ahead.Reached(1, 0, 6);
+  ahead.Copied(6);
   EXPECT_EQ(reads.After(3).back(), "c 6+4");
 }
 
-TEST(ReadAhead, StopsWhenThePassNoLongerNeedsIt) {
+TEST(CacheAhead, StopsWhenThePassNoLongerNeedsIt) {
   Reads reads;
   const plan::Plan plan = ThreeClips();
   {
-    ReadAhead ahead(plan, reads.Reader(), 4, 4, 1);
+    CacheAhead ahead(plan, reads.Reader(), 4, 4, 1);
     ASSERT_EQ(reads.After(1).size(), 1u);
   }  // waits for nothing: the reader is waiting for the copy
   EXPECT_EQ(reads.After(1).size(), 1u);
   // Clips below the least are left to the copy.
-  { ReadAhead small(plan, reads.Reader(), 4, 4, 11); }
+  { CacheAhead small(plan, reads.Reader(), 4, 4, 11); }
   EXPECT_EQ(reads.After(1).size(), 1u);
 }
 
-TEST(ReadAhead, ReadsRealClipsThroughThePlatformAndPassesOverAMissingOne) {
+TEST(CacheAhead, ReadsRealClipsThroughThePlatformAndPassesOverAMissingOne) {
   testing::TempTree tree;
   plan::Plan plan = ThreeClips();
   plan.startingFolder = tree.Path(u"S");
@@ -123,7 +127,7 @@ TEST(ReadAhead, ReadsRealClipsThroughThePlatformAndPassesOverAMissingOne) {
   const std::u16string a = u"S/a_b_c/" + std::u16string(naming::kClipFolderName) + u"/a";
   tree.WriteFile(a, std::string(300000, 'a'));  // b is gone since the plan
   tree.WriteFile(u"S/d_e_f/" + std::u16string(naming::kClipFolderName) + u"/c", std::string(5, 'c'));  // shorter than planned
-  { ReadAhead ahead(plan, {}, 1 << 20, 65536, 1); }
+  { CacheAhead ahead(plan, {}, 1 << 20, 65536, 1); }
   EXPECT_EQ(tree.ReadFile(a), std::string(300000, 'a'));  // read, never written
 
   platform::File file;

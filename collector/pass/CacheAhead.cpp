@@ -1,4 +1,4 @@
-#include "collector/pass/ReadAhead.h"
+#include "collector/pass/CacheAhead.h"
 
 #include <algorithm>
 #include <memory>
@@ -10,7 +10,7 @@ namespace marlowin::pass {
 namespace {
 
 // The platform's reads, each clip's file open while it is read.
-ReadAhead::Reader PlatformReader() {
+CacheAhead::Reader PlatformReader() {
   struct Open {
     std::u16string path;
     platform::File file;
@@ -42,14 +42,14 @@ bool ReadFromStart(const plan::Plan& plan, const plan::PlannedClip& clip) {
   return false;
 }
 
-ReadAhead::ReadAhead(const plan::Plan& plan, Reader reader, std::uint64_t window, std::uint64_t step,
+CacheAhead::CacheAhead(const plan::Plan& plan, Reader reader, std::uint64_t window, std::uint64_t step,
                      std::uint64_t leastClip)
     : plan_(plan), reader_(reader ? std::move(reader) : PlatformReader()), window_(window),
       step_(std::max<std::uint64_t>(step, 1)), leastClip_(leastClip) {
   worker_ = std::thread([this] { Run(); });
 }
 
-ReadAhead::~ReadAhead() {
+CacheAhead::~CacheAhead() {
   {
     std::lock_guard lock(mutex_);
     stop_ = true;
@@ -58,41 +58,48 @@ ReadAhead::~ReadAhead() {
   worker_.join();
 }
 
-bool ReadAhead::ReadsAhead(const plan::Step& step) const {
+bool CacheAhead::ReadsAhead(const plan::Step& step) const {
   if (step.kind != plan::StepKind::kClip) return false;
   const plan::PlannedClip& clip = plan_.shots[step.shot].clips[step.index];
   return clip.size >= leastClip_ && ReadFromStart(plan_, clip);
 }
 
-bool ReadAhead::Next(Cursor& cursor) const {
+bool CacheAhead::Next(Cursor& cursor) const {
   while (cursor.step < plan_.steps.size() && !ReadsAhead(plan_.steps[cursor.step])) ++cursor.step;
   return cursor.step < plan_.steps.size();
 }
 
-const plan::PlannedClip& ReadAhead::ClipOf(const Cursor& cursor) const {
+const plan::PlannedClip& CacheAhead::ClipOf(const Cursor& cursor) const {
   const plan::Step& step = plan_.steps[cursor.step];
   return plan_.shots[step.shot].clips[step.index];
 }
 
-void ReadAhead::Reached(std::uint32_t shot, std::uint32_t clip, std::uint64_t offset) {
+void CacheAhead::BeginClip(std::uint32_t shot, std::uint32_t clip) {
   // A clip not read ahead moves nothing; one that is lies at or after the copy's cursor.
-  const plan::PlannedClip& reached = plan_.shots[shot].clips[clip];
-  if (reached.size < leastClip_ || !ReadFromStart(plan_, reached)) return;
+  const plan::PlannedClip& begun = plan_.shots[shot].clips[clip];
+  following_ = false;
+  if (begun.size < leastClip_ || !ReadFromStart(plan_, begun)) return;
   Cursor at = copy_;
   for (; Next(at); at.start += ClipOf(at).size, ++at.step) {
     const plan::Step& step = plan_.steps[at.step];
     if (step.shot == shot && step.index == clip) break;
   }
-  if (at.step >= plan_.steps.size()) return;  // not read ahead: nothing moves
+  if (at.step >= plan_.steps.size()) return;
   copy_ = at;
+  following_ = true;
+  Copied(0);
+}
+
+void CacheAhead::Copied(std::uint64_t offset) {
+  if (!following_) return;
   {
     std::lock_guard lock(mutex_);
-    position_ = std::max(position_, at.start + std::min(offset, ClipOf(at).size));
+    position_ = std::max(position_, copy_.start + std::min(offset, ClipOf(copy_).size));
   }
   moved_.notify_all();
 }
 
-void ReadAhead::Run() {
+void CacheAhead::Run() {
   for (Cursor at; Next(at); at.start += ClipOf(at).size, ++at.step) {
     const plan::PlannedClip& clip = ClipOf(at);
     const plan::Step& step = plan_.steps[at.step];

@@ -19,10 +19,11 @@
 #include <thread>
 
 #include "collector/plan/Plan.h"
+#include "platform/FileSystem.h"
 
 namespace marlowin::pass {
 
-class ReadAhead {
+class CacheAhead {
  public:
   // Reads `length` bytes of the file from `offset` into the cache; `got` is less at its end. An
   // empty path tells that the reads of a clip are over: nothing is held open on the card.
@@ -36,15 +37,31 @@ class ReadAhead {
 
   // Starts reading the clips of `plan` the pass reads from the starting folder, in its order;
   // an empty `reader` reads through the platform's files.
-  explicit ReadAhead(const plan::Plan& plan, Reader reader = {}, std::uint64_t window = kWindow,
+  explicit CacheAhead(const plan::Plan& plan, Reader reader = {}, std::uint64_t window = kWindow,
                      std::uint64_t step = kStep, std::uint64_t leastClip = kLeastClip);
-  ReadAhead(const ReadAhead&) = delete;
-  ReadAhead& operator=(const ReadAhead&) = delete;
-  ~ReadAhead();  // stops, and waits for the read under way
+  CacheAhead(const CacheAhead&) = delete;
+  CacheAhead& operator=(const CacheAhead&) = delete;
+  ~CacheAhead();  // stops, and waits for the read under way
 
-  // The copy has read `offset` bytes of the clip (shot, clip). Clips come in the plan's order;
-  // one not read ahead is passed over, and so is one the pass skipped.
-  void Reached(std::uint32_t shot, std::uint32_t clip, std::uint64_t offset);
+  // The copy begins the clip (shot, clip). Clips come in the plan's order; one not read ahead
+  // moves nothing, and one the pass skipped is passed over.
+  void BeginClip(std::uint32_t shot, std::uint32_t clip);
+  // The copy has read `offset` bytes of the clip it began.
+  void Copied(std::uint64_t offset);
+
+  // A copy's progress, told to `work` and followed by `ahead` (when there is one).
+  class Follower final : public platform::ByteObserver {
+   public:
+    Follower(CacheAhead* ahead, platform::ByteObserver& work) : ahead_(ahead), work_(work) {}
+    bool OnBytes(std::uint64_t done) override {
+      if (ahead_) ahead_->Copied(done);
+      return work_.OnBytes(done);
+    }
+
+   private:
+    CacheAhead* ahead_;
+    platform::ByteObserver& work_;
+  };
 
  private:
   // Where one of the two threads is in the plan: the step of its clip, the bytes of the clips
@@ -64,7 +81,8 @@ class ReadAhead {
   std::uint64_t window_;
   std::uint64_t step_;
   std::uint64_t leastClip_;
-  Cursor copy_;  // the clip the copy reads, on the copy's thread
+  Cursor copy_;           // the clip the copy reads, on the copy's thread
+  bool following_ = false;  // that clip is read ahead
   std::mutex mutex_;
   std::condition_variable moved_;
   std::uint64_t position_ = 0;  // under mutex_: how far the copy has come in the clips read ahead
